@@ -1,0 +1,34 @@
+// Choosing a bridge transport from one connection string:
+//   ftdi                               first FTDI device (libftdi1)
+//   ftdi:vid=0403,pid=6001,index=0,baud=N
+//   tty:/dev/ttyUSB0[,baud=N]          the bridge through the kernel serial driver
+//   sim  |  sim:boards=4,seed=1,...    the built-in simulated stack
+//   fault:pec=0.01,short=0.005,seed=7/<inner string>
+//                                      seeded fault injection over any transport
+// Unknown transports and keys are errors, never ignored.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "link/bridge.h"
+
+namespace eb {
+
+class SimStack;
+class FaultBridge;
+
+struct Connection {
+  std::unique_ptr<Bridge> bridge;  // the transport the window talks to
+  SimStack* sim = nullptr;         // the simulated stack, when one is in use
+  FaultBridge* fault = nullptr;    // the fault wrapper, when one is in use
+  std::string description;         // e.g. "simulated stack of 4 boards"
+};
+
+// Builds the transport. Opening the device happens per transaction, so this
+// succeeds even when no hardware is attached; it fails only for a malformed
+// string, with *error saying what is wrong.
+std::optional<Connection> OpenConnection(const std::string& spec, std::string* error);
+
+}  // namespace eb

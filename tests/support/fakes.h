@@ -1,0 +1,63 @@
+// Test doubles for the window's outside world.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/bridge.h"
+#include "ui/platform.h"
+
+namespace eb::test {
+
+// A bridge whose replies come from a function of the command string.
+class FakeBridge : public Bridge {
+ public:
+  std::function<std::string(const std::string&)> responder;
+  std::vector<std::string> writes;  // every command string written
+  bool openOk = true;
+
+  bool Open(int) override {
+    opened_ = openOk;
+    pending_.clear();
+    return opened_;
+  }
+  void SetTimeouts(int, int) override {}
+  std::size_t Write(std::string_view command) override {
+    if (!opened_) return 0;
+    writes.emplace_back(command);
+    pending_ = responder ? responder(std::string(command)) : std::string();
+    return command.size();
+  }
+  std::size_t Read(char* buffer, std::size_t n) override {
+    if (!opened_) return 0;
+    std::size_t k = std::min(n, pending_.size());
+    for (std::size_t i = 0; i < k; ++i) buffer[i] = pending_[i];
+    pending_.erase(0, k);
+    return k;
+  }
+  void Close() override { opened_ = false; }
+  std::string_view Describe() const override { return "fake bridge"; }
+
+ private:
+  bool opened_ = false;
+  std::string pending_;
+};
+
+class FakePlatform : public Platform {
+ public:
+  std::vector<std::string> messages;
+  bool unloaded = false;
+  std::vector<std::string> opened;
+  std::chrono::system_clock::time_point now{};
+  std::string appDir = "/tmp";
+
+  void MsgBox(const std::string& text) override { messages.push_back(text); }
+  void Unload() override { unloaded = true; }
+  std::chrono::system_clock::time_point Now() override { return now; }
+  void ShellOpen(const std::string& path) override { opened.push_back(path); }
+  std::string AppDirectory() override { return appDir; }
+};
+
+}  // namespace eb::test
