@@ -1,6 +1,7 @@
 // Test doubles for the window's outside world.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
