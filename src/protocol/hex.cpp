@@ -1,0 +1,56 @@
+#include "protocol/hex.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace eb {
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+int HexPairValue(char hi, char lo) {
+  int h = HexDigitValue(hi);
+  int l = HexDigitValue(lo);
+  if (h < 0 || l < 0) return -1;
+  return h * 16 + l;
+}
+
+std::optional<int> HexTextValue(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty()) return 0;
+  if (text.size() > 4) return std::nullopt;
+  int v = 0;
+  for (char c : text) {
+    int d = HexDigitValue(c);
+    if (d < 0) return std::nullopt;
+    v = v * 16 + d;
+  }
+  return v;
+}
+
+char HexDigit(int value) { return "0123456789ABCDEF"[value & 0xF]; }
+
+std::string ByteHex(int value) {
+  std::string s(2, '0');
+  s[0] = HexDigit(value >> 4);
+  s[1] = HexDigit(value);
+  return s;
+}
+
+std::string PecHex(int value) { return value < 0 ? std::string("??") : ByteHex(value); }
+
+std::string Fixed3(double value) {
+  if (std::isnan(value)) return "-.---";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", value);
+  return buf;
+}
+
+std::string VoltText(double volts) { return " " + Fixed3(volts); }
+
+}  // namespace eb
