@@ -12,7 +12,13 @@
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
-// returns 1, a malformed line 2 (naming the line), otherwise 0.
+// returns 1, a malformed line 2 (naming the line), an internal failure of the
+// window logic 4, otherwise 0.
+//
+// Two more checks serve self-checking scripts:
+//   expect-msgbox "TEXT"      a message box with that text appeared since the
+//                             previous message-box check
+//   expect-no-msgbox          no message box appeared since then
 #pragma once
 
 #include <istream>
@@ -44,10 +50,16 @@ class ScriptRunner : public Platform {
   // JSON object with every property the control has.
   static std::string ControlJson(const Control& c);
 
+  // Directory given to the window as the application's own (stop exports).
+  void SetAppDirectory(std::string dir) { appDirectory_ = std::move(dir); }
+  bool closed() const { return closed_; }
+
  private:
   std::ostream& out_;
   std::ostream& err_;
   bool closed_ = false;
+  std::vector<std::string> messages_;
+  std::string appDirectory_ = ".";
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and

@@ -15,7 +15,5 @@ void Form1::DLOG_VIEW_cmd() {}
 void Form1::SAVE_2_xls() {}
 void Form1::SAVE_Last_DATAlog_xls() {}
 std::string Form1::SETUP_DATAlog(int, const std::string&) { return {}; }
-std::optional<std::string> Form1::StateJson(const std::string&, std::optional<int>, std::optional<int>) const { return {}; }
-std::vector<std::string> Form1::StateNames() const { return {}; }
 
 }  // namespace eb
