@@ -1,6 +1,9 @@
 // Records every bridge transaction, one line each, tab-separated: seconds
 // since the trace started, the command string as written, the reply
-// characters delivered (empty when nothing was read).
+// characters delivered (empty when nothing was read). A transaction runs
+// from Open to Close. Control characters, tabs and backslashes in the texts
+// are written as \r, \n, \t, \\ and \xHH so each transaction stays on
+// one line (the identify reply ends in "\r\n").
 #pragma once
 
 #include <chrono>

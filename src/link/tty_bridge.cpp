@@ -1,0 +1,144 @@
+#include "link/tty_bridge.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace eb {
+namespace {
+
+struct BaudEntry {
+  int baud;
+  speed_t code;
+};
+
+constexpr BaudEntry kBauds[] = {
+    {1200, B1200},       {2400, B2400},       {4800, B4800},       {9600, B9600},
+    {19200, B19200},     {38400, B38400},     {57600, B57600},     {115200, B115200},
+    {230400, B230400},   {460800, B460800},   {500000, B500000},   {576000, B576000},
+    {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {3000000, B3000000},
+};
+
+bool LookupBaud(int baud, speed_t* code) {
+  for (const auto& e : kBauds) {
+    if (e.baud == baud) {
+      *code = e.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until `deadline`, at least 0.
+int Remaining(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+}  // namespace
+
+TtyBridge::TtyBridge(std::string path, int baud)
+    : path_(std::move(path)),
+      baud_(baud),
+      description_("serial port " + path_ + " at " + std::to_string(baud) + " baud") {}
+
+TtyBridge::~TtyBridge() { Close(); }
+
+bool TtyBridge::SupportedBaud(int baud) {
+  speed_t code;
+  return LookupBaud(baud, &code);
+}
+
+bool TtyBridge::Open(int /*device*/) {
+  Close();
+  speed_t speed;
+  if (!LookupBaud(baud_, &speed)) return false;
+  int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    ::close(fd);
+    return false;
+  }
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    ::close(fd);
+    return false;
+  }
+  // Whatever an earlier transaction left unread is not part of this one.
+  ::tcflush(fd, TCIFLUSH);
+  fd_ = fd;
+  return true;
+}
+
+void TtyBridge::SetTimeouts(int readMs, int writeMs) {
+  readMs_ = std::max(0, readMs);
+  writeMs_ = std::max(0, writeMs);
+}
+
+std::size_t TtyBridge::Write(std::string_view command) {
+  if (fd_ < 0) return 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(writeMs_);
+  std::size_t done = 0;
+  while (done < command.size()) {
+    ssize_t r = ::write(fd_, command.data() + done, command.size() - done);
+    if (r > 0) {
+      done += static_cast<std::size_t>(r);
+      continue;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+    const int left = Remaining(deadline);
+    if (left <= 0) break;
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, left) < 0 && errno != EINTR) break;
+  }
+  return done;
+}
+
+std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
+  if (fd_ < 0) return 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(readMs_);
+  std::size_t got = 0;
+  while (got < n) {
+    ssize_t r = ::read(fd_, buffer + got, n - got);
+    if (r > 0) {
+      got += static_cast<std::size_t>(r);
+      continue;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;  // e.g. device gone
+    const int left = Remaining(deadline);
+    if (left <= 0) break;
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, left);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) break;
+    if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) break;
+  }
+  return got;
+}
+
+void TtyBridge::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+}  // namespace eb

@@ -1,0 +1,46 @@
+// The bridge through the kernel's serial driver (e.g. /dev/ttyUSB0): raw
+// mode, 8N1, no flow control. Every transaction opens the port; reads wait
+// with poll() for at most the read time-out, writes for at most the write
+// time-out.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/bridge.h"
+
+namespace eb {
+
+class TtyBridge : public Bridge {
+ public:
+  static constexpr int kDefaultBaud = 115200;
+
+  explicit TtyBridge(std::string path, int baud = kDefaultBaud);
+  ~TtyBridge() override;
+  TtyBridge(const TtyBridge&) = delete;
+  TtyBridge& operator=(const TtyBridge&) = delete;
+
+  // Whether `baud` is a rate the serial driver can be set to.
+  static bool SupportedBaud(int baud);
+
+  bool Open(int device) override;
+  void SetTimeouts(int readMs, int writeMs) override;
+  std::size_t Write(std::string_view command) override;
+  std::size_t Read(char* buffer, std::size_t n) override;
+  void Close() override;
+  std::string_view Describe() const override { return description_; }
+
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+  int Baud() const { return baud_; }
+
+ private:
+  std::string path_;
+  int baud_;
+  std::string description_;
+  int fd_ = -1;
+  int readMs_ = 1000;
+  int writeMs_ = 1000;
+};
+
+}  // namespace eb

@@ -1,0 +1,387 @@
+#include "sim/sim_stack.h"
+
+#include <algorithm>
+
+#include "sim/sim_text.h"
+
+namespace eb {
+
+using namespace simchip;
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+void AppendHex(std::string* reply, std::uint8_t byte) {
+  reply->push_back(kHexDigits[byte >> 4]);
+  reply->push_back(kHexDigits[byte & 0x0F]);
+}
+
+bool IsReadCommand(std::uint8_t c) {
+  return c == kRDCFG || c == kRDCV || c == kRDFLG || c == kRDTMP;
+}
+
+bool IsConversionCommand(std::uint8_t c) {
+  const unsigned hi = c & 0xF0u;
+  return hi == kSTCVAD || hi == kSTOWAD || hi == kSTTMPAD || hi == kSTCVDC || hi == kSTOWDC;
+}
+
+double ConversionSeconds(std::uint8_t c) {
+  const unsigned hi = c & 0xF0u;
+  const int lo = c & 0x0F;
+  const bool single = lo >= 1 && lo <= 12;
+  switch (hi) {
+    case kSTCVAD:
+    case kSTCVDC:
+      return single ? SimStack::kSingleCellConversionSeconds : SimStack::kCellConversionSeconds;
+    case kSTOWAD:
+    case kSTOWDC:
+      return single ? 2 * SimStack::kSingleCellConversionSeconds
+                    : SimStack::kOpenWireConversionSeconds;
+    default:
+      return (lo >= 1 && lo <= 3) ? SimStack::kSingleTempConversionSeconds
+                                  : SimStack::kTempConversionSeconds;
+  }
+}
+
+}  // namespace
+
+SimStack::SimStack(const SimSettings& settings)
+    : settings_(settings), random_(settings.seed), pecErrors_(settings.pecErrors) {
+  for (int b = 0; b < kSimSlots; ++b) chips_[static_cast<std::size_t>(b)].Init(b, settings, random_);
+}
+
+bool SimStack::BeginTransaction() {
+  if (unplugged_) {
+    ++counters_.refusedOpens;
+    return false;
+  }
+  ++counters_.opens;
+  now_ += kTransactionSeconds;
+  return true;
+}
+
+void SimStack::AccountRead(std::size_t delivered, std::size_t wanted, int readMs) {
+  counters_.charactersRead += delivered;
+  now_ += static_cast<double>(delivered) * kCharacterSeconds;
+  if (delivered < wanted && readMs > 0) now_ += readMs / 1000.0;
+}
+
+void SimStack::Advance(double seconds) {
+  if (seconds > 0) now_ += seconds;
+}
+
+void SimStack::Settle(int board) {
+  chips_[static_cast<std::size_t>(board)].Evolve(now_, random_, settings_.noise);
+}
+
+void SimStack::Execute(std::string_view command, std::string* reply) {
+  ++counters_.commands;
+  counters_.charactersWritten += command.size();
+  now_ += static_cast<double>(command.size()) * kCharacterSeconds;
+
+  const std::size_t n = command.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const char c = command[i];
+    const char next = i + 1 < n ? command[i + 1] : '\0';
+    switch (c) {
+      case 'I':
+        if (next == 'Z') {
+          ++counters_.identifies;
+          reply->append(kIdentity);
+          i += 2;
+        } else {
+          ++counters_.badCharacters;
+          ++i;
+        }
+        break;
+      case 'M':
+        if (next == 'S') {
+          parked_ = false;
+          i += 2;
+        } else if (next == 'I') {
+          EndFrame();
+          parked_ = true;
+          i += 2;
+        } else {
+          ++counters_.badCharacters;
+          ++i;
+        }
+        break;
+      case 'x':
+        if (parked_) {
+          ++counters_.ignoredWhileParked;
+        } else {
+          EndFrame();
+          StartFrame();
+        }
+        ++i;
+        break;
+      case 'X':
+        if (parked_) {
+          ++counters_.ignoredWhileParked;
+        } else {
+          EndFrame();
+        }
+        ++i;
+        break;
+      case 'S':
+      case 'T': {
+        const bool complete = i + 2 < n;
+        const int h = complete ? HexValue(next) : -1;
+        const int l = complete ? HexValue(command[i + 2]) : -1;
+        if (h < 0 || l < 0) {
+          ++counters_.badCharacters;
+          ++i;
+          break;
+        }
+        std::uint8_t miso = 0xFF;
+        if (parked_) {
+          ++counters_.ignoredWhileParked;
+        } else {
+          miso = Clock(static_cast<std::uint8_t>(h * 16 + l));
+        }
+        if (c == 'T') AppendHex(reply, miso);
+        i += 3;
+        break;
+      }
+      case 'R': {
+        std::uint8_t miso = 0xFF;
+        if (parked_) {
+          ++counters_.ignoredWhileParked;
+        } else {
+          miso = Clock(0xFF);
+        }
+        AppendHex(reply, miso);
+        ++i;
+        break;
+      }
+      default:
+        ++counters_.badCharacters;
+        ++i;
+        break;
+    }
+  }
+}
+
+void SimStack::StartFrame() {
+  csLow_ = true;
+  frameBytes_ = 0;
+  target_ = -1;
+  haveCommand_ = false;
+  command_ = 0;
+  dataBytes_ = 0;
+  outLength_ = 0;
+  outPos_ = 0;
+  stuckLow_ = false;
+  pollValue_ = -1;
+}
+
+std::uint8_t SimStack::Clock(std::uint8_t mosi) {
+  if (!csLow_) return 0xFF;  // no chip listens with chip select high
+  std::uint8_t miso = 0xFF;
+  if (outPos_ < outLength_) {
+    miso = out_[static_cast<std::size_t>(outPos_++)];
+  } else if (stuckLow_) {
+    miso = 0x00;
+  } else if (pollValue_ >= 0) {
+    miso = static_cast<std::uint8_t>(pollValue_);
+  }
+
+  const int index = frameBytes_++;
+  if (index == 0) {
+    if (mosi >= 0x80 && mosi <= 0x8F) {
+      target_ = mosi & 0x0F;
+    } else {
+      target_ = -1;
+      command_ = mosi;
+      OnCommandByte();
+    }
+  } else if (index == 1 && target_ >= 0) {
+    command_ = mosi;
+    OnCommandByte();
+  } else if (haveCommand_ && command_ == kWRCFG && dataBytes_ < 6) {
+    data_[static_cast<std::size_t>(dataBytes_++)] = mosi;
+  }
+  return miso;
+}
+
+void SimStack::OnCommandByte() {
+  haveCommand_ = true;
+  if (IsReadCommand(command_)) {
+    // Reads are addressed; a read sent to every chip finds nobody driving.
+    if (target_ < 0) return;
+    const SimChip& chip = chips_[static_cast<std::size_t>(target_)];
+    if (!chip.present) return;
+    outLength_ = chip.Readout(command_, out_.data());
+    outPos_ = 0;
+    stuckLow_ = chip.zeros;
+    ++counters_.registerReads;
+    if (!chip.zeros && random_.Chance(pecErrors_)) {
+      const auto flip = static_cast<std::uint8_t>(1 + random_.Next() % 255);
+      out_[static_cast<std::size_t>(outLength_ - 1)] ^= flip;
+      ++counters_.pecErrorsInjected;
+    }
+  } else if (command_ == kPLINT) {
+    bool pending = false;
+    for (const SimChip& chip : chips_) {
+      if (!chip.present || (target_ >= 0 && chip.Slot() != target_)) continue;
+      pending = pending || chip.InterruptPending();
+    }
+    pollValue_ = pending ? 0x00 : 0xFF;
+  } else if (command_ == kPLADC) {
+    pollValue_ = 0xFF;  // conversions are finished by the time anyone polls
+  }
+}
+
+void SimStack::EndFrame() {
+  if (!csLow_) return;
+  csLow_ = false;
+  ++counters_.frames;
+  if (haveCommand_) {
+    if (command_ == kWRCFG) {
+      if (dataBytes_ >= 6) {
+        for (SimChip& chip : chips_) {
+          if (!chip.present || (target_ >= 0 && chip.Slot() != target_)) continue;
+          Settle(chip.Slot());
+          chip.WriteConfig(data_.data());
+          ++counters_.configWrites;
+        }
+      }
+    } else if (IsConversionCommand(command_)) {
+      Convert(target_, command_);
+    }
+  }
+  frameBytes_ = 0;
+  target_ = -1;
+  haveCommand_ = false;
+  dataBytes_ = 0;
+  outLength_ = 0;
+  outPos_ = 0;
+  stuckLow_ = false;
+  pollValue_ = -1;
+}
+
+void SimStack::Convert(int target, std::uint8_t command) {
+  bool any = false;
+  for (SimChip& chip : chips_) {
+    if (!chip.present || (target >= 0 && chip.Slot() != target)) continue;
+    Settle(chip.Slot());
+    if (chip.Convert(command, random_, settings_.noise)) {
+      ++counters_.conversions;
+      any = true;
+    }
+  }
+  if (any) now_ += ConversionSeconds(command);
+}
+
+std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
+  using simtext::ParseDouble;
+  using simtext::ParseIntIn;
+  if (words.empty()) {
+    return "sim: missing command (cell, temp, missing, zeros, thsd, open, pec-errors, unplug, "
+           "replug)";
+  }
+  const std::string& what = words[0];
+  int board = 0;
+  auto boardOk = [&](const std::string& text) { return ParseIntIn(text, 0, kSimSlots - 1, &board); };
+  auto flagOk = [](const std::string& text, bool* on) {
+    if (text == "0" || text == "1") {
+      *on = text == "1";
+      return true;
+    }
+    return false;
+  };
+
+  if (what == "cell" || what == "temp") {
+    const bool cell = what == "cell";
+    const std::string usage = cell ? "usage: sim cell BOARD CELL VOLTS (board 0 .. 15, cell 1 .. 12)"
+                                   : "usage: sim temp BOARD INPUT VOLTS (board 0 .. 15, input 1 "
+                                     "ETMP1, 2 ETMP2, 3 ITMP)";
+    if (words.size() != 4) return "sim " + what + ": " + usage;
+    int index = 0;
+    double volts = 0;
+    if (!boardOk(words[1])) return "sim " + what + ": bad board '" + words[1] + "'; " + usage;
+    if (!ParseIntIn(words[2], 1, cell ? kSimCells : 3, &index)) {
+      return "sim " + what + ": bad " + (cell ? "cell" : "input") + " '" + words[2] + "'; " + usage;
+    }
+    if (!ParseDouble(words[3], &volts) || volts < 0 || volts > 10) {
+      return "sim " + what + ": bad voltage '" + words[3] + "' (0 .. 10 V); " + usage;
+    }
+    Settle(board);
+    if (cell) {
+      chips_[static_cast<std::size_t>(board)].PinCell(index, volts);
+    } else {
+      chips_[static_cast<std::size_t>(board)].PinTemp(index, volts);
+    }
+    return "";
+  }
+
+  if (what == "missing" || what == "zeros" || what == "thsd") {
+    const std::string usage = "usage: sim " + what + " BOARD 0|1 (board 0 .. 15)";
+    bool on = false;
+    if (words.size() != 3) return "sim " + what + ": " + usage;
+    if (!boardOk(words[1])) return "sim " + what + ": bad board '" + words[1] + "'; " + usage;
+    if (!flagOk(words[2], &on)) return "sim " + what + ": expected 0 or 1, got '" + words[2] + "'";
+    SimChip& chip = chips_[static_cast<std::size_t>(board)];
+    Settle(board);
+    if (what == "missing") {
+      if (on) {
+        chip.present = false;
+      } else if (!chip.present) {
+        chip.present = true;  // a freshly powered chip
+        chip.PowerUp();
+      }
+    } else if (what == "zeros") {
+      chip.zeros = on;
+    } else {
+      chip.thsd = on;
+    }
+    return "";
+  }
+
+  if (what == "open") {
+    const std::string usage = "usage: sim open BOARD CELL 0|1 (board 0 .. 15, cell 1 .. 12)";
+    int cell = 0;
+    bool on = false;
+    if (words.size() != 4) return "sim open: " + usage;
+    if (!boardOk(words[1])) return "sim open: bad board '" + words[1] + "'; " + usage;
+    if (!ParseIntIn(words[2], 1, kSimCells, &cell)) {
+      return "sim open: bad cell '" + words[2] + "'; " + usage;
+    }
+    if (!flagOk(words[3], &on)) return "sim open: expected 0 or 1, got '" + words[3] + "'";
+    SimChip& chip = chips_[static_cast<std::size_t>(board)];
+    const auto bit = static_cast<std::uint16_t>(1u << (cell - 1));
+    chip.openWires = static_cast<std::uint16_t>(on ? (chip.openWires | bit) : (chip.openWires & ~bit));
+    return "";
+  }
+
+  if (what == "pec-errors") {
+    double rate = 0;
+    if (words.size() != 2) return "sim pec-errors: usage: sim pec-errors RATE (0 .. 1)";
+    if (!ParseDouble(words[1], &rate) || rate < 0 || rate > 1) {
+      return "sim pec-errors: bad rate '" + words[1] + "' (a probability 0 .. 1)";
+    }
+    pecErrors_ = rate;
+    return "";
+  }
+
+  if (what == "unplug" || what == "replug") {
+    if (words.size() != 1) return "sim " + what + ": takes no arguments";
+    unplugged_ = what == "unplug";
+    return "";
+  }
+
+  return "sim: unknown command '" + what +
+         "' (expected cell, temp, missing, zeros, thsd, open, pec-errors, unplug or replug)";
+}
+
+}  // namespace eb

@@ -1,0 +1,194 @@
+// The fault-injecting wrapper and the transaction trace.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "../sim/sim_test_support.h"
+#include "link/fault_bridge.h"
+#include "link/trace_bridge.h"
+#include "sim/sim_bridge.h"
+
+namespace eb {
+namespace {
+
+using namespace simtest;
+
+SimSettings Quiet() {
+  SimSettings s;
+  s.boards = 2;
+  s.noise = 0;
+  return s;
+}
+
+bool IsHex(char c) { return HexDigit(c) >= 0; }
+
+TEST(FaultBridge, CorruptsExactlyOneCharacterPerHitReply) {
+  FaultSettings f;
+  f.corrupt = 1.0;
+  f.seed = 3;
+  FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+  SimBridge clean(Quiet());
+  Transact(faulty, "MSxS10X", 0);
+  Transact(clean, "MSxS10X", 0);
+  int toHex = 0;
+  int toOther = 0;
+  for (int i = 0; i < 200; ++i) {
+    const std::string cmd = ReadCommand(i % 2, 0x04, 18);
+    const std::string want = Transact(clean, cmd, 42);
+    const std::string got = Transact(faulty, cmd, 42);
+    ASSERT_EQ(got.size(), want.size());
+    int differ = 0;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      if (got[k] == want[k]) continue;
+      ++differ;
+      if (IsHex(got[k])) {
+        ++toHex;
+        EXPECT_NE(HexDigit(got[k]), HexDigit(want[k]));  // another value, not just another case
+      } else {
+        ++toOther;
+      }
+    }
+    EXPECT_EQ(differ, 1) << want << " / " << got;
+  }
+  EXPECT_GT(toHex, 40);
+  EXPECT_GT(toOther, 40);
+  const FaultCounters& n = faulty.Counters();
+  EXPECT_EQ(n.corrupted, 200u);
+  EXPECT_EQ(n.corruptedToHex, static_cast<std::uint64_t>(toHex));
+  EXPECT_EQ(n.reads, 200u);
+  EXPECT_EQ(n.transactions, 201u);
+  EXPECT_EQ(n.shortened, 0u);
+}
+
+TEST(FaultBridge, ShortReadsLeaveTheRestOfTheBufferAlone) {
+  FaultSettings f;
+  f.shortRead = 1.0;
+  FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+  std::uint64_t dropped = 0;
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(faulty.Open(0));
+    faulty.SetTimeouts(1000, 1000);
+    faulty.Write("MSxT80T02RRRRRRRX");
+    char buf[18];
+    std::fill(std::begin(buf), std::end(buf), '#');
+    const std::size_t got = faulty.Read(buf, 18);
+    faulty.Close();
+    EXPECT_LT(got, 18u);
+    dropped += 18 - got;
+    for (std::size_t k = 0; k < got; ++k) EXPECT_TRUE(IsHex(buf[k]));
+    for (std::size_t k = got; k < 18; ++k) EXPECT_EQ(buf[k], '#');
+  }
+  EXPECT_EQ(faulty.Counters().shortened, 50u);
+  EXPECT_EQ(faulty.Counters().charactersDropped, dropped);
+}
+
+TEST(FaultBridge, RatesAreRoughlyHonouredAndSeeded) {
+  auto run = [](std::uint64_t seed, FaultCounters* counters) {
+    FaultSettings f;
+    f.corrupt = 0.2;
+    f.shortRead = 0.1;
+    f.seed = seed;
+    FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+    std::string all;
+    for (int i = 0; i < 1000; ++i) all += Transact(faulty, "MSxT81T02RRRRRRRX", 18) + "|";
+    *counters = faulty.Counters();
+    return all;
+  };
+  FaultCounters a, b, c;
+  const std::string first = run(9, &a);
+  EXPECT_EQ(first, run(9, &b));
+  EXPECT_NE(first, run(10, &c));
+  EXPECT_EQ(a.corrupted, b.corrupted);
+  EXPECT_GT(a.corrupted, 140u);
+  EXPECT_LT(a.corrupted, 260u);
+  EXPECT_GT(a.shortened, 60u);
+  EXPECT_LT(a.shortened, 140u);
+}
+
+TEST(FaultBridge, UnplugAfterNTransactions) {
+  FaultSettings f;
+  f.unplugAfter = 3;
+  FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Transact(faulty, "IZ", 50).substr(0, 9), "ZQM4417-2");
+  EXPECT_TRUE(faulty.Unplugged());
+  EXPECT_FALSE(faulty.Open(0));
+  char buf[4] = {'#', '#', '#', '#'};
+  EXPECT_EQ(faulty.Write("IZ"), 0u);
+  EXPECT_EQ(faulty.Read(buf, 4), 0u);
+  EXPECT_EQ(buf[0], '#');
+  faulty.Close();
+  EXPECT_EQ(Transact(faulty, "IZ", 50), "");
+  EXPECT_EQ(faulty.Counters().transactions, 3u);
+  EXPECT_EQ(faulty.Counters().refusedOpens, 2u);
+}
+
+TEST(FaultBridge, SettingsText) {
+  std::string error;
+  auto s = ParseFaultSettings("pec=0.01,short=0.005,seed=7,unplug=12", &error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_DOUBLE_EQ(s->corrupt, 0.01);
+  EXPECT_DOUBLE_EQ(s->shortRead, 0.005);
+  EXPECT_EQ(s->seed, 7u);
+  EXPECT_EQ(s->unplugAfter, 12);
+  auto alias = ParseFaultSettings("corrupt=0.5", &error);
+  ASSERT_TRUE(alias);
+  EXPECT_DOUBLE_EQ(alias->corrupt, 0.5);
+  auto none = ParseFaultSettings("", &error);
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->unplugAfter, -1);
+  for (const char* bad : {"drop=0.1", "pec=2", "short=-1", "seed=x", "unplug=-3", "pec"}) {
+    error.clear();
+    EXPECT_FALSE(ParseFaultSettings(bad, &error)) << bad;
+    EXPECT_FALSE(error.empty());
+  }
+  ParseFaultSettings("drop=0.1", &error);
+  EXPECT_NE(error.find("'drop'"), std::string::npos) << error;
+}
+
+TEST(TraceBridge, OneTabSeparatedLinePerTransaction) {
+  SimBridge sim(Quiet());
+  std::ostringstream out;
+  {
+    TraceBridge trace(sim, out);
+    EXPECT_EQ(trace.Describe(), sim.Describe());
+    Transact(trace, "IZ", 50);
+    Transact(trace, "MSxS10X", 0);
+    Transact(trace, "MSxT80T02RRRRRRRX", 18);
+    // A failed open is still one transaction, with nothing delivered (the
+    // caller goes through all five calls without looking at results).
+    sim.Stack().ApplyCommand({"unplug"});
+    char buf[50];
+    EXPECT_FALSE(trace.Open(0));
+    trace.SetTimeouts(200, 50);
+    EXPECT_EQ(trace.Write("IZ"), 0u);
+    EXPECT_EQ(trace.Read(buf, 50), 0u);
+    trace.Close();
+  }
+  std::istringstream in(out.str());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u) << out.str();
+  const std::regex form(R"(^(\d+\.\d{6})\t([^\t]*)\t([^\t]*)$)");
+  double last = -1;
+  std::vector<std::pair<std::string, std::string>> fields;
+  for (const std::string& line : lines) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, form)) << line;
+    const double t = std::stod(m[1].str());
+    EXPECT_GE(t, last);
+    last = t;
+    fields.emplace_back(m[2].str(), m[3].str());
+  }
+  EXPECT_EQ(fields[0].first, "IZ");
+  EXPECT_EQ(fields[0].second, "ZQM4417-2 UB774B SIMULATED STACK\\r\\n");
+  EXPECT_EQ(fields[1].first, "MSxS10X");
+  EXPECT_EQ(fields[1].second, "");
+  EXPECT_EQ(fields[2].first, "MSxT80T02RRRRRRRX");
+  EXPECT_EQ(fields[2].second, "FFFF00000000000000");
+  EXPECT_EQ(fields[3].first, "IZ");
+  EXPECT_EQ(fields[3].second, "");
+}
+
+}  // namespace
+}  // namespace eb
