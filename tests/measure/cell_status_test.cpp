@@ -89,7 +89,8 @@ TEST_F(CellStatus, EditingWithoutWritingChangesNoStatus) {
   form.Command1_click(8);
   EXPECT_EQ(form.CELLstatus[0], 1);
   form.Command1_click(5);
-  EXPECT_EQ(form.CELLstatus[0], 0);  // discharge mark, but no valid configuration read since
+  EXPECT_EQ(form.CELLstatus[0], 2);  // the write marks the discharge
+  EXPECT_EQ(form.Shape1[0].fill, colors::LightBlue);
 }
 
 TEST_F(CellStatus, BoardWhoseConfigurationReadFailedIsAllWhite) {
