@@ -130,9 +130,10 @@ class Form1 {
 
   // Stack overview
   Control Label12{ui, Kind::Label, "Label12"};
-  Control Label15{ui, Kind::Label, "Label15"};
   ControlArray Shape12{ui, Kind::Shape, "Shape12", 10};
   ControlArray Shape1{ui, Kind::Shape, "Shape1", 120};
+  // Drawn above the lamps, so each address shows inside its board's lamp.
+  Control Label15{ui, Kind::Label, "Label15"};
   ControlArray Label9{ui, Kind::Label, "Label9", 2};
   Control Image1{ui, Kind::Image, "Image1"};
   Control Label_AUTOstatus{ui, Kind::Label, "Label_AUTOstatus"};
