@@ -1,1 +1,158 @@
-int main(){return 0;}
+// eb2250-gui: the evaluation window for a stack of battery-monitor boards.
+// See UsageText() (command_line.cpp) for the command line.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QImage>
+#include <QPixmap>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/form_view.h"
+#include "app/main_window.h"
+#include "app/qt_platform.h"
+#include "link/connection.h"
+#include "link/trace_bridge.h"
+#include "ui/form1.h"
+#include "ui/script_runner.h"
+
+namespace {
+
+constexpr const char* kProgram = "eb2250-gui";
+
+// Time the screenshot mode lets the window run before taking its picture:
+// start-up, a few timer ticks and the first paint.
+constexpr int kScreenshotSettleMs = 500;
+
+int Fail(const std::string& message) {
+  std::cerr << kProgram << ": " << message << std::endl;
+  return 2;
+}
+
+// Non-printable reply characters as \xNN.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char ch : text) {
+    if (ch >= 32 && ch < 127 && ch != '"' && ch != '\\') {
+      out.push_back(static_cast<char>(ch));
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", ch);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+// The line printed when the window closed because the chip was not identified.
+std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connection) {
+  const std::string where = connection.description.empty()
+                                ? std::string(connection.bridge->Describe())
+                                : connection.description;
+  std::string line = std::string(kProgram) + ": ";
+  if (form.IDreply.empty()) {
+    line += "nothing answered on " + where;
+  } else {
+    line += "no ZQM4417-2 answered on " + where + " (identity reply \"" + Printable(form.IDreply) + "\")";
+  }
+  if (connection.sim == nullptr) line += "; run with --simulate to use the built-in simulated stack";
+  return line;
+}
+
+bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
+
+void ConfigureApplication(QApplication& app) {
+  app.setApplicationName(QStringLiteral("eb2250-gui"));
+  app.setApplicationDisplayName(QStringLiteral("EB2250 stack evaluation"));
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
+  app.setFont(font);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  eb::app::Options options;
+  std::string error;
+  if (!eb::app::ParseCommandLine(args, &options, &error)) return Fail(error + " (see --help)");
+  if (options.help) {
+    std::cout << eb::app::UsageText();
+    return 0;
+  }
+
+  std::optional<eb::Connection> connection = eb::OpenConnection(options.bridge, &error);
+  if (!connection || !connection->bridge) {
+    return Fail("bad connection string \"" + options.bridge + "\": " + error);
+  }
+  eb::Bridge* bridge = connection->bridge.get();
+
+  std::ofstream traceFile;
+  std::unique_ptr<eb::TraceBridge> trace;
+  if (!options.trace.empty()) {
+    traceFile.open(options.trace, std::ios::out | std::ios::trunc);
+    if (!traceFile) return Fail("cannot write the trace file \"" + options.trace + "\"");
+    trace = std::make_unique<eb::TraceBridge>(*bridge, traceFile);
+    bridge = trace.get();
+  }
+
+  if (!options.script.empty()) {
+    // Operator script: no window and no display needed.
+    std::ifstream script(options.script);
+    if (!script) return Fail("cannot read the script \"" + options.script + "\"");
+    eb::ScriptRunner runner(std::cout, std::cerr);
+    eb::Form1 form(*bridge, runner);
+    const int status = runner.Run(form, script, options.script, connection->sim);
+    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
+    return status;
+  }
+
+  QApplication app(argc, argv);
+  ConfigureApplication(app);
+  const bool screenshot = !options.screenshot.empty();
+  eb::app::QtPlatform platform(
+      screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask, std::cerr);
+  eb::Form1 form(*bridge, platform);
+  eb::app::MainWindow window(form);
+  platform.Attach(&window);
+
+  window.Start();
+  if (form.Unloaded) {
+    std::cerr << (ClosedForIdentity(form) ? IdentityFailure(form, *connection)
+                                          : std::string(kProgram) + ": the window closed during start-up")
+              << std::endl;
+    return 1;
+  }
+  window.show();
+
+  int screenshotStatus = 0;
+  if (screenshot) {
+    QTimer::singleShot(kScreenshotSettleMs, &window, [&] {
+      const QPixmap picture = window.view().grab();
+      if (!picture.toImage().save(QString::fromStdString(options.screenshot), "PNG")) {
+        std::cerr << kProgram << ": cannot write the screenshot \"" << options.screenshot << "\"" << std::endl;
+        screenshotStatus = 1;
+      }
+      app.exit(0);
+    });
+  }
+
+  const int status = app.exec();
+  if (ClosedForIdentity(form)) {
+    std::cerr << IdentityFailure(form, *connection) << std::endl;
+    return 1;
+  }
+  return status != 0 ? status : screenshotStatus;
+}

@@ -1,0 +1,111 @@
+#include "app/command_line.h"
+
+namespace eb::app {
+
+namespace {
+
+// Splits "--name=value" into name and value; `hasValue` tells whether "=" was there.
+void SplitOption(const std::string& arg, std::string* name, std::string* value, bool* hasValue) {
+  auto eq = arg.find('=');
+  *hasValue = eq != std::string::npos;
+  *name = *hasValue ? arg.substr(0, eq) : arg;
+  *value = *hasValue ? arg.substr(eq + 1) : std::string();
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* error) {
+  Options out;
+  bool bridgeGiven = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string name, value;
+    bool hasValue = false;
+    SplitOption(arg, &name, &value, &hasValue);
+
+    // Takes the option's value from "=value" or from the next argument.
+    auto takeValue = [&](std::string* target) {
+      if (!hasValue) {
+        if (i + 1 >= args.size()) {
+          *error = "option " + name + " needs a value";
+          return false;
+        }
+        value = args[++i];
+      }
+      if (value.empty()) {
+        *error = "option " + name + " needs a non-empty value";
+        return false;
+      }
+      *target = value;
+      return true;
+    };
+    auto setBridge = [&](const std::string& spec) {
+      if (bridgeGiven) {
+        *error = "choose the bridge only once (--bridge or --simulate)";
+        return false;
+      }
+      bridgeGiven = true;
+      out.bridge = spec;
+      return true;
+    };
+
+    if (name == "--help" || name == "-h") {
+      if (hasValue) {
+        *error = "option " + name + " takes no value";
+        return false;
+      }
+      out.help = true;
+    } else if (name == "--bridge") {
+      std::string spec;
+      if (!takeValue(&spec) || !setBridge(spec)) return false;
+    } else if (name == "--simulate") {
+      if (!setBridge(hasValue ? (value.empty() ? "sim" : "sim:" + value) : "sim")) return false;
+    } else if (name == "--trace") {
+      if (!takeValue(&out.trace)) return false;
+    } else if (name == "--script") {
+      if (!takeValue(&out.script)) return false;
+    } else if (name == "--screenshot") {
+      if (!takeValue(&out.screenshot)) return false;
+    } else if (!arg.empty() && arg[0] == '-') {
+      *error = "unknown option " + name;
+      return false;
+    } else {
+      *error = "unexpected argument \"" + arg + "\"";
+      return false;
+    }
+  }
+  if (!out.script.empty() && !out.screenshot.empty()) {
+    *error = "--script runs without a window; it cannot be combined with --screenshot";
+    return false;
+  }
+  *options = out;
+  return true;
+}
+
+std::string UsageText() {
+  return "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
+         "                  [--script FILE] [--screenshot FILE]\n"
+         "\n"
+         "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
+         "UB774B USB-to-SPI bridge.\n"
+         "\n"
+         "  --bridge STRING       how the bridge is reached (default \"ftdi\"):\n"
+         "                          ftdi[:vid=0403,pid=6001,index=0]   first FTDI device\n"
+         "                          tty:/dev/ttyUSB0                   kernel serial driver\n"
+         "                          sim[:boards=4,seed=1,...]          built-in simulated stack\n"
+         "                          fault:pec=0.01,seed=7/<STRING>     seeded fault injection\n"
+         "  --simulate[=SETTINGS] short for --bridge sim[:SETTINGS]\n"
+         "  --trace FILE          write every bridge transaction to FILE, one line each\n"
+         "  --script FILE         run an operator script without opening a window; exit\n"
+         "                        status 0 when every expect held, 1 when one failed,\n"
+         "                        2 for a malformed script, 3 when the window closed\n"
+         "  --screenshot FILE     open the window, run start-up and a few timer ticks,\n"
+         "                        save the window as a PNG image and exit; message boxes\n"
+         "                        are answered at once and their text goes to stderr\n"
+         "  --help                show this text\n"
+         "\n"
+         "Exit status: 0 normal end; 1 the bridge did not identify the chip (or an\n"
+         "expect failed, or the screenshot could not be written); 2 bad arguments.\n";
+}
+
+}  // namespace eb::app

@@ -1,0 +1,27 @@
+// Command line of the program:
+//   eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]
+//              [--script FILE] [--screenshot FILE] [--help]
+// Every option with a value also takes the "--option=value" form.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace eb::app {
+
+struct Options {
+  std::string bridge = "ftdi";  // connection string
+  std::string trace;            // empty: no trace
+  std::string script;           // empty: open the window
+  std::string screenshot;       // empty: run interactively
+  bool help = false;
+};
+
+// Parses the arguments after the program name. Returns false with *error
+// set (one line, no program name) when they are not understood.
+bool ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// The --help text.
+std::string UsageText();
+
+}  // namespace eb::app

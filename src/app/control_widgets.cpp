@@ -1,0 +1,491 @@
+#include "app/control_widgets.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionFrame>
+
+#include <algorithm>
+
+#include "app/drawings.h"
+#include "app/text_layout.h"
+
+namespace eb::app {
+
+QColor ToQColor(Rgb rgb) {
+  return QColor(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                static_cast<int>(rgb & 0xFF));
+}
+
+namespace {
+
+Qt::Alignment HorizontalAlign(Align align) {
+  switch (align) {
+    case Align::Right: return Qt::AlignRight;
+    case Align::Center: return Qt::AlignHCenter;
+    case Align::Left: break;
+  }
+  return Qt::AlignLeft;
+}
+
+QColor TextColor(const QWidget& w, const std::optional<QColor>& fore) {
+  if (!w.isEnabled()) return w.palette().color(QPalette::Disabled, QPalette::WindowText);
+  return fore.value_or(w.palette().color(QPalette::Active, QPalette::WindowText));
+}
+
+void DrawFocusRect(QWidget& w, QPainter& p, const QRect& r) {
+  QStyleOptionFocusRect focus;
+  focus.initFrom(&w);
+  focus.rect = r;
+  focus.backgroundColor = w.palette().color(QPalette::Window);
+  w.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, &w);
+}
+
+// Check box and option button: the indicator at the left edge, vertically
+// centred, the caption beside it.
+void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QString& caption,
+                    bool multiLine, const std::optional<QColor>& back,
+                    const std::optional<QColor>& fore) {
+  QPainter p(&w);
+  if (back) p.fillRect(w.rect(), *back);
+  const auto indicatorElement = radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator;
+  QRect indicator = w.style()->subElementRect(indicatorElement, &opt, &w);
+  indicator.moveLeft(0);
+  indicator.moveTop((w.height() - indicator.height()) / 2);
+  QStyleOptionButton ind = opt;
+  ind.rect = indicator;
+  ind.text.clear();
+  w.style()->drawPrimitive(radio ? QStyle::PE_IndicatorRadioButton : QStyle::PE_IndicatorCheckBox,
+                           &ind, &p, &w);
+  if (caption.isEmpty()) {
+    if (w.hasFocus()) DrawFocusRect(w, p, indicator.adjusted(-1, -1, 1, 1));
+    return;
+  }
+  const QRect textArea(indicator.right() + 4, 0, std::max(0, w.width() - indicator.right() - 4),
+                       w.height());
+  p.setFont(w.font());
+  p.setPen(TextColor(w, fore));
+  const QFontMetrics fm(w.font());
+  const auto lines = CaptionLines(caption, fm, textArea, multiLine);
+  PaintLines(p, caption, lines, textArea, Qt::AlignLeft | Qt::AlignVCenter);
+  if (w.hasFocus()) {
+    int widest = 0;
+    for (const auto& line : lines) widest = std::max(widest, fm.horizontalAdvance(caption.mid(line.start, line.length)));
+    const int h = std::min(w.height(), fm.height() * static_cast<int>(lines.size()));
+    QRect used(textArea.left(), (w.height() - h) / 2, std::min(widest, textArea.width()), h);
+    DrawFocusRect(w, p, used.adjusted(-1, 0, 1, 0).intersected(w.rect()));
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- FrameBox
+
+FrameBox::FrameBox(QWidget* parent) : QWidget(parent) {}
+
+void FrameBox::setCaption(const QString& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  update();
+}
+
+void FrameBox::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
+  back_ = back;
+  fore_ = fore;
+  update();
+}
+
+void FrameBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (back_) p.fillRect(rect(), *back_);
+  const QFontMetrics fm(font());
+  const int top = fm.height() / 2;
+  const QColor shadow(0x80, 0x80, 0x80);
+  const QColor light(0xFF, 0xFF, 0xFF);
+  const int w = width();
+  const int h = height();
+  // Etched outline: a grey rectangle with a white one offset by a pixel.
+  p.setPen(light);
+  p.drawRect(1, top + 1, w - 2, h - top - 2);
+  p.setPen(shadow);
+  p.drawRect(0, top, w - 2, h - top - 2);
+  if (caption_.isEmpty()) return;
+  const int x = 6;
+  const int textWidth = std::min(fm.horizontalAdvance(caption_) + 4, std::max(0, w - x - 2));
+  const QRect textRect(x, 0, textWidth, fm.height());
+  p.fillRect(textRect, back_.value_or(palette().color(QPalette::Window)));
+  p.setFont(font());
+  p.setPen(TextColor(*this, fore_));
+  p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QStringLiteral(" ") + caption_);
+}
+
+// ---------------------------------------------------------------- LabelView
+
+LabelView::LabelView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LabelView::setText(const QString& text) {
+  if (text == text_) return;
+  text_ = text;
+  update();
+}
+
+void LabelView::setAlign(Align align) {
+  align_ = align;
+  update();
+}
+
+void LabelView::setMultiLine(bool multiLine) {
+  if (multiLine == multiLine_) return;
+  multiLine_ = multiLine;
+  update();
+}
+
+void LabelView::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
+  back_ = back;
+  fore_ = fore;
+  update();
+}
+
+void LabelView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (back_) p.fillRect(rect(), *back_);
+  if (text_.isEmpty()) return;
+  p.setFont(font());
+  p.setPen(TextColor(*this, fore_));
+  const auto lines = CaptionLines(text_, QFontMetrics(font()), rect(), multiLine_);
+  PaintLines(p, text_, lines, rect(), HorizontalAlign(align_) | Qt::AlignTop);
+}
+
+// ---------------------------------------------------------------- ShapeView
+
+ShapeView::ShapeView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ShapeView::setLook(ShapeType type, QColor fill, bool fillShown, QColor border, int borderWidth) {
+  type_ = type;
+  fill_ = fill;
+  fillShown_ = fillShown;
+  border_ = border;
+  borderWidth_ = borderWidth;
+  update();
+}
+
+void ShapeView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  QRectF bounds(rect());
+  if (type_ == ShapeType::Square || type_ == ShapeType::Circle) {
+    const qreal side = std::min(bounds.width(), bounds.height());
+    bounds = QRectF(bounds.center().x() - side / 2, bounds.center().y() - side / 2, side, side);
+  }
+  const int bw = std::max(0, borderWidth_);
+  // The border lies inside the bounds.
+  const qreal inset = bw / 2.0;
+  QRectF body = bounds.adjusted(inset, inset, -inset, -inset);
+  if (bw == 1) body = bounds.adjusted(0.5, 0.5, -0.5, -0.5);
+  if (bw > 0) {
+    QPen pen(border_, bw);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(pen);
+  } else {
+    p.setPen(Qt::NoPen);
+  }
+  p.setBrush(fillShown_ ? QBrush(fill_) : QBrush(Qt::NoBrush));
+  switch (type_) {
+    case ShapeType::Rectangle:
+    case ShapeType::Square:
+      p.drawRect(body);
+      break;
+    case ShapeType::RoundedRectangle: {
+      const qreal r = std::min(body.width(), body.height()) / 5;
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.drawRoundedRect(body, r, r);
+      break;
+    }
+    case ShapeType::Oval:
+    case ShapeType::Circle:
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.drawEllipse(body);
+      break;
+  }
+}
+
+// ---------------------------------------------------------------- LineView
+
+LineView::LineView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LineView::setLine(QPoint from, QPoint to, QColor color, int width) {
+  from_ = from;
+  to_ = to;
+  color_ = color;
+  width_ = width;
+  update();
+}
+
+void LineView::paintEvent(QPaintEvent*) {
+  if (width_ <= 0) return;
+  QPainter p(this);
+  QPen pen(color_, width_);
+  pen.setCapStyle(Qt::FlatCap);
+  p.setPen(pen);
+  if (from_ == to_) {
+    p.drawPoint(from_);
+    return;
+  }
+  p.drawLine(from_, to_);
+}
+
+// ---------------------------------------------------------------- PictureView
+
+PictureView::PictureView(QWidget* parent) : QWidget(parent) {}
+
+void PictureView::setPicture(const std::string& name) {
+  picture_ = name;
+  update();
+}
+
+void PictureView::setBack(std::optional<QColor> back) {
+  back_ = back;
+  update();
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (back_) p.fillRect(rect(), *back_);
+  PaintDrawing(p, rect(), picture_, isEnabled());
+}
+
+// ---------------------------------------------------------------- ButtonView
+
+ButtonView::ButtonView(QWidget* parent) : QPushButton(parent) { setAutoDefault(false); }
+
+void ButtonView::setCaption(const QString& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  update();
+}
+
+void ButtonView::setPicture(const std::string& name) {
+  picture_ = name;
+  update();
+}
+
+void ButtonView::setMultiLine(bool multiLine) {
+  if (multiLine == multiLine_) return;
+  multiLine_ = multiLine;
+  update();
+}
+
+void ButtonView::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
+  back_ = back;
+  fore_ = fore;
+  update();
+}
+
+void ButtonView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  QStyleOptionButton opt;
+  initStyleOption(&opt);
+  opt.text.clear();
+  opt.icon = QIcon();
+  opt.features &= ~QStyleOptionButton::HasMenu;
+  if (back_) opt.palette.setColor(QPalette::Button, *back_);
+  style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &p, this);
+  QRect content = rect().adjusted(1, 1, -1, -1);
+  if (isDown()) content.translate(1, 1);
+  if (!picture_.empty()) {
+    PaintDrawing(p, content.adjusted(2, 2, -2, -2), picture_, isEnabled());
+  } else if (!caption_.isEmpty()) {
+    p.setFont(font());
+    QColor ink = isEnabled() ? fore_.value_or(palette().color(QPalette::Active, QPalette::ButtonText))
+                             : palette().color(QPalette::Disabled, QPalette::ButtonText);
+    p.setPen(ink);
+    p.setClipRect(content.adjusted(0, 0, 0, 1));
+    const auto lines = CaptionLines(caption_, QFontMetrics(font()), content, multiLine_);
+    PaintLines(p, caption_, lines, content, Qt::AlignHCenter | Qt::AlignVCenter);
+    p.setClipping(false);
+  }
+  if (hasFocus()) DrawFocusRect(*this, p, rect().adjusted(3, 3, -3, -3));
+}
+
+void ButtonView::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+    event->accept();
+    click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------- CheckView / OptionView
+
+CheckView::CheckView(QWidget* parent) : QCheckBox(parent) {}
+
+void CheckView::setCaption(const QString& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  update();
+}
+
+void CheckView::setMultiLine(bool multiLine) {
+  if (multiLine == multiLine_) return;
+  multiLine_ = multiLine;
+  update();
+}
+
+void CheckView::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
+  back_ = back;
+  fore_ = fore;
+  update();
+}
+
+void CheckView::paintEvent(QPaintEvent*) {
+  QStyleOptionButton opt;
+  initStyleOption(&opt);
+  PaintCheckLike(*this, opt, false, caption_, multiLine_, back_, fore_);
+}
+
+OptionView::OptionView(QWidget* parent) : QRadioButton(parent) { setAutoExclusive(false); }
+
+void OptionView::setCaption(const QString& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  update();
+}
+
+void OptionView::setMultiLine(bool multiLine) {
+  if (multiLine == multiLine_) return;
+  multiLine_ = multiLine;
+  update();
+}
+
+void OptionView::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
+  back_ = back;
+  fore_ = fore;
+  update();
+}
+
+void OptionView::paintEvent(QPaintEvent*) {
+  QStyleOptionButton opt;
+  initStyleOption(&opt);
+  PaintCheckLike(*this, opt, true, caption_, multiLine_, back_, fore_);
+}
+
+// ---------------------------------------------------------------- TextAreaView
+
+TextAreaView::TextAreaView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  setCursor(Qt::IBeamCursor);
+}
+
+void TextAreaView::setText(const QString& text) {
+  if (text == text_) return;
+  text_ = text;
+  update();
+}
+
+void TextAreaView::setCaret(int caret) {
+  if (caret == caret_) return;
+  caret_ = caret;
+  update();
+}
+
+void TextAreaView::setAlign(Align align) {
+  align_ = align;
+  update();
+}
+
+void TextAreaView::setLocked(bool locked) {
+  locked_ = locked;
+  update();
+}
+
+void TextAreaView::setColors(QColor back, QColor fore) {
+  back_ = back;
+  fore_ = fore;
+  update();
+}
+
+void TextAreaView::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void TextAreaView::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
+}
+
+QRect TextAreaView::textArea() const { return rect().adjusted(3, 2, -3, -2); }
+
+void TextAreaView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  QStyleOptionFrame frame;
+  frame.initFrom(this);
+  frame.rect = rect();
+  frame.lineWidth = 1;
+  frame.palette.setColor(QPalette::Base, back_);
+  frame.state |= QStyle::State_Sunken;
+  if (locked_) frame.state |= QStyle::State_ReadOnly;
+  style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &p, this);
+
+  const QRect area = textArea();
+  p.setClipRect(area);
+  p.setFont(font());
+  p.setPen(isEnabled() ? fore_ : palette().color(QPalette::Disabled, QPalette::Text));
+  const QFontMetrics fm(font());
+  const auto lines = BreakLines(text_, fm, area.width(), true, true);
+  PaintLines(p, text_, lines, area, HorizontalAlign(align_) | Qt::AlignTop);
+  if (!hasFocus() || locked_ || !isEnabled()) return;
+  // The caret: on the line holding the position, after the characters before it.
+  int row = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (caret_ >= lines[i].start) row = static_cast<int>(i);
+  }
+  const TextLine& line = lines[static_cast<size_t>(row)];
+  const int lineWidth = fm.horizontalAdvance(text_.mid(line.start, line.length));
+  int x = area.left();
+  if (align_ == Align::Right) {
+    x = area.right() + 1 - lineWidth;
+  } else if (align_ == Align::Center) {
+    x = area.left() + (area.width() - lineWidth) / 2;
+  }
+  x += fm.horizontalAdvance(text_.mid(line.start, std::max(0, caret_ - line.start)));
+  const int y = area.top() + row * fm.height();
+  p.setPen(fore_);
+  p.drawLine(x, y, x, y + fm.height() - 1);
+}
+
+int TextAreaView::positionAt(QPoint point) const {
+  const QRect area = textArea();
+  const QFontMetrics fm(font());
+  const auto lines = BreakLines(text_, fm, area.width(), true, true);
+  const int row = std::clamp((point.y() - area.top()) / std::max(1, fm.height()), 0,
+                             static_cast<int>(lines.size()) - 1);
+  const TextLine& line = lines[static_cast<size_t>(row)];
+  const int lineWidth = fm.horizontalAdvance(text_.mid(line.start, line.length));
+  int x = area.left();
+  if (align_ == Align::Right) {
+    x = area.right() + 1 - lineWidth;
+  } else if (align_ == Align::Center) {
+    x = area.left() + (area.width() - lineWidth) / 2;
+  }
+  int best = line.start;
+  int bestDistance = std::abs(point.x() - x);
+  for (int n = 1; n <= line.length; ++n) {
+    const int d = std::abs(point.x() - (x + fm.horizontalAdvance(text_.mid(line.start, n))));
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = line.start + n;
+    }
+  }
+  return best;
+}
+
+}  // namespace eb::app

@@ -1,0 +1,59 @@
+#include "app/qt_platform.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+#include <ostream>
+
+#include "app/main_window.h"
+#include "app/qt_text.h"
+
+namespace eb::app {
+
+QtPlatform::QtPlatform(Boxes boxes, std::ostream& log) : mode_(boxes), log_(log) {}
+
+void QtPlatform::Attach(MainWindow* window) {
+  window_ = window;
+  if (window_ != nullptr && unloadPending_) window_->RequestClose();
+}
+
+void QtPlatform::MsgBox(const std::string& text) {
+  ++boxCount_;
+  if (mode_ == Boxes::AnswerAtOnce) {
+    log_ << "eb2250-gui: message box: " << text << std::endl;
+    return;
+  }
+  QWidget* parent = nullptr;
+  QString title = QStringLiteral("EB2250");
+  if (window_ != nullptr) {
+    // The window shows the state the handler has reached behind the box.
+    window_->Sync();
+    if (window_->isVisible()) parent = window_;
+    if (!window_->windowTitle().isEmpty()) title = window_->windowTitle();
+  }
+  QMessageBox box(QMessageBox::NoIcon, title, ToQString(text), QMessageBox::Ok, parent);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+}
+
+void QtPlatform::Unload() {
+  if (window_ != nullptr) {
+    window_->RequestClose();
+  } else {
+    unloadPending_ = true;
+  }
+}
+
+std::chrono::system_clock::time_point QtPlatform::Now() { return std::chrono::system_clock::now(); }
+
+void QtPlatform::ShellOpen(const std::string& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path)));
+}
+
+std::string QtPlatform::AppDirectory() {
+  return QCoreApplication::applicationDirPath().toStdString();
+}
+
+}  // namespace eb::app

@@ -1,0 +1,43 @@
+// The window logic's surroundings under Qt: modal message boxes, closing the
+// window, the clock, the desktop's "open file" and the program's directory.
+#pragma once
+
+#include <chrono>
+#include <iosfwd>
+#include <string>
+
+#include "ui/platform.h"
+
+namespace eb::app {
+
+class MainWindow;
+
+class QtPlatform : public Platform {
+ public:
+  enum class Boxes {
+    Ask,          // a modal box with an OK button
+    AnswerAtOnce  // no box: the text goes to `log`, OK is implied (screenshots)
+  };
+  explicit QtPlatform(Boxes boxes, std::ostream& log);
+
+  // The window that shows the boxes and closes on Unload().
+  void Attach(MainWindow* window);
+
+  void MsgBox(const std::string& text) override;
+  void Unload() override;
+  std::chrono::system_clock::time_point Now() override;
+  void ShellOpen(const std::string& path) override;
+  std::string AppDirectory() override;
+
+  // Number of message boxes shown (or answered at once).
+  int boxes() const { return boxCount_; }
+
+ private:
+  Boxes mode_;
+  std::ostream& log_;
+  MainWindow* window_ = nullptr;
+  bool unloadPending_ = false;
+  int boxCount_ = 0;
+};
+
+}  // namespace eb::app

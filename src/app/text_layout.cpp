@@ -1,0 +1,118 @@
+#include "app/text_layout.h"
+
+#include <QPainter>
+
+namespace eb::app {
+
+namespace {
+
+int Advance(const QFontMetrics& fm, const QString& text, int start, int length) {
+  return fm.horizontalAdvance(text.mid(start, length));
+}
+
+// Breaks one paragraph [begin, end) of the text.
+void BreakParagraph(const QString& text, int begin, int end, const QFontMetrics& fm, int width,
+                    bool wrap, bool breakLongWords, std::vector<TextLine>* out) {
+  auto trimmedLength = [&](int start, int stop) {
+    int n = stop - start;
+    while (n > 0 && text.at(start + n - 1) == QLatin1Char(' ')) --n;
+    return n;
+  };
+  if (!wrap) {
+    out->push_back({begin, trimmedLength(begin, end)});
+    return;
+  }
+  int lineStart = begin;
+  while (true) {
+    if (lineStart >= end) {
+      if (out->empty() || lineStart == begin) out->push_back({lineStart, 0});
+      return;
+    }
+    // Grow the line word by word while it fits.
+    int fitEnd = -1;  // end of the last word that fits
+    int i = lineStart;
+    while (i < end) {
+      // Skip spaces, then take one word.
+      int wordEnd = i;
+      while (wordEnd < end && text.at(wordEnd) == QLatin1Char(' ')) ++wordEnd;
+      while (wordEnd < end && text.at(wordEnd) != QLatin1Char(' ')) ++wordEnd;
+      if (Advance(fm, text, lineStart, wordEnd - lineStart) > width && fitEnd >= 0) break;
+      if (Advance(fm, text, lineStart, wordEnd - lineStart) > width) {
+        // The first word alone is too wide.
+        if (breakLongWords) {
+          int n = 1;
+          while (lineStart + n < wordEnd && Advance(fm, text, lineStart, n + 1) <= width) ++n;
+          fitEnd = lineStart + n;
+        } else {
+          fitEnd = wordEnd;
+        }
+        break;
+      }
+      fitEnd = wordEnd;
+      i = wordEnd;
+    }
+    if (fitEnd < 0) fitEnd = end;
+    out->push_back({lineStart, trimmedLength(lineStart, fitEnd)});
+    // The spaces at the break vanish.
+    int next = fitEnd;
+    while (next < end && text.at(next) == QLatin1Char(' ')) ++next;
+    if (next >= end) return;
+    lineStart = next;
+  }
+}
+
+}  // namespace
+
+std::vector<TextLine> BreakLines(const QString& text, const QFontMetrics& fm, int width, bool wrap,
+                                 bool breakLongWords) {
+  std::vector<TextLine> lines;
+  int begin = 0;
+  while (true) {
+    int stop = text.indexOf(QLatin1Char('\n'), begin);
+    const int end = stop < 0 ? static_cast<int>(text.size()) : stop;
+    std::vector<TextLine> para;
+    BreakParagraph(text, begin, end, fm, width, wrap, breakLongWords, &para);
+    lines.insert(lines.end(), para.begin(), para.end());
+    if (stop < 0) break;
+    begin = stop + 1;
+  }
+  return lines;
+}
+
+std::vector<TextLine> CaptionLines(const QString& text, const QFontMetrics& fm, const QRect& area,
+                                   bool multiLine) {
+  std::vector<TextLine> single = BreakLines(text, fm, area.width(), false, false);
+  if (multiLine) return BreakLines(text, fm, area.width(), true, false);
+  bool tooWide = false;
+  for (const auto& line : single) {
+    if (Advance(fm, text, line.start, line.length) > area.width()) tooWide = true;
+  }
+  if (!tooWide) return single;
+  std::vector<TextLine> wrapped = BreakLines(text, fm, area.width(), true, false);
+  if (static_cast<int>(wrapped.size()) * fm.height() <= area.height()) return wrapped;
+  return single;
+}
+
+void PaintLines(QPainter& p, const QString& text, const std::vector<TextLine>& lines,
+                const QRect& area, Qt::Alignment align) {
+  const QFontMetrics fm(p.font());
+  const int lineHeight = fm.height();
+  int y = area.top();
+  if (align & Qt::AlignVCenter) {
+    y = area.top() + (area.height() - lineHeight * static_cast<int>(lines.size())) / 2;
+  }
+  for (const auto& line : lines) {
+    const QString shown = text.mid(line.start, line.length);
+    const int w = fm.horizontalAdvance(shown);
+    int x = area.left();
+    if (align & Qt::AlignRight) {
+      x = area.right() + 1 - w;
+    } else if (align & Qt::AlignHCenter) {
+      x = area.left() + (area.width() - w) / 2;
+    }
+    p.drawText(QPoint(x, y + fm.ascent()), shown);
+    y += lineHeight;
+  }
+}
+
+}  // namespace eb::app

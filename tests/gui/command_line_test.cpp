@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+
+namespace eb::app {
+namespace {
+
+bool Parse(std::vector<std::string> args, Options* options, std::string* error) {
+  return ParseCommandLine(args, options, error);
+}
+
+TEST(CommandLine, DefaultsToTheFtdiBridgeAndTheWindow) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({}, &o, &error));
+  EXPECT_EQ(o.bridge, "ftdi");
+  EXPECT_TRUE(o.trace.empty());
+  EXPECT_TRUE(o.script.empty());
+  EXPECT_TRUE(o.screenshot.empty());
+  EXPECT_FALSE(o.help);
+}
+
+TEST(CommandLine, SimulateIsShortForTheSimBridge) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--simulate"}, &o, &error));
+  EXPECT_EQ(o.bridge, "sim");
+  ASSERT_TRUE(Parse({"--simulate=boards=4,seed=2"}, &o, &error));
+  EXPECT_EQ(o.bridge, "sim:boards=4,seed=2");
+}
+
+TEST(CommandLine, ValuesTakeBothForms) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--bridge", "tty:/dev/ttyUSB0", "--trace=t.txt", "--screenshot", "s.png"}, &o, &error));
+  EXPECT_EQ(o.bridge, "tty:/dev/ttyUSB0");
+  EXPECT_EQ(o.trace, "t.txt");
+  EXPECT_EQ(o.screenshot, "s.png");
+  ASSERT_TRUE(Parse({"--bridge=fault:pec=0.1/sim", "--script=a.script"}, &o, &error));
+  EXPECT_EQ(o.bridge, "fault:pec=0.1/sim");
+  EXPECT_EQ(o.script, "a.script");
+}
+
+TEST(CommandLine, RejectsWhatItDoesNotUnderstand) {
+  Options o;
+  std::string error;
+  EXPECT_FALSE(Parse({"--frobnicate"}, &o, &error));
+  EXPECT_EQ(error, "unknown option --frobnicate");
+  EXPECT_FALSE(Parse({"stray"}, &o, &error));
+  EXPECT_EQ(error, "unexpected argument \"stray\"");
+  EXPECT_FALSE(Parse({"--trace"}, &o, &error));
+  EXPECT_EQ(error, "option --trace needs a value");
+  EXPECT_FALSE(Parse({"--bridge="}, &o, &error));
+  EXPECT_FALSE(Parse({"--simulate", "--bridge", "ftdi"}, &o, &error));
+  EXPECT_FALSE(Parse({"--script", "a", "--screenshot", "b"}, &o, &error));
+  EXPECT_FALSE(Parse({"--help=yes"}, &o, &error));
+}
+
+TEST(CommandLine, Help) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--help"}, &o, &error));
+  EXPECT_TRUE(o.help);
+  EXPECT_NE(UsageText().find("--simulate[=SETTINGS]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace eb::app
