@@ -7,6 +7,9 @@
 //   unplug=N                 after N transactions the bridge stops answering
 //                            (Open fails, nothing is delivered)
 //   seed=N                   seed of every random choice (default 1)
+// Corruption and short replies model disturbed SPI lines, so they hit the
+// replies of SPI transactions only; the identify reply is the bridge's own
+// text and passes untouched (a bridge that goes away is what unplug is for).
 // Every fault is counted, so tests and bench users can see what happened.
 #pragma once
 
@@ -36,6 +39,7 @@ struct FaultCounters {
   std::uint64_t transactions = 0;   // Open calls let through
   std::uint64_t refusedOpens = 0;   // Open calls refused after unplug
   std::uint64_t reads = 0;          // reads passed to the inner transport
+  std::uint64_t exemptReads = 0;    // ... of them identify replies, never disturbed
   std::uint64_t corrupted = 0;      // replies with one character replaced
   std::uint64_t corruptedToHex = 0;  // ... of them, replaced by another hex digit
   std::uint64_t shortened = 0;      // reads delivered short
@@ -68,6 +72,7 @@ class FaultBridge : public Bridge {
   std::string description_;
   std::vector<char> scratch_;
   bool open_ = false;
+  bool exempt_ = false;  // this transaction is an identify
   FaultCounters counters_;
 };
 

@@ -129,21 +129,22 @@ std::size_t FtdiBridge::Write(std::string_view command) {
 }
 
 std::size_t FtdiBridge::Read(char* buffer, std::size_t n) {
-  if (ctx_ == nullptr) return 0;
+  if (ctx_ == nullptr || n == 0) return 0;
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(readMs_);
+  if (scratch_.size() < n) scratch_.resize(n);
   std::size_t got = 0;
   while (got < n) {
-    int r = ftdi_read_data(ctx_, reinterpret_cast<unsigned char*>(buffer + got),
-                           static_cast<int>(n - got));
+    int r = ftdi_read_data(ctx_, scratch_.data() + got, static_cast<int>(n - got));
     if (r < 0) {
       lastError_ = ftdi_get_error_string(ctx_);
-      break;
+      return 0;
     }
     got += static_cast<std::size_t>(r);
     if (got >= n || Clock::now() >= deadline) break;
     if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  std::copy_n(scratch_.data(), got, buffer);
   return got;
 }
 

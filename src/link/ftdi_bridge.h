@@ -1,12 +1,14 @@
 // The bridge through libftdi1: the FTDI device with the given vendor and
 // product id and index (by default 0403:6001, the first one), opened afresh
 // for every transaction. A failure to open leaves the transport closed, so
-// writes and reads deliver nothing.
+// writes and reads deliver nothing; a read that fails part-way delivers
+// nothing either.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/bridge.h"
 
@@ -54,6 +56,7 @@ class FtdiBridge : public Bridge {
   std::string description_;
   std::string lastError_;
   ftdi_context* ctx_ = nullptr;
+  std::vector<unsigned char> scratch_;
   int readMs_ = 1000;
   int writeMs_ = 1000;
 };

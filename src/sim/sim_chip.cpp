@@ -41,6 +41,57 @@ std::uint8_t Pec(const std::uint8_t* bytes, int n) {
 
 using namespace simchip;
 
+// Ziggurat method of Marsaglia and Tsang (2000), 128 layers.
+SimRandom::SimRandom(std::uint64_t seed) : gen_(seed) {
+  const double m1 = 2147483648.0;
+  double dn = 3.442619855899;
+  double tn = dn;
+  const double vn = 9.91256303526217e-3;
+  const double q = vn / std::exp(-0.5 * dn * dn);
+  kn_[0] = static_cast<std::uint32_t>((dn / q) * m1);
+  kn_[1] = 0;
+  wn_[0] = q / m1;
+  wn_[127] = dn / m1;
+  fn_[0] = 1.0;
+  fn_[127] = std::exp(-0.5 * dn * dn);
+  for (int i = 126; i >= 1; --i) {
+    dn = std::sqrt(-2.0 * std::log(vn / dn + std::exp(-0.5 * dn * dn)));
+    kn_[static_cast<std::size_t>(i + 1)] = static_cast<std::uint32_t>((dn / tn) * m1);
+    tn = dn;
+    fn_[static_cast<std::size_t>(i)] = std::exp(-0.5 * dn * dn);
+    wn_[static_cast<std::size_t>(i)] = dn / m1;
+  }
+}
+
+double SimRandom::Gaussian() {
+  const std::int32_t hz = Next32();
+  const std::uint32_t iz = static_cast<std::uint32_t>(hz) & 127u;
+  const auto mag = static_cast<std::uint32_t>(hz < 0 ? -static_cast<std::int64_t>(hz) : hz);
+  if (mag < kn_[iz]) return hz * wn_[iz];
+  return GaussianTail(hz, iz);
+}
+
+double SimRandom::GaussianTail(std::int32_t hz, std::uint32_t iz) {
+  constexpr double r = 3.442620;
+  while (true) {
+    const double x = hz * wn_[iz];
+    if (iz == 0) {
+      double tx = 0;
+      double ty = 0;
+      do {
+        tx = -std::log(OpenUniform()) * 0.2904764;  // 1 / r
+        ty = -std::log(OpenUniform());
+      } while (ty + ty < tx * tx);
+      return hz > 0 ? r + tx : -r - tx;
+    }
+    if (fn_[iz] + OpenUniform() * (fn_[iz - 1] - fn_[iz]) < std::exp(-0.5 * x * x)) return x;
+    hz = Next32();
+    iz = static_cast<std::uint32_t>(hz) & 127u;
+    const auto mag = static_cast<std::uint32_t>(hz < 0 ? -static_cast<std::int64_t>(hz) : hz);
+    if (mag < kn_[iz]) return hz * wn_[iz];
+  }
+}
+
 void SimChip::Init(int slot, const SimSettings& settings, SimRandom& random) {
   slot_ = slot;
   const unsigned bit = 1u << slot;

@@ -20,20 +20,43 @@
 
 namespace eb {
 
-// The one source of randomness of a simulated stack.
+// The one source of randomness of a simulated stack: a 64-bit Mersenne
+// twister; normal deviates come from a ziggurat sampler whose tables are
+// built per object.
 class SimRandom {
  public:
-  explicit SimRandom(std::uint64_t seed) : gen_(seed) {}
-  double Gaussian() { return normal_(gen_); }
+  explicit SimRandom(std::uint64_t seed);
+  // Standard normal deviate.
+  double Gaussian();
+  // Uniform in [lo, hi).
   double Uniform(double lo, double hi) {
-    return lo + (hi - lo) * std::uniform_real_distribution<double>(0.0, 1.0)(gen_);
+    return lo + (hi - lo) * static_cast<double>(gen_() >> 11) * (1.0 / 9007199254740992.0);
   }
   bool Chance(double p) { return p > 0 && Uniform(0.0, 1.0) < p; }
   std::uint64_t Next() { return gen_(); }
 
  private:
+  double GaussianTail(std::int32_t hz, std::uint32_t iz);
+  // 32 random bits: both halves of each 64-bit output are used.
+  std::int32_t Next32() {
+    if (haveHalf_) {
+      haveHalf_ = false;
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(half_));
+    }
+    half_ = gen_();
+    haveHalf_ = true;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(half_ >> 32));
+  }
+  // Uniform in (0, 1), never 0.
+  double OpenUniform() {
+    return (static_cast<double>(gen_() >> 11) + 0.5) * (1.0 / 9007199254740992.0);
+  }
   std::mt19937_64 gen_;
-  std::normal_distribution<double> normal_{0.0, 1.0};
+  std::uint64_t half_ = 0;
+  bool haveHalf_ = false;
+  std::array<std::uint32_t, 128> kn_{};
+  std::array<double, 128> wn_{};
+  std::array<double, 128> fn_{};
 };
 
 namespace simchip {

@@ -106,6 +106,25 @@ TEST(FaultBridge, RatesAreRoughlyHonouredAndSeeded) {
   EXPECT_LT(a.shortened, 140u);
 }
 
+TEST(FaultBridge, IdentifyRepliesPassUntouched) {
+  FaultSettings f;
+  f.corrupt = 1.0;
+  f.shortRead = 1.0;
+  FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+  std::uint64_t empty = 0;
+  for (int i = 0; i < 50; ++i) {
+    EXPECT_EQ(Transact(faulty, "IZ", 50), std::string(SimStack::kIdentity));
+    const std::string reply = Transact(faulty, "MSxT80T02RRRRRRRX", 18);
+    EXPECT_LT(reply.size(), 18u);
+    if (reply.empty()) ++empty;
+  }
+  EXPECT_EQ(faulty.Counters().exemptReads, 50u);
+  EXPECT_EQ(faulty.Counters().reads, 100u);
+  EXPECT_EQ(faulty.Counters().shortened, 50u);
+  // Every non-empty register reply also had one character replaced.
+  EXPECT_EQ(faulty.Counters().corrupted, 50u - empty);
+}
+
 TEST(FaultBridge, UnplugAfterNTransactions) {
   FaultSettings f;
   f.unplugAfter = 3;

@@ -2,6 +2,7 @@
 // values, noise, seeds, discharge and open wires.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 #include "sim/sim_bridge.h"
@@ -276,6 +277,42 @@ TEST(SimAnalog, ReadWithoutConversionReturnsLastResults) {
   EXPECT_EQ(ReadCells(bridge, 0), r);
   Transact(bridge, "MSxS10X", 0);
   EXPECT_EQ(ReadCells(bridge, 0)[0], Counts(1.0));
+}
+
+}  // namespace
+}  // namespace eb
+
+namespace eb {
+namespace {
+
+TEST(SimRandomness, GaussianDeviatesLookNormal) {
+  SimRandom random(77);
+  const int n = 400000;
+  double sum = 0, sumSq = 0;
+  int beyond1 = 0, beyond3 = 0, tail = 0;
+  for (int i = 0; i < n; ++i) {
+    const double x = random.Gaussian();
+    sum += x;
+    sumSq += x * x;
+    if (std::fabs(x) > 1) ++beyond1;
+    if (std::fabs(x) > 3) ++beyond3;
+    if (std::fabs(x) > 3.5) ++tail;
+  }
+  const double mean = sum / n;
+  const double sd = std::sqrt(sumSq / n - mean * mean);
+  EXPECT_NEAR(mean, 0.0, 0.01);
+  EXPECT_NEAR(sd, 1.0, 0.01);
+  EXPECT_NEAR(beyond1 / static_cast<double>(n), 0.3173, 0.005);
+  EXPECT_NEAR(beyond3 / static_cast<double>(n), 0.0027, 0.0005);
+  EXPECT_GT(tail, 0);  // the tail beyond the base layer is reached
+  // Same seed, same sequence.
+  SimRandom a(5), b(5);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(a.Gaussian(), b.Gaussian());
+  for (int i = 0; i < 1000; ++i) {
+    const double u = a.Uniform(2.0, 3.0);
+    ASSERT_GE(u, 2.0);
+    ASSERT_LT(u, 3.0);
+  }
 }
 
 }  // namespace
