@@ -11,18 +11,25 @@ namespace {
 
 using test::RunScenario;
 
+// A freshly powered chip reads configuration 00 (duty cycle 0: not present);
+// the operator first writes a configuration with the duty cycle at 1 and
+// reads it back.
+const char* const kConfigure = "click Command0 1\nclick Command1 5\nclick Command1 6\n";
+
 const char* const kCellGiveUp =
     "MSGBOX: Excessive READ CELL VOLTAGE Communication Errors! Please configure jumper settings for "
     "address pins A0 to A3 correctly. Then check all power cell connections and SPI ribbon "
     "connections between boards.";
 
 TEST(ScenarioReading, ReadCellVoltShowsTheSimulatedVoltagesToTheMillivolt) {
-  std::string script;
-  const double volts[12] = {3.912, 3.601, 0.0, 4.2, 2.5005, 3.3, 3.7, 1.234, 6.1425, 3.65, 3.66, 3.0};
+  std::string script = kConfigure;
+  // Pinned volts snap to the nearest 1.5 mV count: 2.5005 V is stored just
+  // below and shows 2.500, 6.1425 V (full scale) likewise shows 6.142.
+  const double volts[12] = {3.912, 3.603, 0.0, 4.2, 2.5005, 3.3, 3.699, 1.233, 6.1425, 3.651, 3.66, 3.0};
   for (int c = 1; c <= 12; ++c) script += "sim cell 0 " + std::to_string(c) + " " + std::to_string(volts[c - 1]) + "\n";
   script += "click Command1 2\nclick Command1 7\n";
-  const char* shown[12] = {" 3.912V  ", " 3.601V  ", " 0.000V  ", " 4.200V  ", " 2.500V  ", " 3.300V  ",
-                           " 3.700V  ", " 1.233V  ", " 6.142V  ", " 3.651V  ", " 3.660V  ", " 3.000V  "};
+  const char* shown[12] = {" 3.912V  ", " 3.603V  ", " 0.000V  ", " 4.200V  ", " 2.500V  ", " 3.300V  ",
+                           " 3.699V  ", " 1.233V  ", " 6.142V  ", " 3.651V  ", " 3.660V  ", " 3.000V  "};
   for (int c = 0; c < 12; ++c) script += "expect Text1 " + std::to_string(c) + " text \"" + shown[c] + "\"\n";
   script += "expect RDCVvalid 0 value 1\nexpect Shape12 0 fill \"#00FF00\"\n";
   auto r = RunScenario("sim:boards=1,seed=3", script);
@@ -30,15 +37,15 @@ TEST(ScenarioReading, ReadCellVoltShowsTheSimulatedVoltagesToTheMillivolt) {
 }
 
 TEST(ScenarioReading, ContinuousReadingWalksEveryBoardInNineTicks) {
-  auto r = RunScenario("sim:boards=3,seed=2", R"(
-set Combo1 0 2
+  auto r = RunScenario("sim:boards=3,seed=2", std::string(kConfigure) + R"(
+set Combo1 2
 click Command1 10
 expect OnOff value 1
 tick 9
 expect BRDread value 0
-expect RDCVvalid 0 value 1
 expect RDCVvalid 2 value 1
-expect RDTMPvalid 1 value 1
+expect Shape12 0 fill "#00FF00"
+expect RDTMPvalid 2 value 1
 expect Shape12 2 fill "#00FF00"
 )");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -57,14 +64,14 @@ expect Shape12 2 fill "#00FF00"
 }
 
 TEST(ScenarioReading, MissingBoardInTheCycleGivesARedLampWithoutRetry) {
-  auto r = RunScenario("sim:boards=3,seed=4", R"(
+  auto r = RunScenario("sim:boards=3,seed=4", std::string(kConfigure) + R"(
 sim missing 1 1
-set Combo1 0 2
+set Combo1 2
 click Command1 10
 tick 6
 expect Shape12 1 fill "#FF0000"
 expect RDCVvalid 1 value 0
-expect RDCVvalid 0 value 1
+expect Shape12 0 fill "#00FF00"
 expect-no-msgbox
 )");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -74,7 +81,7 @@ expect-no-msgbox
 TEST(ScenarioReading, SelectedMissingBoardWithRetryGivesUpAfterTenAttempts) {
   auto r = RunScenario("sim:boards=3,seed=5", R"(
 sim missing 1 1
-set Combo1 0 2
+set Combo1 2
 click Command4 1
 click Command1 10
 click Check_AUTO
@@ -131,7 +138,8 @@ print Text8
 }
 
 TEST(ScenarioReading, AllZerosBoardGivesAWhiteLamp) {
-  auto r = RunScenario("sim:boards=1,seed=8", R"(
+  auto r = RunScenario("sim:boards=1,seed=8", std::string(kConfigure) + R"(
+click Command1 2
 click Command1 7
 expect Shape12 0 fill "#00FF00"
 sim zeros 0 1
@@ -155,7 +163,7 @@ TEST(ScenarioReading, PollThenReadSendsMsxFirst) {
 
 TEST(ScenarioReading, CommandStringsOnTheWire) {
   auto r = RunScenario("sim:boards=4", R"(
-set Combo1 0 3
+set Combo1 3
 click Command4 3
 click Check6 4
 expect SINGLECELL_Lnib value "5"
