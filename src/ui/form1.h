@@ -445,6 +445,9 @@ class Form1 {
   // Datalog setup (menu bar dialog): sets the values the recording needs.
   // Returns an empty text on success, else what is wrong.
   std::string SETUP_DATAlog(int samples, const std::string& file);
+  // When the window closes while a datalog holds samples, they are written
+  // as the last datalog rather than lost.
+  void SAVE_DATAlog_ON_UNLOAD();
 
   // ------------------------------------------------ main window (ui/)
   void GUI_DEFAULT_start_EB2250();
