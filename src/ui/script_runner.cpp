@@ -360,6 +360,15 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
           err_ << where << "expectation failed: message box\n";
           return 1;
         }
+      } else if (cmd == "datalog") {
+        // The datalog setup dialog: number of samples and file; a refused
+        // setup is reported the way the dialog reports it, in a message box.
+        int samples = integer("sample count");
+        if (pos >= w.size()) throw ScriptError{"datalog: file missing"};
+        std::string file = w[pos++];
+        noMore();
+        std::string refused = form.SETUP_DATAlog(samples, file);
+        if (!refused.empty()) MsgBox(refused);
       } else if (cmd == "sim") {
         if (sim == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
         std::vector<std::string> args(w.begin() + 1, w.end());

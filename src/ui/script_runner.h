@@ -9,6 +9,8 @@
 //   state CFGR0 2             one JSON line with a state variable
 //   expect Text1 0 text " 3.600V  "   exit status 1 when the printed property differs
 //   sim cell 0 3 3.912        change the simulated stack
+//   datalog 25 "/tmp/d.xlsx"  the datalog setup: samples and file (a refusal
+//                             shows as a message box)
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
