@@ -39,13 +39,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       *target = value;
       return true;
     };
-    auto setBridge = [&](const std::string& spec) {
+    auto setBridge = [&](const std::string& connection) {
       if (bridgeGiven) {
         *error = "choose the bridge only once (--bridge or --simulate)";
         return false;
       }
       bridgeGiven = true;
-      out.bridge = spec;
+      out.bridge = connection;
       return true;
     };
 
@@ -56,8 +56,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       }
       out.help = true;
     } else if (name == "--bridge") {
-      std::string spec;
-      if (!takeValue(&spec) || !setBridge(spec)) return false;
+      std::string connection;
+      if (!takeValue(&connection) || !setBridge(connection)) return false;
     } else if (name == "--simulate") {
       if (!setBridge(hasValue ? (value.empty() ? "sim" : "sim:" + value) : "sim")) return false;
     } else if (name == "--trace") {

@@ -68,12 +68,12 @@ void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QStrin
   p.setFont(w.font());
   p.setPen(TextColor(w, fore));
   const QFontMetrics fm(w.font());
-  const auto lines = CaptionLines(caption, fm, textArea, multiLine);
+  const auto lines = CaptionLines(caption, w.font(), textArea, multiLine);
   PaintLines(p, caption, lines, textArea, Qt::AlignLeft | Qt::AlignVCenter);
   if (w.hasFocus()) {
     int widest = 0;
     for (const auto& line : lines) widest = std::max(widest, fm.horizontalAdvance(caption.mid(line.start, line.length)));
-    const int h = std::min(w.height(), fm.height() * static_cast<int>(lines.size()));
+    const int h = std::min(w.height(), LinePitch(w.font()) * static_cast<int>(lines.size()));
     QRect used(textArea.left(), (w.height() - h) / 2, std::min(widest, textArea.width()), h);
     DrawFocusRect(w, p, used.adjusted(-1, 0, 1, 0).intersected(w.rect()));
   }
@@ -156,7 +156,7 @@ void LabelView::paintEvent(QPaintEvent*) {
   if (text_.isEmpty()) return;
   p.setFont(font());
   p.setPen(TextColor(*this, fore_));
-  const auto lines = CaptionLines(text_, QFontMetrics(font()), rect(), multiLine_);
+  const auto lines = CaptionLines(text_, font(), rect(), multiLine_);
   PaintLines(p, text_, lines, rect(), HorizontalAlign(align_) | Qt::AlignTop);
 }
 
@@ -307,7 +307,7 @@ void ButtonView::paintEvent(QPaintEvent*) {
                              : palette().color(QPalette::Disabled, QPalette::ButtonText);
     p.setPen(ink);
     p.setClipRect(content.adjusted(0, 0, 0, 1));
-    const auto lines = CaptionLines(caption_, QFontMetrics(font()), content, multiLine_);
+    const auto lines = CaptionLines(caption_, font(), content, multiLine_);
     PaintLines(p, caption_, lines, content, Qt::AlignHCenter | Qt::AlignVCenter);
     p.setClipping(false);
   }
@@ -375,6 +375,25 @@ void OptionView::paintEvent(QPaintEvent*) {
   QStyleOptionButton opt;
   initStyleOption(&opt);
   PaintCheckLike(*this, opt, true, caption_, multiLine_, back_, fore_);
+}
+
+// ---------------------------------------------------------------- TextLineView
+
+TextLineView::TextLineView(QWidget* parent) : QLineEdit(parent) {
+  setContextMenuPolicy(Qt::NoContextMenu);
+  setDragEnabled(false);
+  setTextMargins(0, 0, 0, 0);
+}
+
+void TextLineView::setCaret(int caret) {
+  caret_ = caret;
+  setCursorPosition(caret);
+}
+
+void TextLineView::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  deselect();
+  setCursorPosition(caret_);
 }
 
 // ---------------------------------------------------------------- TextAreaView
@@ -457,16 +476,17 @@ void TextAreaView::paintEvent(QPaintEvent*) {
     x = area.left() + (area.width() - lineWidth) / 2;
   }
   x += fm.horizontalAdvance(text_.mid(line.start, std::max(0, caret_ - line.start)));
-  const int y = area.top() + row * fm.height();
+  const int pitch = LinePitch(font());
+  const int y = area.top() + row * pitch;
   p.setPen(fore_);
-  p.drawLine(x, y, x, y + fm.height() - 1);
+  p.drawLine(x, y + 1, x, y + pitch - 1);
 }
 
 int TextAreaView::positionAt(QPoint point) const {
   const QRect area = textArea();
   const QFontMetrics fm(font());
   const auto lines = BreakLines(text_, fm, area.width(), true, true);
-  const int row = std::clamp((point.y() - area.top()) / std::max(1, fm.height()), 0,
+  const int row = std::clamp((point.y() - area.top()) / std::max(1, LinePitch(font())), 0,
                              static_cast<int>(lines.size()) - 1);
   const TextLine& line = lines[static_cast<size_t>(row)];
   const int lineWidth = fm.horizontalAdvance(text_.mid(line.start, line.length));

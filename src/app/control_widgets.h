@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QColor>
 #include <QPushButton>
 #include <QRadioButton>
@@ -171,6 +172,21 @@ class OptionView : public QRadioButton {
   QString caption_;
   bool multiLine_ = false;
   std::optional<QColor> back_, fore_;
+};
+
+// A single-line text box. It shows the model's text and caret; getting the
+// focus neither selects the text nor moves the caret.
+class TextLineView : public QLineEdit {
+  Q_OBJECT
+ public:
+  explicit TextLineView(QWidget* parent);
+  void setCaret(int caret);  // position in the shown text
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  int caret_ = 0;
 };
 
 // A multi-line text box: sunken panel, text broken into lines at spaces,

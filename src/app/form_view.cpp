@@ -209,11 +209,7 @@ QWidget* FormView::CreateWidget(Binding& b) {
       if (c.multiLine) {
         w = new TextAreaView(parent);
       } else {
-        auto* line = new QLineEdit(parent);
-        line->setContextMenuPolicy(Qt::NoContextMenu);
-        line->setDragEnabled(false);
-        line->setTextMargins(0, 0, 0, 0);
-        w = line;
+        w = new TextLineView(parent);
       }
       w->setAcceptDrops(false);
       w->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -366,7 +362,7 @@ void FormView::Apply(Binding& b, unsigned ch) {
           area->setCaret(DisplayCaret(c.text, c.caret, true));
         }
       } else {
-        auto* line = static_cast<QLineEdit*>(w);
+        auto* line = static_cast<TextLineView*>(w);
         const QSignalBlocker quiet(line);
         if (ch & kColors) SetTextColors(w, c);
         if (ch & kLocked) line->setReadOnly(c.locked);
@@ -374,7 +370,7 @@ void FormView::Apply(Binding& b, unsigned ch) {
         if (ch & kText) {
           const QString shown = ToQString(DisplayText(c.text, false));
           if (line->text() != shown) line->setText(shown);
-          line->setCursorPosition(DisplayCaret(c.text, c.caret, false));
+          line->setCaret(DisplayCaret(c.text, c.caret, false));
         }
       }
       break;

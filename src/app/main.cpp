@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
-#include <QPixmap>
 #include <QStyleFactory>
 #include <QTimer>
 
@@ -140,8 +139,12 @@ int main(int argc, char** argv) {
   int screenshotStatus = 0;
   if (screenshot) {
     QTimer::singleShot(kScreenshotSettleMs, &window, [&] {
-      const QPixmap picture = window.view().grab();
-      if (!picture.toImage().save(QString::fromStdString(options.screenshot), "PNG")) {
+      // The client area at one image pixel per window pixel, whatever the
+      // screen's scale.
+      QImage picture(window.view().size(), QImage::Format_RGB32);
+      picture.fill(Qt::white);
+      window.view().render(&picture);
+      if (!picture.save(QString::fromStdString(options.screenshot), "PNG")) {
         std::cerr << kProgram << ": cannot write the screenshot \"" << options.screenshot << "\"" << std::endl;
         screenshotStatus = 1;
       }

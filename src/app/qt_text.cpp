@@ -25,8 +25,7 @@ QString ToQString(const std::string& text) {
 QFont ToQFont(const Font& font) {
   QString family = QString::fromStdString(font.name);
   const QString lower = family.toLower();
-  if (lower == "arial" || lower == "ms sans serif" || lower == "microsoft sans serif" ||
-      lower == "helvetica" || lower.isEmpty()) {
+  if (lower == "arial" || lower.isEmpty()) {
     family = QStringLiteral("Liberation Sans");
   }
   QFont f(family);

@@ -14,8 +14,8 @@ namespace eb::app {
 // (typed characters are single bytes 32 … 255).
 QString ToQString(const std::string& text);
 
-// The model's font as a Qt font: "Arial" (and the old system sans-serif
-// names) resolve to Liberation Sans, the metric-compatible face; sizes are
+// The model's font as a Qt font: "Arial" resolves to Liberation Sans, the
+// metric-compatible face; sizes are
 // points at the window's 96 pixels per inch, so the layout does not depend on
 // the screen's resolution.
 QFont ToQFont(const Font& font);

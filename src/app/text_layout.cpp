@@ -2,6 +2,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace eb::app {
 
 namespace {
@@ -63,6 +66,13 @@ void BreakParagraph(const QString& text, int begin, int end, const QFontMetrics&
 
 }  // namespace
 
+int LinePitch(const QFont& font) {
+  const int height = QFontMetrics(font).height();
+  const int px = font.pixelSize();
+  if (px <= 0) return height;
+  return std::max(height, static_cast<int>(std::lround(px * 1.25)));
+}
+
 std::vector<TextLine> BreakLines(const QString& text, const QFontMetrics& fm, int width, bool wrap,
                                  bool breakLongWords) {
   std::vector<TextLine> lines;
@@ -79,8 +89,9 @@ std::vector<TextLine> BreakLines(const QString& text, const QFontMetrics& fm, in
   return lines;
 }
 
-std::vector<TextLine> CaptionLines(const QString& text, const QFontMetrics& fm, const QRect& area,
+std::vector<TextLine> CaptionLines(const QString& text, const QFont& font, const QRect& area,
                                    bool multiLine) {
+  const QFontMetrics fm(font);
   std::vector<TextLine> single = BreakLines(text, fm, area.width(), false, false);
   if (multiLine) return BreakLines(text, fm, area.width(), true, false);
   bool tooWide = false;
@@ -89,18 +100,20 @@ std::vector<TextLine> CaptionLines(const QString& text, const QFontMetrics& fm, 
   }
   if (!tooWide) return single;
   std::vector<TextLine> wrapped = BreakLines(text, fm, area.width(), true, false);
-  if (static_cast<int>(wrapped.size()) * fm.height() <= area.height()) return wrapped;
+  if (static_cast<int>(wrapped.size()) * LinePitch(font) <= area.height()) return wrapped;
   return single;
 }
 
 void PaintLines(QPainter& p, const QString& text, const std::vector<TextLine>& lines,
                 const QRect& area, Qt::Alignment align) {
   const QFontMetrics fm(p.font());
-  const int lineHeight = fm.height();
+  const int lineHeight = LinePitch(p.font());
   int y = area.top();
   if (align & Qt::AlignVCenter) {
     y = area.top() + (area.height() - lineHeight * static_cast<int>(lines.size())) / 2;
   }
+  // The extra pitch is shared above and below the glyphs.
+  const int baseline = (lineHeight - fm.height() + 1) / 2 + fm.ascent();
   for (const auto& line : lines) {
     const QString shown = text.mid(line.start, line.length);
     const int w = fm.horizontalAdvance(shown);
@@ -110,7 +123,7 @@ void PaintLines(QPainter& p, const QString& text, const std::vector<TextLine>& l
     } else if (align & Qt::AlignHCenter) {
       x = area.left() + (area.width() - w) / 2;
     }
-    p.drawText(QPoint(x, y + fm.ascent()), shown);
+    p.drawText(QPoint(x, y + baseline), shown);
     y += lineHeight;
   }
 }

@@ -249,6 +249,24 @@ TEST_F(WindowTest, FocusMovesBetweenModelAndWindow) {
   EXPECT_EQ(form.ui.focused(), &b);
   EXPECT_EQ(window.focusWidget(), window.view().widgetFor(b));
   EXPECT_EQ(events, (std::vector<std::string>{"lost a", "got b"}));
+
+  // Tabbing into a text box neither selects its text nor moves the caret.
+  Control& from = form.Text2[0];
+  Control& into = form.Text2[1];
+  for (Control* box : {&from, &into}) {
+    box->onGotFocus = nullptr;
+    box->onLostFocus = nullptr;
+  }
+  into.text = "4.200V ";
+  into.caret = 2;
+  form.ui.setFocus(from);
+  window.Sync();
+  QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(form.ui.focused(), &into);
+  auto* line = widget<QLineEdit>(into);
+  EXPECT_EQ(window.focusWidget(), line);
+  EXPECT_FALSE(line->hasSelectedText());
+  EXPECT_EQ(line->cursorPosition(), 2);
 }
 
 TEST_F(WindowTest, TicksAreDroppedWhileAHandlerRuns) {
