@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -70,6 +71,20 @@ std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connect
 
 bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
 
+// Whether Qt has a screen to put the window on: a platform chosen
+// explicitly, or an X11 or Wayland display.
+bool HaveDisplay() {
+#if defined(__linux__)
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+#else
+  return true;
+#endif
+}
+
 void ConfigureApplication(QApplication& app) {
   app.setApplicationName(QStringLiteral("eb2250-gui"));
   app.setApplicationDisplayName(QStringLiteral("EB2250 stack evaluation"));
@@ -118,9 +133,17 @@ int main(int argc, char** argv) {
     return status;
   }
 
+  const bool screenshot = !options.screenshot.empty();
+  if (!HaveDisplay()) {
+    // A screenshot needs no screen; an interactive window does.
+    if (!screenshot) {
+      return Fail("no display to open the window on (DISPLAY is not set); use --script to run "
+                  "without a window, or --screenshot");
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
   QApplication app(argc, argv);
   ConfigureApplication(app);
-  const bool screenshot = !options.screenshot.empty();
   eb::app::QtPlatform platform(
       screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask, std::cerr);
   eb::Form1 form(*bridge, platform);

@@ -55,6 +55,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &MainWindow::Tick);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  layout()->activate();
   Sync();
 }
 

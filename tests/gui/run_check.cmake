@@ -1,4 +1,5 @@
-# Runs EXE with ARGS ("|"-separated) and checks the exit status (STATUS),
+# Runs EXE with ARGS ("|"-separated), with NO_DISPLAY in an environment
+# without any display or Qt platform, and checks the exit status (STATUS),
 # stderr and stdout against STDERR_REGEX / STDOUT_REGEX, the number of
 # stderr lines against STDERR_LINES, with FILE that the file matches
 # FILE_REGEX, and with PNG that the file is a PNG image of
@@ -9,7 +10,11 @@ foreach(output PNG FILE)
     file(REMOVE "${${output}}")
   endif()
 endforeach()
-execute_process(COMMAND "${EXE}" ${args}
+set(launcher)
+if(NO_DISPLAY)
+  set(launcher "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QT_QPA_PLATFORM)
+endif()
+execute_process(COMMAND ${launcher} "${EXE}" ${args}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 50)
 message(STATUS "exit status ${status}\n--- stdout\n${out}--- stderr\n${err}---")
 if(NOT "${status}" STREQUAL "${STATUS}")

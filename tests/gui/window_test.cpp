@@ -69,6 +69,8 @@ class WindowTest : public ::testing::Test {
 
 TEST_F(WindowTest, ClientAreaIsTheModelsSizeAndTitle) {
   EXPECT_EQ(window.view().size(), QSize(894, 572));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());  // fixed size
+  EXPECT_EQ(window.width(), 894);
   EXPECT_EQ(window.windowTitle().toStdString(), form.ui.caption);
   EXPECT_EQ(window.view().grab().size(), QSize(894, 572));
 }
