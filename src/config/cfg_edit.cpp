@@ -198,17 +198,6 @@ void Form1::SET_GLOBAL_CFGR_EB2250() {
   }
 }
 
-namespace {
-// Leading number of a text as single precision (0 when there is none).
-float LeadingNumber(const std::string& text) {
-  const char* p = text.c_str();
-  while (*p == ' ') ++p;
-  char* end = nullptr;
-  float v = std::strtof(p, &end);
-  return end == p ? 0.0f : v;
-}
-}  // namespace
-
 void Form1::UPDATE_GLOBAL_CFGR_EB2250() {
   float u = LeadingNumber(Text2[0].text);
   float o = LeadingNumber(Text2[1].text);

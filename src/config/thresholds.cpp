@@ -14,16 +14,6 @@ namespace {
 constexpr const char* kRangeMessage = "Only Enter Values Between 0.000V and 6.120V.";
 constexpr const char* kOrderMessage = "VUV must be less than VOV";
 
-// Leading number of a text, single precision; 0 when there is none.
-float LeadingNumber(const std::string& text) {
-  const char* p = text.c_str();
-  while (*p == ' ') ++p;
-  char* end = nullptr;
-  float v = std::strtof(p, &end);
-  if (end == p || std::isnan(v)) return 0.0f;
-  return v;
-}
-
 std::string Trimmed(const std::string& text) {
   auto first = text.find_first_not_of(' ');
   if (first == std::string::npos) return "";

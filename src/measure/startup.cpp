@@ -58,7 +58,18 @@ void Form1::Timer1_Timer() {
 }
 
 void Form1::Measure_4417_EB2250() {
-  if (DATACOLLECTflag == 0) {
+  // The datalog pass adds a configuration read and report to the cell step
+  // and a fourth step that collects the sample; the other steps are those of
+  // continuous reading.
+  if (DATACOLLECTflag == 1 && MEASUREflag == 0) {
+    RDCFG_ADDRESSABLE_RevC();
+    STCVAD_BROADCAST_RevC();
+    SELFTESTflag = 0;
+    RDCV_ADDRESSABLE_RevC();
+    REPORT_DLOG_current();
+  } else if (DATACOLLECTflag == 1 && MEASUREflag == 3) {
+    COLLECT_DATA_xls();
+  } else if (DATACOLLECTflag == 0 || DATACOLLECTflag == 1) {
     switch (MEASUREflag) {
       case 0:
         STCVAD_BROADCAST_RevC();
@@ -73,30 +84,6 @@ void Form1::Measure_4417_EB2250() {
         break;
       case 2:
         RDFLG_ADDRESSABLE_RevC();
-        break;
-      default:
-        break;
-    }
-  } else if (DATACOLLECTflag == 1) {
-    switch (MEASUREflag) {
-      case 0:
-        RDCFG_ADDRESSABLE_RevC();
-        STCVAD_BROADCAST_RevC();
-        SELFTESTflag = 0;
-        RDCV_ADDRESSABLE_RevC();
-        REPORT_DLOG_current();
-        break;
-      case 1:
-        STTMPAD_BROADCAST_RevC();
-        SELFTESTTMPflag = 0;
-        RDTMP_ADDRESSABLE_RevC();
-        SET_REV_THSD_EB2250();
-        break;
-      case 2:
-        RDFLG_ADDRESSABLE_RevC();
-        break;
-      case 3:
-        COLLECT_DATA_xls();
         break;
       default:
         break;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace eb {
 
@@ -52,5 +53,14 @@ std::string Fixed3(double value) {
 }
 
 std::string VoltText(double volts) { return " " + Fixed3(volts); }
+
+float LeadingNumber(const std::string& text) {
+  const char* p = text.c_str();
+  while (*p == ' ') ++p;
+  char* end = nullptr;
+  float v = std::strtof(p, &end);
+  if (end == p || std::isnan(v)) return 0.0f;
+  return v;
+}
 
 }  // namespace eb

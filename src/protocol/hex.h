@@ -42,4 +42,8 @@ std::string VoltText(double volts);
 // "0.000" style (no leading blank); NaN shows as "-.---".
 std::string Fixed3(double value);
 
+// The number at the start of a text typed by the operator, in single
+// precision ("3.6V " gives 3.6); 0 when the text does not start with one.
+float LeadingNumber(const std::string& text);
+
 }  // namespace eb

@@ -3,29 +3,16 @@
 
 #include <cmath>
 
-#include "support/fake_stack.h"
-#include "ui/form1.h"
+#include "support/form_fixture.h"
 
 namespace eb {
 namespace {
 
 using test::FakeStack;
 
-class ReadsTest : public ::testing::Test {
+class ReadsTest : public test::FormFixture {
  protected:
-  FakeStack stack;
-  test::FakePlatform platform;
-  Form1 form{stack.bridge, platform};
-
-  void SetUp() override {
-    stack.boards["80"] = {};
-    stack.boards["81"] = {};
-    stack.boards["82"] = {};
-    form.Form_Load();
-    ASSERT_FALSE(form.Unloaded);
-    stack.bridge.writes.clear();
-  }
-  int Writes(const std::string& prefix) const { return stack.Count(prefix); }
+  int Writes(const std::string& prefix) const { return Count(prefix); }
 };
 
 TEST_F(ReadsTest, CellReadDecodesTheTwelveCellsOfTheSelectedBoard) {
