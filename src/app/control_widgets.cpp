@@ -6,7 +6,6 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionFrame>
-
 #include <algorithm>
 
 #include "app/drawings.h"
@@ -23,9 +22,12 @@ namespace {
 
 Qt::Alignment HorizontalAlign(Align align) {
   switch (align) {
-    case Align::Right: return Qt::AlignRight;
-    case Align::Center: return Qt::AlignHCenter;
-    case Align::Left: break;
+    case Align::Right:
+      return Qt::AlignRight;
+    case Align::Center:
+      return Qt::AlignHCenter;
+    case Align::Left:
+      break;
   }
   return Qt::AlignLeft;
 }
@@ -50,7 +52,8 @@ void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QStrin
                     const std::optional<QColor>& fore) {
   QPainter p(&w);
   if (back) p.fillRect(w.rect(), *back);
-  const auto indicatorElement = radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator;
+  const auto indicatorElement =
+      radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator;
   QRect indicator = w.style()->subElementRect(indicatorElement, &opt, &w);
   indicator.moveLeft(0);
   indicator.moveTop((w.height() - indicator.height()) / 2);
@@ -72,7 +75,8 @@ void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QStrin
   PaintLines(p, caption, lines, textArea, Qt::AlignLeft | Qt::AlignVCenter);
   if (w.hasFocus()) {
     int widest = 0;
-    for (const auto& line : lines) widest = std::max(widest, fm.horizontalAdvance(caption.mid(line.start, line.length)));
+    for (const auto& line : lines)
+      widest = std::max(widest, fm.horizontalAdvance(caption.mid(line.start, line.length)));
     const int h = std::min(w.height(), LinePitch(w.font()) * static_cast<int>(lines.size()));
     QRect used(textArea.left(), (w.height() - h) / 2, std::min(widest, textArea.width()), h);
     DrawFocusRect(w, p, used.adjusted(-1, 0, 1, 0).intersected(w.rect()));
@@ -118,7 +122,8 @@ void FrameBox::paintEvent(QPaintEvent*) {
   p.fillRect(textRect, back_.value_or(palette().color(QPalette::Window)));
   p.setFont(font());
   p.setPen(TextColor(*this, fore_));
-  p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QStringLiteral(" ") + caption_);
+  p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+             QStringLiteral(" ") + caption_);
 }
 
 // ---------------------------------------------------------------- LabelView
@@ -166,7 +171,8 @@ ShapeView::ShapeView(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void ShapeView::setLook(ShapeType type, QColor fill, bool fillShown, QColor border, int borderWidth) {
+void ShapeView::setLook(ShapeType type, QColor fill, bool fillShown, QColor border,
+                        int borderWidth) {
   type_ = type;
   fill_ = fill;
   fillShown_ = fillShown;
@@ -303,8 +309,9 @@ void ButtonView::paintEvent(QPaintEvent*) {
     PaintDrawing(p, content.adjusted(2, 2, -2, -2), picture_, isEnabled());
   } else if (!caption_.isEmpty()) {
     p.setFont(font());
-    QColor ink = isEnabled() ? fore_.value_or(palette().color(QPalette::Active, QPalette::ButtonText))
-                             : palette().color(QPalette::Disabled, QPalette::ButtonText);
+    QColor ink = isEnabled()
+                     ? fore_.value_or(palette().color(QPalette::Active, QPalette::ButtonText))
+                     : palette().color(QPalette::Disabled, QPalette::ButtonText);
     p.setPen(ink);
     p.setClipRect(content.adjusted(0, 0, 0, 1));
     const auto lines = CaptionLines(caption_, font(), content, multiLine_);

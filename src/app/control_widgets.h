@@ -3,13 +3,12 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QColor>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
 #include <QWidget>
-
 #include <optional>
 #include <string>
 

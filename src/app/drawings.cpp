@@ -6,7 +6,6 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRect>
-
 #include <algorithm>
 
 namespace eb::app {
@@ -34,8 +33,8 @@ void PaintLogo(QPainter& p, const QRectF& r, bool enabled) {
   font.setPixelSize(100);
   const QString word = QStringLiteral("EB2250");
   QFontMetricsF fm(font);
-  const qreal scale = std::min(face.width() / fm.horizontalAdvance(word),
-                               face.height() * 0.7 / fm.height());
+  const qreal scale =
+      std::min(face.width() / fm.horizontalAdvance(word), face.height() * 0.7 / fm.height());
   font.setPixelSize(std::max(1, static_cast<int>(100 * scale)));
   p.setFont(font);
   p.setPen(ink);

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QTimer>
-
 #include <algorithm>
 
 #include "app/control_widgets.h"
@@ -102,9 +101,12 @@ QString CaptionText(const std::string& caption) {
 
 Qt::Alignment HAlign(Align align) {
   switch (align) {
-    case Align::Right: return Qt::AlignRight;
-    case Align::Center: return Qt::AlignHCenter;
-    case Align::Left: break;
+    case Align::Right:
+      return Qt::AlignRight;
+    case Align::Center:
+      return Qt::AlignHCenter;
+    case Align::Left:
+      break;
   }
   return Qt::AlignLeft;
 }
@@ -188,20 +190,23 @@ QWidget* FormView::CreateWidget(Binding& b) {
       break;
     case Kind::CommandButton: {
       auto* button = new ButtonView(parent);
-      connect(button, &QAbstractButton::clicked, this, [this, index] { OperatorClick(bindings_[index]); });
+      connect(button, &QAbstractButton::clicked, this,
+              [this, index] { OperatorClick(bindings_[index]); });
       w = button;
       break;
     }
     case Kind::CheckBox: {
       auto* box = new CheckView(parent);
       box->setTristate(false);
-      connect(box, &QAbstractButton::clicked, this, [this, index] { OperatorCheck(bindings_[index]); });
+      connect(box, &QAbstractButton::clicked, this,
+              [this, index] { OperatorCheck(bindings_[index]); });
       w = box;
       break;
     }
     case Kind::OptionButton: {
       auto* option = new OptionView(parent);
-      connect(option, &QAbstractButton::clicked, this, [this, index] { OperatorOption(bindings_[index]); });
+      connect(option, &QAbstractButton::clicked, this,
+              [this, index] { OperatorOption(bindings_[index]); });
       w = option;
       break;
     }
@@ -269,7 +274,8 @@ unsigned FormView::Diff(Binding& b) {
   const Control& c = *b.control;
   Shown& s = b.shown;
   unsigned ch = 0;
-  if (Take(s.left, c.left) | Take(s.top, c.top) | Take(s.width, c.width) | Take(s.height, c.height)) {
+  if (Take(s.left, c.left) | Take(s.top, c.top) | Take(s.width, c.width) |
+      Take(s.height, c.height)) {
     ch |= kGeometry;
   }
   if (Take(s.caption, c.caption)) ch |= kCaption;
@@ -284,7 +290,8 @@ unsigned FormView::Diff(Binding& b) {
   if (Take(s.enabled, c.enabled)) ch |= kEnabled;
   if (Take(s.locked, c.locked)) ch |= kLocked;
   if (Take(s.multiLine, c.multiLine)) ch |= kMultiLine;
-  if (Take(s.font.name, c.font.name) | Take(s.font.size, c.font.size) | Take(s.font.bold, c.font.bold)) {
+  if (Take(s.font.name, c.font.name) | Take(s.font.size, c.font.size) |
+      Take(s.font.bold, c.font.bold)) {
     ch |= kFont;
   }
   if (Take(s.align, c.align)) ch |= kAlign;
@@ -312,7 +319,8 @@ void FormView::Apply(Binding& b, unsigned ch) {
     case Kind::Frame:
       if (ch & kCaption) static_cast<FrameBox*>(w)->setCaption(CaptionText(c.caption));
       if (ch & kColors) {
-        static_cast<FrameBox*>(w)->setColors(ToQColor(c.back.value_or(model_.back)), ToColor(c.fore));
+        static_cast<FrameBox*>(w)->setColors(ToQColor(c.back.value_or(model_.back)),
+                                             ToColor(c.fore));
       }
       break;
     case Kind::CommandButton: {
@@ -387,7 +395,8 @@ void FormView::Apply(Binding& b, unsigned ch) {
         // The box shows its text: the chosen entry, or whatever code put there.
         int shownIndex = -1;
         const int li = c.listIndex();
-        if (li >= 0 && li < static_cast<int>(c.list.size()) && c.list[static_cast<size_t>(li)] == c.text) {
+        if (li >= 0 && li < static_cast<int>(c.list.size()) &&
+            c.list[static_cast<size_t>(li)] == c.text) {
           shownIndex = li;
         } else {
           auto it = std::find(c.list.begin(), c.list.end(), c.text);
@@ -408,8 +417,8 @@ void FormView::Apply(Binding& b, unsigned ch) {
     }
     case Kind::Shape:
       if (ch & kLook) {
-        static_cast<ShapeView*>(w)->setLook(c.shape, ToQColor(c.fill), c.fillShown, ToQColor(c.border),
-                                            c.borderWidth);
+        static_cast<ShapeView*>(w)->setLook(c.shape, ToQColor(c.fill), c.fillShown,
+                                            ToQColor(c.border), c.borderWidth);
       }
       break;
     case Kind::Line:
@@ -420,8 +429,8 @@ void FormView::Apply(Binding& b, unsigned ch) {
         const QRect box(QPoint(std::min(from.x(), to.x()) - pad, std::min(from.y(), to.y()) - pad),
                         QPoint(std::max(from.x(), to.x()) + pad, std::max(from.y(), to.y()) + pad));
         w->setGeometry(box);
-        static_cast<LineView*>(w)->setLine(from - box.topLeft(), to - box.topLeft(), ToQColor(c.border),
-                                           c.borderWidth);
+        static_cast<LineView*>(w)->setLine(from - box.topLeft(), to - box.topLeft(),
+                                           ToQColor(c.border), c.borderWidth);
       }
       break;
     case Kind::Picture:
@@ -619,14 +628,17 @@ bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
           return true;
         case Qt::Key_Left: {
           int to = caret - 1;
-          if (to > 0 && c.text[static_cast<size_t>(to)] == '\n' && c.text[static_cast<size_t>(to - 1)] == '\r') --to;
+          if (to > 0 && c.text[static_cast<size_t>(to)] == '\n' &&
+              c.text[static_cast<size_t>(to - 1)] == '\r')
+            --to;
           OperatorCaret(b, to);
           return true;
         }
         case Qt::Key_Right: {
           int to = caret + 1;
-          if (caret < static_cast<int>(c.text.size()) && c.text[static_cast<size_t>(caret)] == '\r' &&
-              to < static_cast<int>(c.text.size()) && c.text[static_cast<size_t>(to)] == '\n') {
+          if (caret < static_cast<int>(c.text.size()) &&
+              c.text[static_cast<size_t>(caret)] == '\r' && to < static_cast<int>(c.text.size()) &&
+              c.text[static_cast<size_t>(to)] == '\n') {
             ++to;
           }
           OperatorCaret(b, to);
@@ -659,7 +671,8 @@ bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
       } else {
         shownPos = static_cast<QLineEdit*>(b.widget)->cursorPositionAt(at);
       }
-      OperatorCaret(b, ModelCaret(c.text, shownPos, dynamic_cast<TextAreaView*>(b.widget) != nullptr));
+      OperatorCaret(b,
+                    ModelCaret(c.text, shownPos, dynamic_cast<TextAreaView*>(b.widget) != nullptr));
       return true;
     }
     default:

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <QWidget>
-
 #include <optional>
 #include <string>
 #include <vector>

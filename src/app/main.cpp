@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QStyleFactory>
 #include <QTimer>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -63,9 +62,11 @@ std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connect
   if (form.IDreply.empty()) {
     line += "nothing answered on " + where;
   } else {
-    line += "no ZQM4417-2 answered on " + where + " (identity reply \"" + Printable(form.IDreply) + "\")";
+    line += "no ZQM4417-2 answered on " + where + " (identity reply \"" + Printable(form.IDreply) +
+            "\")";
   }
-  if (connection.sim == nullptr) line += "; run with --simulate to use the built-in simulated stack";
+  if (connection.sim == nullptr)
+    line += "; run with --simulate to use the built-in simulated stack";
   return line;
 }
 
@@ -137,23 +138,26 @@ int main(int argc, char** argv) {
   if (!HaveDisplay()) {
     // A screenshot needs no screen; an interactive window does.
     if (!screenshot) {
-      return Fail("no display to open the window on (DISPLAY is not set); use --script to run "
-                  "without a window, or --screenshot");
+      return Fail(
+          "no display to open the window on (DISPLAY is not set); use --script to run "
+          "without a window, or --screenshot");
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   QApplication app(argc, argv);
   ConfigureApplication(app);
   eb::app::QtPlatform platform(
-      screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask, std::cerr);
+      screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask,
+      std::cerr);
   eb::Form1 form(*bridge, platform);
   eb::app::MainWindow window(form);
   platform.Attach(&window);
 
   window.Start();
   if (form.Unloaded) {
-    std::cerr << (ClosedForIdentity(form) ? IdentityFailure(form, *connection)
-                                          : std::string(kProgram) + ": the window closed during start-up")
+    std::cerr << (ClosedForIdentity(form)
+                      ? IdentityFailure(form, *connection)
+                      : std::string(kProgram) + ": the window closed during start-up")
               << std::endl;
     return 1;
   }
@@ -168,7 +172,8 @@ int main(int argc, char** argv) {
       picture.fill(Qt::white);
       window.view().render(&picture);
       if (!picture.save(QString::fromStdString(options.screenshot), "PNG")) {
-        std::cerr << kProgram << ": cannot write the screenshot \"" << options.screenshot << "\"" << std::endl;
+        std::cerr << kProgram << ": cannot write the screenshot \"" << options.screenshot << "\""
+                  << std::endl;
         screenshotStatus = 1;
       }
       app.exit(0);

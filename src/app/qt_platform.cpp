@@ -4,7 +4,6 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
-
 #include <ostream>
 
 #include "app/main_window.h"

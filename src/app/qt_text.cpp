@@ -1,7 +1,6 @@
 #include "app/qt_text.h"
 
 #include <QStringDecoder>
-
 #include <algorithm>
 #include <cmath>
 

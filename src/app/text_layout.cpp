@@ -1,7 +1,6 @@
 #include "app/text_layout.h"
 
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 

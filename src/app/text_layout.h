@@ -8,7 +8,6 @@
 #include <QFontMetrics>
 #include <QRect>
 #include <QString>
-
 #include <vector>
 
 class QPainter;

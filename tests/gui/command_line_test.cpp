@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/command_line.h"
+
+#include <gtest/gtest.h>
 
 namespace eb::app {
 namespace {
@@ -32,7 +32,8 @@ TEST(CommandLine, SimulateIsShortForTheSimBridge) {
 TEST(CommandLine, ValuesTakeBothForms) {
   Options o;
   std::string error;
-  ASSERT_TRUE(Parse({"--bridge", "tty:/dev/ttyUSB0", "--trace=t.txt", "--screenshot", "s.png"}, &o, &error));
+  ASSERT_TRUE(Parse({"--bridge", "tty:/dev/ttyUSB0", "--trace=t.txt", "--screenshot", "s.png"}, &o,
+                    &error));
   EXPECT_EQ(o.bridge, "tty:/dev/ttyUSB0");
   EXPECT_EQ(o.trace, "t.txt");
   EXPECT_EQ(o.screenshot, "s.png");

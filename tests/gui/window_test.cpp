@@ -14,7 +14,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
@@ -396,8 +395,9 @@ TEST_F(WindowTest, SyncIsCheap) {
   form.Label_AUTOstatus.caption = "CONTINUOUS READ";
   window.Sync();
   const double busy = window.view().lastSyncMicros();
-  std::cout << "[ sync     ] unchanged model: " << worstUnchanged << " us (worst of 50); busy tick: "
-            << busy << " us; " << form.ui.controls().size() << " controls\n";
+  std::cout << "[ sync     ] unchanged model: " << worstUnchanged
+            << " us (worst of 50); busy tick: " << busy << " us; " << form.ui.controls().size()
+            << " controls\n";
   EXPECT_LT(worstUnchanged, 5000.0);
   EXPECT_LT(busy, 5000.0);
 }
@@ -412,7 +412,8 @@ TEST(WindowBuild, BuildsQuickly) {
   MainWindow window(form);
   const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   std::cout << "[ build    ] model and window with " << form.ui.controls().size()
-            << " controls: " << ms << " ms; first full sync " << window.view().maxSyncMicros() << " us\n";
+            << " controls: " << ms << " ms; first full sync " << window.view().maxSyncMicros()
+            << " us\n";
   EXPECT_LT(ms, 1000.0);
 }
 
