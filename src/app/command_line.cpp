@@ -74,10 +74,6 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       return false;
     }
   }
-  if (!out.script.empty() && !out.screenshot.empty()) {
-    *error = "--script runs without a window; it cannot be combined with --screenshot";
-    return false;
-  }
   *options = out;
   return true;
 }
@@ -101,7 +97,9 @@ std::string UsageText() {
          "                        2 for a malformed script, 3 when the window closed\n"
          "  --screenshot FILE     open the window, run start-up and a few timer ticks,\n"
          "                        save the window as a PNG image and exit; message boxes\n"
-         "                        are answered at once and their text goes to stderr\n"
+         "                        are answered at once and their text goes to stderr;\n"
+         "                        with --script: run the script, then save the window\n"
+         "                        as the script left it\n"
          "  --help                show this text\n"
          "\n"
          "Exit status: 0 normal end; 1 the bridge did not identify the chip (or an\n"

@@ -32,8 +32,12 @@ Qt::Alignment HorizontalAlign(Align align) {
   return Qt::AlignLeft;
 }
 
+// Disabled captions are drawn in the classic dark grey: the style's own
+// disabled colour vanishes on the light grey form background.
+const QColor kDisabledInk(0x80, 0x80, 0x80);
+
 QColor TextColor(const QWidget& w, const std::optional<QColor>& fore) {
-  if (!w.isEnabled()) return w.palette().color(QPalette::Disabled, QPalette::WindowText);
+  if (!w.isEnabled()) return kDisabledInk;
   return fore.value_or(w.palette().color(QPalette::Active, QPalette::WindowText));
 }
 
@@ -311,7 +315,7 @@ void ButtonView::paintEvent(QPaintEvent*) {
     p.setFont(font());
     QColor ink = isEnabled()
                      ? fore_.value_or(palette().color(QPalette::Active, QPalette::ButtonText))
-                     : palette().color(QPalette::Disabled, QPalette::ButtonText);
+                     : kDisabledInk;
     p.setPen(ink);
     p.setClipRect(content.adjusted(0, 0, 0, 1));
     const auto lines = CaptionLines(caption_, font(), content, multiLine_);
@@ -464,7 +468,7 @@ void TextAreaView::paintEvent(QPaintEvent*) {
   const QRect area = textArea();
   p.setClipRect(area);
   p.setFont(font());
-  p.setPen(isEnabled() ? fore_ : palette().color(QPalette::Disabled, QPalette::Text));
+  p.setPen(isEnabled() ? fore_ : kDisabledInk);
   const QFontMetrics fm(font());
   const auto lines = BreakLines(text_, fm, area.width(), true, true);
   PaintLines(p, text_, lines, area, HorizontalAlign(align_) | Qt::AlignTop);

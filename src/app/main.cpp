@@ -72,6 +72,17 @@ std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connect
 
 bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
 
+// Saves the client area at one image pixel per window pixel, whatever the
+// screen's scale. Reports a file that cannot be written.
+bool SavePicture(eb::app::MainWindow& window, const std::string& path) {
+  QImage picture(window.view().size(), QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  window.view().render(&picture);
+  if (picture.save(QString::fromStdString(path), "PNG")) return true;
+  std::cerr << kProgram << ": cannot write the screenshot \"" << path << "\"" << std::endl;
+  return false;
+}
+
 // Whether Qt has a screen to put the window on: a platform chosen
 // explicitly, or an X11 or Wayland display.
 bool HaveDisplay() {
@@ -123,6 +134,24 @@ int main(int argc, char** argv) {
     bridge = trace.get();
   }
 
+  const bool screenshot = !options.screenshot.empty();
+  if (!options.script.empty() && screenshot) {
+    // Operator script, then a picture of the window as the script left it.
+    std::ifstream script(options.script);
+    if (!script) return Fail("cannot read the script \"" + options.script + "\"");
+    if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ConfigureApplication(app);
+    eb::ScriptRunner runner(std::cout, std::cerr);
+    eb::Form1 form(*bridge, runner);
+    eb::app::MainWindow window(form);
+    const int status = runner.Run(form, script, options.script, connection->sim);
+    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
+    window.view().Sync();
+    if (!SavePicture(window, options.screenshot)) return 1;
+    return status;
+  }
+
   if (!options.script.empty()) {
     // Operator script: no window and no display needed.
     std::ifstream script(options.script);
@@ -134,7 +163,6 @@ int main(int argc, char** argv) {
     return status;
   }
 
-  const bool screenshot = !options.screenshot.empty();
   if (!HaveDisplay()) {
     // A screenshot needs no screen; an interactive window does.
     if (!screenshot) {
@@ -166,16 +194,7 @@ int main(int argc, char** argv) {
   int screenshotStatus = 0;
   if (screenshot) {
     QTimer::singleShot(kScreenshotSettleMs, &window, [&] {
-      // The client area at one image pixel per window pixel, whatever the
-      // screen's scale.
-      QImage picture(window.view().size(), QImage::Format_RGB32);
-      picture.fill(Qt::white);
-      window.view().render(&picture);
-      if (!picture.save(QString::fromStdString(options.screenshot), "PNG")) {
-        std::cerr << kProgram << ": cannot write the screenshot \"" << options.screenshot << "\""
-                  << std::endl;
-        screenshotStatus = 1;
-      }
+      if (!SavePicture(window, options.screenshot)) screenshotStatus = 1;
       app.exit(0);
     });
   }

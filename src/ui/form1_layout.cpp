@@ -465,6 +465,7 @@ void BuildBoardColumn(Form1& f) {
   count.text = "1";
 
   MakeLabel(f.Label_IDstring, nullptr, "Label14", 64, 556, 57, 17);
+  f.Label_IDstring.font = Arial(7.5, false);  // the nine identity characters fit the label
   MakeLabel(f.Label_version, nullptr, "EB2250 ZQM4417-2 GUI  Version 25  12-08-2026", 120, 556,
             217, 17);
   f.Label_version.font = Arial(6.75);
@@ -504,8 +505,9 @@ void BuildStackOverview(Form1& f) {
             752, 162, 24, 182);
   f.Label9[1].multiLine = true;
 
-  // Marker over the selected board's column (board 1 at start).
-  Place(f.Image1, nullptr, 504, 124, 36, 18);
+  // Marker over the selected board's column (board 1 at start), in the gap
+  // between the configuration frames and the board-number row.
+  Place(f.Image1, nullptr, 504, 137, 36, 7);
   f.Image1.picture = "marker";
 
   Control& status = f.Label_AUTOstatus;

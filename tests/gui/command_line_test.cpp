@@ -53,8 +53,15 @@ TEST(CommandLine, RejectsWhatItDoesNotUnderstand) {
   EXPECT_EQ(error, "option --trace needs a value");
   EXPECT_FALSE(Parse({"--bridge="}, &o, &error));
   EXPECT_FALSE(Parse({"--simulate", "--bridge", "ftdi"}, &o, &error));
-  EXPECT_FALSE(Parse({"--script", "a", "--screenshot", "b"}, &o, &error));
   EXPECT_FALSE(Parse({"--help=yes"}, &o, &error));
+}
+
+TEST(CommandLine, ScriptWithScreenshotPicturesTheScriptsEnd) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--script", "a", "--screenshot", "b"}, &o, &error)) << error;
+  EXPECT_EQ(o.script, "a");
+  EXPECT_EQ(o.screenshot, "b");
 }
 
 TEST(CommandLine, Help) {
