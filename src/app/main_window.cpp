@@ -147,6 +147,16 @@ void MainWindow::SetupDatalog() {
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
   while (dialog.exec() == QDialog::Accepted) {
+    // A new setup empties the ring: samples not yet exported with STOP are
+    // only given up when the operator says so.
+    if (form_.DATACOLLECTflag == 1 && (form_.DATApoint > 1 || form_.CYCLEflag == 1)) {
+      const auto answer = QMessageBox::question(
+          this, windowTitle(),
+          tr("The current datalog holds samples that have not been saved with STOP. "
+             "Discard them and set up a new datalog?"),
+          QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+      if (answer != QMessageBox::Yes) continue;
+    }
     std::string problem;
     const int count = samples->value();
     const std::string path = file->text().toStdString();

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QUrl>
 #include <ostream>
 
@@ -51,8 +54,16 @@ void QtPlatform::ShellOpen(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path)));
 }
 
+// The stop export goes beside the program; when that folder is not writable
+// (an installed program), it goes to the user's documents folder, then home.
 std::string QtPlatform::AppDirectory() {
-  return QCoreApplication::applicationDirPath().toStdString();
+  const QString own = QCoreApplication::applicationDirPath();
+  if (QFileInfo(own).isWritable()) return own.toStdString();
+  for (auto where : {QStandardPaths::DocumentsLocation, QStandardPaths::HomeLocation}) {
+    const QString dir = QStandardPaths::writableLocation(where);
+    if (!dir.isEmpty() && QFileInfo(dir).isDir() && QFileInfo(dir).isWritable()) return dir.toStdString();
+  }
+  return QDir::tempPath().toStdString();
 }
 
 }  // namespace eb::app

@@ -37,8 +37,9 @@ void Form1::Form_Load() {
   SINGLEcellADDRmode = 0;
 }
 
-// Closing is always allowed; every transaction has already closed the device.
-void Form1::Form_Unload() {}
+// Closing is always allowed; every transaction has already closed the
+// device. Samples of a datalog still in memory are saved first.
+void Form1::Form_Unload() { SAVE_DATAlog_ON_UNLOAD(); }
 
 void Form1::Timer1_Timer() {
   if (Unloaded) return;
