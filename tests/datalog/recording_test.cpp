@@ -462,6 +462,18 @@ TEST_F(DatalogRecording, ClosingSavesRecordedSamplesOnly) {
   EXPECT_TRUE(platform.messages.empty());
 }
 
+TEST_F(DatalogRecording, LosingTheBridgeWhileRecordingKeepsTheSamples) {
+  SetUpDatalog(10);
+  form.Command1_click(11);
+  Ticks(8);  // two samples of the one-board stack
+  ASSERT_EQ(form.DATApoint, 3);
+  stack.bridge.openOk = false;  // unplugged: the next tick closes the window
+  form.Timer1_Timer();
+  EXPECT_TRUE(form.Unloaded);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx"}));
+  EXPECT_TRUE(test::LooksLikeXlsx(form.LastDATAlog));
+}
+
 // ------------------------------------------------- samples and the report
 
 class DatalogCollect : public DatalogFixture {};
