@@ -29,7 +29,8 @@ void BM_SimCellRead(benchmark::State& state) {
     bridge.Close();
     benchmark::DoNotOptimize(buf);
   }
-  if (chars != 42 * static_cast<std::size_t>(state.iterations())) state.SkipWithError("short reply");
+  if (chars != 42 * static_cast<std::size_t>(state.iterations()))
+    state.SkipWithError("short reply");
   state.SetItemsProcessed(state.iterations());
   state.counters["transactions/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

@@ -33,8 +33,8 @@ struct Bench {
     form = std::make_unique<eb::Form1>(*conn.bridge, platform);
     form->Form_Load();
     form->Combo1.setListIndex(boards - 1);
-    form->Command0_Click(1);   // duty cycle 1: the chips count as present
-    form->Command1_click(5);   // broadcast configuration write
+    form->Command0_Click(1);  // duty cycle 1: the chips count as present
+    form->Command1_click(5);  // broadcast configuration write
     form->Command1_click(6);
   }
 };
@@ -45,7 +45,8 @@ void BM_ContinuousTickTenBoards(benchmark::State& state) {
   Bench b(10);
   b.form->Command1_click(10);
   for (auto _ : state) b.form->Timer1_Timer();
-  if (b.form->OnOff != 1 || b.platform.messages != 0) state.SkipWithError("continuous reading stopped");
+  if (b.form->OnOff != 1 || b.platform.messages != 0)
+    state.SkipWithError("continuous reading stopped");
 }
 BENCHMARK(BM_ContinuousTickTenBoards)->Unit(benchmark::kMicrosecond);
 

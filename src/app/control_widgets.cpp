@@ -22,12 +22,9 @@ namespace {
 
 Qt::Alignment HorizontalAlign(Align align) {
   switch (align) {
-    case Align::Right:
-      return Qt::AlignRight;
-    case Align::Center:
-      return Qt::AlignHCenter;
-    case Align::Left:
-      break;
+    case Align::Right: return Qt::AlignRight;
+    case Align::Center: return Qt::AlignHCenter;
+    case Align::Left: break;
   }
   return Qt::AlignLeft;
 }
@@ -207,9 +204,7 @@ void ShapeView::paintEvent(QPaintEvent*) {
   p.setBrush(fillShown_ ? QBrush(fill_) : QBrush(Qt::NoBrush));
   switch (type_) {
     case ShapeType::Rectangle:
-    case ShapeType::Square:
-      p.drawRect(body);
-      break;
+    case ShapeType::Square: p.drawRect(body); break;
     case ShapeType::RoundedRectangle: {
       const qreal r = std::min(body.width(), body.height()) / 5;
       p.setRenderHint(QPainter::Antialiasing, true);

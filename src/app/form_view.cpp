@@ -50,10 +50,8 @@ bool Lightweight(Kind kind) {
     case Kind::Label:
     case Kind::Shape:
     case Kind::Line:
-    case Kind::Image:
-      return true;
-    default:
-      return false;
+    case Kind::Image: return true;
+    default: return false;
   }
 }
 
@@ -101,12 +99,9 @@ QString CaptionText(const std::string& caption) {
 
 Qt::Alignment HAlign(Align align) {
   switch (align) {
-    case Align::Right:
-      return Qt::AlignRight;
-    case Align::Center:
-      return Qt::AlignHCenter;
-    case Align::Left:
-      break;
+    case Align::Right: return Qt::AlignRight;
+    case Align::Center: return Qt::AlignHCenter;
+    case Align::Left: break;
   }
   return Qt::AlignLeft;
 }
@@ -185,9 +180,7 @@ QWidget* FormView::CreateWidget(Binding& b) {
   const size_t index = static_cast<size_t>(&b - bindings_.data());
   QWidget* w = nullptr;
   switch (c.kind) {
-    case Kind::Frame:
-      w = new FrameBox(parent);
-      break;
+    case Kind::Frame: w = new FrameBox(parent); break;
     case Kind::CommandButton: {
       auto* button = new ButtonView(parent);
       connect(button, &QAbstractButton::clicked, this,
@@ -229,15 +222,9 @@ QWidget* FormView::CreateWidget(Binding& b) {
       w = combo;
       break;
     }
-    case Kind::Label:
-      w = new LabelView(parent);
-      break;
-    case Kind::Shape:
-      w = new ShapeView(parent);
-      break;
-    case Kind::Line:
-      w = new LineView(parent);
-      break;
+    case Kind::Label: w = new LabelView(parent); break;
+    case Kind::Shape: w = new ShapeView(parent); break;
+    case Kind::Line: w = new LineView(parent); break;
     case Kind::Picture:
     case Kind::Image: {
       auto* picture = new PictureView(parent);
@@ -245,8 +232,7 @@ QWidget* FormView::CreateWidget(Binding& b) {
       w = picture;
       break;
     }
-    case Kind::Timer:
-      return nullptr;
+    case Kind::Timer: return nullptr;
   }
   w->setObjectName(QString::fromStdString(c.Label()));
   w->setFocusPolicy(c.canFocus() ? Qt::StrongFocus : Qt::NoFocus);
@@ -440,8 +426,7 @@ void FormView::Apply(Binding& b, unsigned ch) {
       if (ch & kColors) picture->setBack(ToColor(c.back));
       break;
     }
-    case Kind::Timer:
-      break;
+    case Kind::Timer: break;
   }
   if (ch & kVisible) w->setVisible(c.visible);
 }
@@ -594,10 +579,8 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::InputMethod:
     case QEvent::DragEnter:
     case QEvent::DragMove:
-    case QEvent::Drop:
-      break;
-    default:
-      return false;
+    case QEvent::Drop: break;
+    default: return false;
   }
   Binding* b = BindingOf(watched);
   if (b == nullptr) return false;
@@ -619,13 +602,9 @@ bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
       }
       const int caret = std::clamp(c.caret, 0, static_cast<int>(c.text.size()));
       switch (key->key()) {
-        case Qt::Key_Backspace:
-          OperatorKey(b, 8);
-          return true;
+        case Qt::Key_Backspace: OperatorKey(b, 8); return true;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-          OperatorKey(b, 13);
-          return true;
+        case Qt::Key_Enter: OperatorKey(b, 13); return true;
         case Qt::Key_Left: {
           int to = caret - 1;
           if (to > 0 && c.text[static_cast<size_t>(to)] == '\n' &&
@@ -644,14 +623,9 @@ bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
           OperatorCaret(b, to);
           return true;
         }
-        case Qt::Key_Home:
-          OperatorCaret(b, 0);
-          return true;
-        case Qt::Key_End:
-          OperatorCaret(b, static_cast<int>(c.text.size()));
-          return true;
-        default:
-          break;
+        case Qt::Key_Home: OperatorCaret(b, 0); return true;
+        case Qt::Key_End: OperatorCaret(b, static_cast<int>(c.text.size())); return true;
+        default: break;
       }
       if (mods & (Qt::ControlModifier | Qt::MetaModifier)) return true;
       const QString text = key->text();
@@ -675,8 +649,7 @@ bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
                     ModelCaret(c.text, shownPos, dynamic_cast<TextAreaView*>(b.widget) != nullptr));
       return true;
     }
-    default:
-      return true;  // no selecting, dragging, pasting or scrolling
+    default: return true;  // no selecting, dragging, pasting or scrolling
   }
 }
 

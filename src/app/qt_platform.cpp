@@ -61,7 +61,8 @@ std::string QtPlatform::AppDirectory() {
   if (QFileInfo(own).isWritable()) return own.toStdString();
   for (auto where : {QStandardPaths::DocumentsLocation, QStandardPaths::HomeLocation}) {
     const QString dir = QStandardPaths::writableLocation(where);
-    if (!dir.isEmpty() && QFileInfo(dir).isDir() && QFileInfo(dir).isWritable()) return dir.toStdString();
+    if (!dir.isEmpty() && QFileInfo(dir).isDir() && QFileInfo(dir).isWritable())
+      return dir.toStdString();
   }
   return QDir::tempPath().toStdString();
 }

@@ -33,28 +33,41 @@ struct CdcRow {
 };
 
 const char* const kBlankA =
-    "|                                     |                                       |                                          |  ";
+    "|                                     |                                       |               "
+    "                           |  ";
 const char* const kBlankB =
-    "|                                   |                                       |                                            |  ";
+    "|                                   |                                       |                 "
+    "                           |  ";
 const char* const kBlankC =
-    "|                                   |                                        |                                           |  ";
+    "|                                   |                                        |                "
+    "                           |  ";
 
 const CdcRow kCdcRows[8] = {
-    {"|     Comparator Off     |                 Yes                |                   N/A                  | ",
-     "|default StandbyMode |                                        |                                           |  "},
-    {"|     Comparator Off    |                 No                  |                   13mS                | ",
-     "|                                  |                                        |           (Cell Voltage)           |  "},
-    {"|              13mS              |                 No                  |                   13mS              | ",
+    {"|     Comparator Off     |                 Yes                |                   N/A        "
+     "          | ",
+     "|default StandbyMode |                                        |                              "
+     "             |  "},
+    {"|     Comparator Off    |                 No                  |                   13mS       "
+     "         | ",
+     "|                                  |                                        |           "
+     "(Cell Voltage)           |  "},
+    {"|              13mS              |                 No                  |                   "
+     "13mS              | ",
      kBlankA},
-    {"|             130mS           |                 No                  |                   13mS                | ",
+    {"|             130mS           |                 No                  |                   13mS "
+     "               | ",
      kBlankB},
-    {"|              500mS          |                 No                  |                   13mS                | ",
+    {"|              500mS          |                 No                  |                   13mS "
+     "               | ",
      kBlankB},
-    {"|              130mS          |                 Yes                |                   21mS               | ",
+    {"|              130mS          |                 Yes                |                   21mS  "
+     "             | ",
      kBlankC},
-    {"|              500mS          |                Yes                 |                   21mS               | ",
+    {"|              500mS          |                Yes                 |                   21mS  "
+     "             | ",
      kBlankC},
-    {"|            2000mS          |                Yes                 |                   21mS               | ",
+    {"|            2000mS          |                Yes                 |                   21mS   "
+     "            | ",
      kBlankC},
 };
 
@@ -269,7 +282,9 @@ BoardFlags& Check5Choice(Form1& f, int k) {
   }
 }
 
-BoardFlags& Check8Choice(Form1& f, int k) { return k == 0 ? f.BCASTflag_STCVDC : f.BCASTflag_STOWDC; }
+BoardFlags& Check8Choice(Form1& f, int k) {
+  return k == 0 ? f.BCASTflag_STCVDC : f.BCASTflag_STOWDC;
+}
 
 // The broadcast look of a box and its board label.
 void ShowBroadcast(Control& box, Control& label, bool broadcast) {

@@ -100,8 +100,7 @@ void Form1::Command2_Click(int index) {
       VOVreg[b] = static_cast<I16>(VOVreg[b] >= 255 ? 0 : VOVreg[b] + 1);
       Text2[1].fore = colors::LightGrey;
       break;
-    default:
-      break;
+    default: break;
   }
   DISPLAY_VUV_VOV_EB2250();
 }

@@ -137,12 +137,13 @@ void Form1::COLLECT_DATA_xls() {
   for (int b = 0; b <= CARDSTACK; ++b) {
     const auto i = static_cast<size_t>(b);
     DataCell(s, 0, b) = datalog::ClockStamp(platform.Now());
-    DataCell(s, 1, b) = CFGR0rd[i] + ", " + CFGR1rd[i] + ", " + CFGR2rd[i] + ", " + CFGR3rd[i] + ", " +
-                        CFGR4rd[i] + ", " + CFGR5rd[i] + ".";
+    DataCell(s, 1, b) = CFGR0rd[i] + ", " + CFGR1rd[i] + ", " + CFGR2rd[i] + ", " + CFGR3rd[i] +
+                        ", " + CFGR4rd[i] + ", " + CFGR5rd[i] + ".";
     DataCell(s, 2, b) = FLGR0rd[i] + ", " + FLGR1rd[i] + ", " + FLGR2rd[i];
     DataCell(s, 3, b) = VUVread[i];
     DataCell(s, 4, b) = VOVread[i];
-    for (int c = 1; c <= 12; ++c) DataCell(s, 4 + c, b) = Fixed3(CELLvolt[static_cast<size_t>(12 * b + c)]);
+    for (int c = 1; c <= 12; ++c)
+      DataCell(s, 4 + c, b) = Fixed3(CELLvolt[static_cast<size_t>(12 * b + c)]);
     std::string codes;
     for (int c = 0; c <= 11; ++c) {
       if (c > 0) codes += ", ";
@@ -241,7 +242,8 @@ void Form1::SAVE_Last_DATAlog_xls() {
 std::string Form1::SETUP_DATAlog(int samples, const std::string& file) {
   namespace fs = std::filesystem;
   if (OnOff == 1 && DATACOLLECTflag == 1) {
-    return "A datalog is recording. Pause it with START D-LOG or end it with STOP before setting up "
+    return "A datalog is recording. Pause it with START D-LOG or end it with STOP before setting "
+           "up "
            "a new one.";
   }
   if (samples < 1 || samples > kMaxSamples) {
@@ -251,13 +253,15 @@ std::string Form1::SETUP_DATAlog(int samples, const std::string& file) {
   if (!fs::path(file).is_absolute()) {
     return "The datalog file must be given with its full path, starting with /: " + file;
   }
-  if (!fs::path(file).has_filename()) return "The datalog file path names a folder, not a file: " + file;
+  if (!fs::path(file).has_filename())
+    return "The datalog file path names a folder, not a file: " + file;
   const std::string path = EndsWithXlsx(file) ? file : file + kXlsx;
   const fs::path dir = fs::path(path).parent_path();
   std::error_code ec;
   if (!fs::exists(dir, ec)) return "The folder " + dir.string() + " does not exist.";
   if (!fs::is_directory(dir, ec)) return dir.string() + " is not a folder.";
-  if (access(dir.c_str(), W_OK) != 0) return "The folder " + dir.string() + " cannot be written to.";
+  if (access(dir.c_str(), W_OK) != 0)
+    return "The folder " + dir.string() + " cannot be written to.";
   if (fs::is_directory(path, ec)) return path + " is a folder, not a file.";
 
   // The datalog buttons replace the continuous-read button, so continuous

@@ -41,8 +41,8 @@ constexpr std::array<Heading, 20> kHeadings{{
 }};
 
 constexpr std::array<const char*, 9> kLegend{
-    "STATUS LEGEND",      "NR = NO READING",       "OK = GOOD",
-    "DC = DISCHARGE",     "UV = UNDER VOLTAGE",    "OV = OVER VOLTAGE",
+    "STATUS LEGEND",         "NR = NO READING",       "OK = GOOD",
+    "DC = DISCHARGE",        "UV = UNDER VOLTAGE",    "OV = OVER VOLTAGE",
     "MI = MASKED INTERRUPT", "MD = MASKED DISCHARGE", "TS = THERMAL SHUTDOWN",
 };
 
@@ -58,14 +58,16 @@ void WriteBlockHeadings(Sheet& sheet, int board) {
     sheet.WriteText(10, col, n + h.name);
     sheet.WriteText(11, col, h.unit);
   }
-  for (int r = 1; r <= 9; ++r) sheet.WriteText(r, StatusColumn(board), kLegend[static_cast<size_t>(r - 1)]);
+  for (int r = 1; r <= 9; ++r)
+    sheet.WriteText(r, StatusColumn(board), kLegend[static_cast<size_t>(r - 1)]);
 }
 
 void WriteSampleRow(const Form1& form, Sheet& sheet, int row, int point, int slot) {
   sheet.WriteInteger(row, 1, point);
   sheet.WriteText(row, 2, form.DataCell(slot, 0, 0));
   for (int b = 0; b <= form.CARDSTACK; ++b) {
-    for (int k = 1; k <= 20; ++k) sheet.WriteText(row, BlockColumn(b) + k - 1, form.DataCell(slot, k, b));
+    for (int k = 1; k <= 20; ++k)
+      sheet.WriteText(row, BlockColumn(b) + k - 1, form.DataCell(slot, k, b));
   }
 }
 
@@ -78,11 +80,14 @@ std::string WithoutFinalStop(std::string text) {
 
 std::string ColumnName(int col) {
   std::string name;
-  for (int n = col; n > 0; n = (n - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
+  for (int n = col; n > 0; n = (n - 1) / 26)
+    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
   return name;
 }
 
-std::string EndCell(int cardstack) { return ColumnName(LastColumn(cardstack)) + std::to_string(kHeaderRows); }
+std::string EndCell(int cardstack) {
+  return ColumnName(LastColumn(cardstack)) + std::to_string(kHeaderRows);
+}
 
 void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path) {
   for (int b = 0; b <= form.CARDSTACK; ++b) WriteBlockHeadings(sheet, b);
@@ -97,7 +102,8 @@ void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path)
   int row = kFirstDataRow;
   int point = 1;
   if (form.CYCLEflag == 1) {
-    for (int s = form.COUNTERstop; s <= form.SETpoint; ++s) WriteSampleRow(form, sheet, row++, point++, s);
+    for (int s = form.COUNTERstop; s <= form.SETpoint; ++s)
+      WriteSampleRow(form, sheet, row++, point++, s);
   }
   for (int s = 1; s <= form.COUNTERstop - 1; ++s) WriteSampleRow(form, sheet, row++, point++, s);
 

@@ -20,7 +20,12 @@ Parts Split(std::chrono::system_clock::time_point t) {
   std::tm tm{};
   localtime_r(&secs, &tm);
   const int h = tm.tm_hour % 12;
-  return {tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900, h == 0 ? 12 : h, tm.tm_min, tm.tm_sec,
+  return {tm.tm_mon + 1,
+          tm.tm_mday,
+          tm.tm_year + 1900,
+          h == 0 ? 12 : h,
+          tm.tm_min,
+          tm.tm_sec,
           tm.tm_hour < 12 ? "AM" : "PM"};
 }
 
@@ -37,8 +42,8 @@ std::string ClockStamp(std::chrono::system_clock::time_point t) {
 std::string FileStamp(std::chrono::system_clock::time_point t) {
   const Parts p = Split(t);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d-%02d-%04d_%02d_%02d_%02d %s", p.month, p.day, p.year, p.hour12,
-                p.minute, p.second, p.half);
+  std::snprintf(buf, sizeof buf, "%02d-%02d-%04d_%02d_%02d_%02d %s", p.month, p.day, p.year,
+                p.hour12, p.minute, p.second, p.half);
   return buf;
 }
 

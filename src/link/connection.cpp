@@ -21,14 +21,16 @@ std::optional<Connection> OpenTty(std::string_view rest, std::string* error) {
   std::string path(rest.substr(0, comma));
   if (path.empty()) return Fail(error, "tty: missing device path (e.g. tty:/dev/ttyUSB0)");
   int baud = TtyBridge::kDefaultBaud;
-  std::string_view keys = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+  std::string_view keys =
+      comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
   while (!keys.empty()) {
     std::size_t next = keys.find(',');
     std::string_view item = keys.substr(0, next);
     keys = next == std::string_view::npos ? std::string_view() : keys.substr(next + 1);
     std::size_t eq = item.find('=');
     if (eq == std::string_view::npos || eq == 0) {
-      return Fail(error, "tty setting '" + std::string(item) + "' is not KEY=VALUE (known key: baud)");
+      return Fail(error,
+                  "tty setting '" + std::string(item) + "' is not KEY=VALUE (known key: baud)");
     }
     std::string_view key = item.substr(0, eq);
     std::string_view value = item.substr(eq + 1);

@@ -26,8 +26,8 @@
 namespace eb {
 
 struct FaultSettings {
-  double corrupt = 0.0;        // probability per read of one corrupted character
-  double shortRead = 0.0;      // probability per read of a short delivery
+  double corrupt = 0.0;    // probability per read of one corrupted character
+  double shortRead = 0.0;  // probability per read of a short delivery
   std::uint64_t seed = 1;
   long long unplugAfter = -1;  // transactions before the bridge goes away; -1 never
 };
@@ -36,13 +36,13 @@ struct FaultSettings {
 std::optional<FaultSettings> ParseFaultSettings(std::string_view text, std::string* error);
 
 struct FaultCounters {
-  std::uint64_t transactions = 0;   // Open calls let through
-  std::uint64_t refusedOpens = 0;   // Open calls refused after unplug
-  std::uint64_t reads = 0;          // reads passed to the inner transport
-  std::uint64_t exemptReads = 0;    // ... of them identify replies, never disturbed
-  std::uint64_t corrupted = 0;      // replies with one character replaced
+  std::uint64_t transactions = 0;    // Open calls let through
+  std::uint64_t refusedOpens = 0;    // Open calls refused after unplug
+  std::uint64_t reads = 0;           // reads passed to the inner transport
+  std::uint64_t exemptReads = 0;     // ... of them identify replies, never disturbed
+  std::uint64_t corrupted = 0;       // replies with one character replaced
   std::uint64_t corruptedToHex = 0;  // ... of them, replaced by another hex digit
-  std::uint64_t shortened = 0;      // reads delivered short
+  std::uint64_t shortened = 0;       // reads delivered short
   std::uint64_t charactersDropped = 0;
 };
 

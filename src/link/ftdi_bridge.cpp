@@ -12,7 +12,8 @@ namespace eb {
 namespace {
 
 bool ParseHexId(std::string_view text, int* value) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    text.remove_prefix(2);
   if (text.empty() || text.size() > 4) return false;
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value, 16);
   return ec == std::errc() && ptr == text.data() + text.size();
@@ -62,8 +63,7 @@ std::optional<FtdiSettings> ParseFtdiSettings(std::string_view text, std::string
     } else if (key == "baud") {
       if (!ParseDecimal(value, 1, 12000000, &s.baud)) return bad("a baud rate");
     } else {
-      return fail("unknown ftdi setting '" + std::string(key) +
-                  "' (known: vid, pid, index, baud)");
+      return fail("unknown ftdi setting '" + std::string(key) + "' (known: vid, pid, index, baud)");
     }
   }
   return s;

@@ -11,18 +11,10 @@ void AppendEscaped(std::string* line, std::string_view text) {
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     switch (ch) {
-      case '\r':
-        line->append("\\r");
-        break;
-      case '\n':
-        line->append("\\n");
-        break;
-      case '\t':
-        line->append("\\t");
-        break;
-      case '\\':
-        line->append("\\\\");
-        break;
+      case '\r': line->append("\\r"); break;
+      case '\n': line->append("\\n"); break;
+      case '\t': line->append("\\t"); break;
+      case '\\': line->append("\\\\"); break;
       default:
         if (c < 0x20 || c >= 0x7F) {
           char buf[8];

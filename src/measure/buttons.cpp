@@ -46,7 +46,10 @@ void Form1::Command1_click(int index) {
     case 2:  // STARTCELLVOLT
       STCVAD_BROADCAST_RevC();
       CLEAR_LOCAL_CELLS();
-      if (Check5[2].value() == 1) DisplaySetA(*this); else DisplaySetB(*this);
+      if (Check5[2].value() == 1)
+        DisplaySetA(*this);
+      else
+        DisplaySetB(*this);
       DISARM_DCC_PERMITTED();
       SELFTESTflag = 0;
       RDCVmode = 1;
@@ -55,7 +58,10 @@ void Form1::Command1_click(int index) {
     case 3:  // START OPENWIRE
       STOWAD_BROADCAST();
       CLEAR_LOCAL_CELLS();
-      if (Check5[3].value() == 1) DisplaySetA(*this); else DisplaySetB(*this);
+      if (Check5[3].value() == 1)
+        DisplaySetA(*this);
+      else
+        DisplaySetB(*this);
       DISARM_DCC_PERMITTED();
       SELFTESTflag = 0;
       RDCVmode = 1;
@@ -65,7 +71,10 @@ void Form1::Command1_click(int index) {
       STTMPAD_BROADCAST_RevC();
       SELFTESTTMPflag = 0;
       CLEAR_LOCAL_TEMPS();
-      if (Check5[4].value() == 1) CLEAR_PEC_DISPLAYS(); else CLEAR_PEC_DISPLAYS_EB2250();
+      if (Check5[4].value() == 1)
+        CLEAR_PEC_DISPLAYS();
+      else
+        CLEAR_PEC_DISPLAYS_EB2250();
       RDTMPmode = 1;
       SetFocus(Command1[9]);
       break;
@@ -147,8 +156,7 @@ void Form1::Command1_click(int index) {
       STBYflag = 1;
       DISPLAY_THERMOSTAT();
       break;
-    default:
-      break;
+    default: break;
   }
 
   SELECT_Cmd1_BLINK_RDCV_EB2250();
@@ -236,7 +244,10 @@ void Form1::Command3_Click(int index) {
   if (index == 0) STCVDC_BROADCAST_RevC();
   if (index == 1) STOWDC_BROADCAST_RevC();
   CLEAR_LOCAL_CELLS();
-  if (Check8[index].value() == 1) DisplaySetA(*this); else DisplaySetB(*this);
+  if (Check8[index].value() == 1)
+    DisplaySetA(*this);
+  else
+    DisplaySetB(*this);
   SELECT_Cmd3_BLINK_RDCV_EB2250();
   ARM_DCC_PERMITTED();
   SetFocus(Command1[7]);

@@ -143,7 +143,8 @@ void Form1::DISPLAY_CELLstatus() {
       if (colour) Shape1[12 * b + c].fill = *colour;
     }
   }
-  for (int c = 0; c <= 11; ++c) PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
+  for (int c = 0; c <= 11; ++c)
+    PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
 }
 
 void Form1::DISPLAY_CELLstatus_EB2250() {
@@ -152,7 +153,8 @@ void Form1::DISPLAY_CELLstatus_EB2250() {
     std::optional<Rgb> colour = StatusColour(CELLstatus[static_cast<size_t>(12 * b + c)]);
     if (colour) Shape1[12 * b + c].fill = *colour;
   }
-  for (int c = 0; c <= 11; ++c) PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
+  for (int c = 0; c <= 11; ++c)
+    PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
 }
 
 }  // namespace eb

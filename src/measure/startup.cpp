@@ -83,11 +83,8 @@ void Form1::Measure_4417_EB2250() {
         RDTMP_ADDRESSABLE_RevC();
         SET_REV_THSD_EB2250();
         break;
-      case 2:
-        RDFLG_ADDRESSABLE_RevC();
-        break;
-      default:
-        break;
+      case 2: RDFLG_ADDRESSABLE_RevC(); break;
+      default: break;
     }
   }
 

@@ -45,8 +45,8 @@ void Form1::WRCFG_BROADCAST() {
   auto b = static_cast<size_t>(BRDnumber);
   std::string data = "S" + CFGR0[b] + "S" + CFGR1[b] + "S" + CFGR2[b] + "S" + CFGR3[b] + "S" +
                      CFGR4[b] + "S" + CFGR5[b] + "X";
-  std::string command = BCASTflag_WRCFG[b] == 1 ? "MSxT01" + data
-                                                 : "MSxT" + BRDaddress[b] + "T01" + data;
+  std::string command =
+      BCASTflag_WRCFG[b] == 1 ? "MSxT01" + data : "MSxT" + BRDaddress[b] + "T01" + data;
   SendCommand(command);
   for (int i = 0; i <= 5; ++i) {
     Text4[i].back = colors::WindowBackground;

@@ -22,7 +22,8 @@ void StoreCut(const std::array<char, kReplyBuffer>& reply, RegisterImage<N>& ima
 template <int N>
 void StorePec(const PecTable& table, const RegisterImage<N>& image, BoardFlags& pecCalc, int b) {
   std::array<std::uint8_t, N> bytes{};
-  for (int k = 0; k < N; ++k) bytes[static_cast<size_t>(k)] = image[static_cast<size_t>(k)][static_cast<size_t>(b)];
+  for (int k = 0; k < N; ++k)
+    bytes[static_cast<size_t>(k)] = image[static_cast<size_t>(k)][static_cast<size_t>(b)];
   pecCalc[static_cast<size_t>(b)] = PecOf(table, bytes);
 }
 
@@ -43,9 +44,17 @@ void Form1::PEC_Create_TMPRbyte_array_ADDR_RevC() {
   StoreCut<kTmpBytes>(RDTMPreply, TMPRbyte, TMPRbad, PECchip_RDTMP, ReadBoard());
 }
 
-void Form1::PEC_GUI_RDCFG_Calc_ADDR_RevC() { StorePec<kCfgBytes>(PECtable, CFGRbyte, PECcalc_RDCFG, BRDnumber); }
-void Form1::PEC_GUI_RDCV_Calc_ADDR_RevC() { StorePec<kCvBytes>(PECtable, CVRbyte, PECcalc_RDCV, ReadBoard()); }
-void Form1::PEC_GUI_RDFLG_Calc_ADDR_RevC() { StorePec<kFlgBytes>(PECtable, FLGRbyte, PECcalc_RDFLG, ReadBoard()); }
-void Form1::PEC_GUI_RDTMP_Calc_ADDR_RevC() { StorePec<kTmpBytes>(PECtable, TMPRbyte, PECcalc_RDTMP, ReadBoard()); }
+void Form1::PEC_GUI_RDCFG_Calc_ADDR_RevC() {
+  StorePec<kCfgBytes>(PECtable, CFGRbyte, PECcalc_RDCFG, BRDnumber);
+}
+void Form1::PEC_GUI_RDCV_Calc_ADDR_RevC() {
+  StorePec<kCvBytes>(PECtable, CVRbyte, PECcalc_RDCV, ReadBoard());
+}
+void Form1::PEC_GUI_RDFLG_Calc_ADDR_RevC() {
+  StorePec<kFlgBytes>(PECtable, FLGRbyte, PECcalc_RDFLG, ReadBoard());
+}
+void Form1::PEC_GUI_RDTMP_Calc_ADDR_RevC() {
+  StorePec<kTmpBytes>(PECtable, TMPRbyte, PECcalc_RDTMP, ReadBoard());
+}
 
 }  // namespace eb

@@ -88,8 +88,10 @@ void Form1::RDCV_ADDRESSABLE_RevC() {
   const int x = ReadBoard();
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDCV = -1;
-    Transaction(ReadCommand(*this, x, "T04RRRRRRRRRRRRRRRRRR" "RX"), 1000, 1000, RDCVreply.data(),
-                ReplyLength(kCvBytes));
+    Transaction(ReadCommand(*this, x,
+                            "T04RRRRRRRRRRRRRRRRRR"
+                            "RX"),
+                1000, 1000, RDCVreply.data(), ReplyLength(kCvBytes));
     PEC_Create_CVRbyte_array_ADDR_RevC();
     PEC_GUI_RDCV_Calc_ADDR_RevC();
     if (x == BRDnumber) PEC_GUI_vs_4417_RDCV_local_restart();
@@ -97,11 +99,13 @@ void Form1::RDCV_ADDRESSABLE_RevC() {
       PEC_GUI_vs_4417_RDCV_overall_EB2250();
       if (PEC_RDCV == -1) {
         std::array<std::uint8_t, kCvBytes> bytes{};
-        for (int k = 0; k < kCvBytes; ++k) bytes[static_cast<size_t>(k)] = CVRbyte[static_cast<size_t>(k)][static_cast<size_t>(x)];
+        for (int k = 0; k < kCvBytes; ++k)
+          bytes[static_cast<size_t>(k)] = CVRbyte[static_cast<size_t>(k)][static_cast<size_t>(x)];
         for (int c = 1; c <= 12; ++c) {
           auto at = static_cast<size_t>(12 * x + c);
           CELLhex[at] = PackedReadingText(RDCVreply.data(), c - 1);
-          CELLvolt[at] = CountToVolts(PackedReading(bytes.data(), CVRbad[static_cast<size_t>(x)], c - 1));
+          CELLvolt[at] =
+              CountToVolts(PackedReading(bytes.data(), CVRbad[static_cast<size_t>(x)], c - 1));
         }
         Single_12CELL_Display();
         return;
@@ -143,8 +147,10 @@ void Form1::RDCFG_ADDRESSABLE_RevC() {
   auto i = static_cast<size_t>(x);
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDCFG = -1;
-    Transaction(ReadCommand(*this, x, "T02RRRRRR" "RX"), 1000, 1000, RDCFGreply.data(),
-                ReplyLength(kCfgBytes));
+    Transaction(ReadCommand(*this, x,
+                            "T02RRRRRR"
+                            "RX"),
+                1000, 1000, RDCFGreply.data(), ReplyLength(kCfgBytes));
     PEC_Create_CFGRbyte_array_ADDR_RevC();
     PEC_GUI_RDCFG_Calc_ADDR_RevC();
     PEC_GUI_vs_4417_RDCFG_local_restart();
@@ -207,8 +213,10 @@ void Form1::RDFLG_ADDRESSABLE_RevC() {
   auto i = static_cast<size_t>(x);
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDFLG = -1;
-    Transaction(ReadCommand(*this, x, "T06RRR" "RX"), 1000, 1000, RDFLGreply.data(),
-                ReplyLength(kFlgBytes));
+    Transaction(ReadCommand(*this, x,
+                            "T06RRR"
+                            "RX"),
+                1000, 1000, RDFLGreply.data(), ReplyLength(kFlgBytes));
     PEC_Create_FLGRbyte_array_ADDR_RevC();
     PEC_GUI_RDFLG_Calc_ADDR_RevC();
     if (x == BRDnumber) PEC_GUI_vs_4417_RDFLG_local_restart();
@@ -230,7 +238,8 @@ void Form1::RDFLG_ADDRESSABLE_RevC() {
 
 void Form1::PEC_GUI_vs_4417_RDFLG_local_restart() {
   auto b = static_cast<size_t>(BRDnumber);
-  LocalCompare(*this, PECchip_RDFLG[b], PECcalc_RDFLG[b], "Command = 06 RDFLG", PEC_RDFLG, 3, false);
+  LocalCompare(*this, PECchip_RDFLG[b], PECcalc_RDFLG[b], "Command = 06 RDFLG", PEC_RDFLG, 3,
+               false);
 }
 
 void Form1::PEC_GUI_vs_4417_RDFLG_overall_EB2250() {
@@ -255,8 +264,10 @@ void Form1::RDTMP_ADDRESSABLE_RevC() {
   auto i = static_cast<size_t>(x);
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDTMP = -1;
-    Transaction(ReadCommand(*this, x, "T08RRRRR" "RX"), 1000, 1000, RDTMPreply.data(),
-                ReplyLength(kTmpBytes));
+    Transaction(ReadCommand(*this, x,
+                            "T08RRRRR"
+                            "RX"),
+                1000, 1000, RDTMPreply.data(), ReplyLength(kTmpBytes));
     PEC_Create_TMPRbyte_array_ADDR_RevC();
     PEC_GUI_RDTMP_Calc_ADDR_RevC();
     if (x == BRDnumber) PEC_GUI_vs_4417_RDTMP_local_restart();
@@ -264,7 +275,8 @@ void Form1::RDTMP_ADDRESSABLE_RevC() {
       PEC_GUI_vs_4417_RDTMP_overall_EB2250();
       if (PEC_RDTMP == -1) {
         std::array<std::uint8_t, kTmpBytes + 1> bytes{};
-        for (int k = 0; k < kTmpBytes; ++k) bytes[static_cast<size_t>(k)] = TMPRbyte[static_cast<size_t>(k)][i];
+        for (int k = 0; k < kTmpBytes; ++k)
+          bytes[static_cast<size_t>(k)] = TMPRbyte[static_cast<size_t>(k)][i];
         // ETMP1, ETMP2 are packed reading 0 and 1, ITMP is packed reading 2.
         for (int k = 0; k < 3; ++k) {
           auto at = static_cast<size_t>(121 + 3 * x + k);
@@ -286,7 +298,8 @@ void Form1::RDTMP_ADDRESSABLE_RevC() {
 
 void Form1::PEC_GUI_vs_4417_RDTMP_local_restart() {
   auto b = static_cast<size_t>(BRDnumber);
-  LocalCompare(*this, PECchip_RDTMP[b], PECcalc_RDTMP[b], "Command = 08 RDTMP", PEC_RDTMP, 4, false);
+  LocalCompare(*this, PECchip_RDTMP[b], PECcalc_RDTMP[b], "Command = 08 RDTMP", PEC_RDTMP, 4,
+               false);
 }
 
 void Form1::PEC_GUI_vs_4417_RDTMP_overall_EB2250() {

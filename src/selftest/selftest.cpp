@@ -39,7 +39,10 @@ void Form1::Command5_Click(int index) {
       CLEAR_CELLstatus();
       CLEAR_PEC_DISPLAYS();
       DISPLAY_CELLstatus_EB2250();
-      if (index == 0 || index == 1) DISARM_DCC_PERMITTED(); else ARM_DCC_PERMITTED();
+      if (index == 0 || index == 1)
+        DISARM_DCC_PERMITTED();
+      else
+        ARM_DCC_PERMITTED();
       SELFTESTflag = 1;
       break;
     case 2:
@@ -69,8 +72,7 @@ void Form1::Command5_Click(int index) {
       SELFTEST_RDTMP_Display();
       COMPARE_SELFTEST_TEMP();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -100,14 +102,16 @@ void Form1::COMPARE_SELFTEST_CELL() {
   const char* code = ExpectedCode(SELFTEST_Lnib);
   if (code == nullptr) return;
   const std::string expected = std::string("0x") + code + " ";
-  for (int i = 0; i <= 11; ++i) Text1[i].back = Text1[i].text == expected ? colors::White : colors::Red;
+  for (int i = 0; i <= 11; ++i)
+    Text1[i].back = Text1[i].text == expected ? colors::White : colors::Red;
 }
 
 void Form1::COMPARE_SELFTEST_TEMP() {
   const char* code = ExpectedCode(SELFTEST_Lnib);
   if (code == nullptr) return;
   const std::string expected = std::string(" 0x") + code + " ";
-  for (int i = 0; i <= 2; ++i) Text6[i].back = Text6[i].text == expected ? colors::White : colors::Red;
+  for (int i = 0; i <= 2; ++i)
+    Text6[i].back = Text6[i].text == expected ? colors::White : colors::Red;
 }
 
 void Form1::SELFTEST_CLEAR_LOCAL_CELLS() {

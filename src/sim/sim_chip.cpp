@@ -173,8 +173,7 @@ int SimChip::Readout(std::uint8_t command, std::uint8_t* out) const {
       n = 5;
       break;
     }
-    default:
-      return 0;
+    default: return 0;
   }
   if (zeros) {
     std::fill(out, out + n + 1, std::uint8_t{0});
@@ -219,8 +218,7 @@ void SimChip::Evolve(double now, SimRandom& random, double noise) {
   if (dt <= 0) return;
   lastEvolve_ = now;
   const double decay = std::exp(-dt / kDriftTau);
-  const double step =
-      noise * kDriftScale * std::sqrt(kDriftTau / 2.0 * (1.0 - decay * decay));
+  const double step = noise * kDriftScale * std::sqrt(kDriftTau / 2.0 * (1.0 - decay * decay));
   for (int i = 0; i < kSimCells; ++i) {
     auto& in = cellIn_[static_cast<std::size_t>(i)];
     if (in.pinned) continue;
@@ -313,8 +311,7 @@ bool SimChip::Convert(std::uint8_t command, SimRandom& random, double noise) {
         return false;
       }
       break;
-    default:
-      return false;
+    default: return false;
   }
   ++conversions_;
   return true;

@@ -57,7 +57,8 @@ bool ParseOpenWires(std::string_view value, std::array<std::uint16_t, kSimSlots>
     std::size_t dot = item.find('.');
     int board = 0;
     int cell = 0;
-    if (dot == std::string_view::npos || !ParseIntIn(item.substr(0, dot), 0, kSimSlots - 1, &board) ||
+    if (dot == std::string_view::npos ||
+        !ParseIntIn(item.substr(0, dot), 0, kSimSlots - 1, &board) ||
         !ParseIntIn(item.substr(dot + 1), 1, kSimCells, &cell)) {
       return Fail(error, "simulator setting 'open': '" + std::string(item) +
                              "' is not BOARD.CELL (board 0 .. 15, cell 1 .. 12)");
@@ -101,8 +102,8 @@ bool ApplyOne(std::string_view key, std::string_view value, SimSettings* s, std:
   } else if (key == "rev") {
     if (!ParseIntIn(value, 0, 7, &s->rev)) return bad("a revision code 0 .. 7");
   } else {
-    return Fail(error, "unknown simulator setting '" + std::string(key) + "' (known: " +
-                           kKnownKeys + ")");
+    return Fail(error,
+                "unknown simulator setting '" + std::string(key) + "' (known: " + kKnownKeys + ")");
   }
   return true;
 }
@@ -116,8 +117,8 @@ std::optional<SimSettings> ParseSimSettings(std::string_view text, std::string* 
   for (std::string_view item : Split(text, ',')) {
     std::size_t eq = item.find('=');
     if (eq == std::string_view::npos || eq == 0) {
-      Fail(error, "simulator setting '" + std::string(item) + "' is not KEY=VALUE (known keys: " +
-                      kKnownKeys + ")");
+      Fail(error, "simulator setting '" + std::string(item) +
+                      "' is not KEY=VALUE (known keys: " + kKnownKeys + ")");
       return std::nullopt;
     }
     std::string_view key = item.substr(0, eq);

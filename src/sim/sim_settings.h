@@ -35,9 +35,9 @@ struct SimSettings {
   std::uint64_t seed = 1;
   double noise = 0.0015;
   double volts = 3.65;
-  std::uint16_t missing = 0;  // bit b: board b absent
-  std::uint16_t zeros = 0;    // bit b: board b answers zeros
-  std::uint16_t thsd = 0;     // bit b: board b in thermal shutdown
+  std::uint16_t missing = 0;                         // bit b: board b absent
+  std::uint16_t zeros = 0;                           // bit b: board b answers zeros
+  std::uint16_t thsd = 0;                            // bit b: board b in thermal shutdown
   std::array<std::uint16_t, kSimSlots> openWires{};  // per board, bit c-1: cell c
   double pecErrors = 0.0;
   int rev = 1;

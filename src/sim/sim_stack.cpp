@@ -55,7 +55,8 @@ double ConversionSeconds(std::uint8_t c) {
 
 SimStack::SimStack(const SimSettings& settings)
     : settings_(settings), random_(settings.seed), pecErrors_(settings.pecErrors) {
-  for (int b = 0; b < kSimSlots; ++b) chips_[static_cast<std::size_t>(b)].Init(b, settings, random_);
+  for (int b = 0; b < kSimSlots; ++b)
+    chips_[static_cast<std::size_t>(b)].Init(b, settings, random_);
 }
 
 bool SimStack::BeginTransaction() {
@@ -292,7 +293,9 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
   }
   const std::string& what = words[0];
   int board = 0;
-  auto boardOk = [&](const std::string& text) { return ParseIntIn(text, 0, kSimSlots - 1, &board); };
+  auto boardOk = [&](const std::string& text) {
+    return ParseIntIn(text, 0, kSimSlots - 1, &board);
+  };
   auto flagOk = [](const std::string& text, bool* on) {
     if (text == "0" || text == "1") {
       *on = text == "1";
@@ -303,9 +306,10 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
 
   if (what == "cell" || what == "temp") {
     const bool cell = what == "cell";
-    const std::string usage = cell ? "usage: sim cell BOARD CELL VOLTS (board 0 .. 15, cell 1 .. 12)"
-                                   : "usage: sim temp BOARD INPUT VOLTS (board 0 .. 15, input 1 "
-                                     "ETMP1, 2 ETMP2, 3 ITMP)";
+    const std::string usage = cell
+                                  ? "usage: sim cell BOARD CELL VOLTS (board 0 .. 15, cell 1 .. 12)"
+                                  : "usage: sim temp BOARD INPUT VOLTS (board 0 .. 15, input 1 "
+                                    "ETMP1, 2 ETMP2, 3 ITMP)";
     if (words.size() != 4) return "sim " + what + ": " + usage;
     int index = 0;
     double volts = 0;
@@ -360,7 +364,8 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
     if (!flagOk(words[3], &on)) return "sim open: expected 0 or 1, got '" + words[3] + "'";
     SimChip& chip = chips_[static_cast<std::size_t>(board)];
     const auto bit = static_cast<std::uint16_t>(1u << (cell - 1));
-    chip.openWires = static_cast<std::uint16_t>(on ? (chip.openWires | bit) : (chip.openWires & ~bit));
+    chip.openWires =
+        static_cast<std::uint16_t>(on ? (chip.openWires | bit) : (chip.openWires & ~bit));
     return "";
   }
 

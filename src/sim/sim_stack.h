@@ -40,16 +40,16 @@
 namespace eb {
 
 struct SimCounters {
-  std::uint64_t opens = 0;          // transactions begun (Open calls)
-  std::uint64_t refusedOpens = 0;   // Open calls refused while unplugged
-  std::uint64_t commands = 0;       // command strings executed
+  std::uint64_t opens = 0;         // transactions begun (Open calls)
+  std::uint64_t refusedOpens = 0;  // Open calls refused while unplugged
+  std::uint64_t commands = 0;      // command strings executed
   std::uint64_t charactersWritten = 0;
   std::uint64_t charactersRead = 0;  // delivered to the reader
   std::uint64_t identifies = 0;
-  std::uint64_t frames = 0;          // frames ended (chip select raised)
-  std::uint64_t registerReads = 0;   // read commands a chip answered
-  std::uint64_t conversions = 0;     // conversion commands carried out (per chip)
-  std::uint64_t configWrites = 0;    // configurations stored (per chip)
+  std::uint64_t frames = 0;         // frames ended (chip select raised)
+  std::uint64_t registerReads = 0;  // read commands a chip answered
+  std::uint64_t conversions = 0;    // conversion commands carried out (per chip)
+  std::uint64_t configWrites = 0;   // configurations stored (per chip)
   std::uint64_t pecErrorsInjected = 0;
   std::uint64_t badCharacters = 0;
   std::uint64_t ignoredWhileParked = 0;

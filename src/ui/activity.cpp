@@ -157,26 +157,38 @@ void Form1::CLEAR_BLINK_RDTMP_EB2250() { Clear(*this, TempFamily(*this)); }
 void Form1::CLEAR_BLINK_RDCFG_EB2250() { Clear(*this, ConfigFamily(*this)); }
 
 void Form1::SELECT_Cmd1_BLINK_RDCV_EB2250() {
-  SelectAfterClick(RDCVmode, [this] { SET_BLINK_RDCV_EB2250(); }, [this] { ARM_BLINK_RDCV_EB2250(); },
-                   [this] { DISARM_BLINK_RDCV_EB2250(); });
+  SelectAfterClick(
+      RDCVmode, [this] { SET_BLINK_RDCV_EB2250(); }, [this] { ARM_BLINK_RDCV_EB2250(); },
+      [this] { DISARM_BLINK_RDCV_EB2250(); });
 }
 void Form1::SELECT_Cmd1_BLINK_RDTMP_EB2250() {
-  SelectAfterClick(RDTMPmode, [this] { SET_BLINK_RDTMP_EB2250(); }, [this] { ARM_BLINK_RDTMP_EB2250(); },
-                   [this] { DISARM_BLINK_RDTMP_EB2250(); });
+  SelectAfterClick(
+      RDTMPmode, [this] { SET_BLINK_RDTMP_EB2250(); }, [this] { ARM_BLINK_RDTMP_EB2250(); },
+      [this] { DISARM_BLINK_RDTMP_EB2250(); });
 }
 void Form1::SELECT_Cmd1_BLINK_RDCFG_EB2250() {
-  SelectAfterClick(RDCFGmode, [this] { SET_BLINK_RDCFG_EB2250(); }, [this] { ARM_BLINK_RDCFG_EB2250(); },
-                   [this] { DISARM_BLINK_RDCFG_EB2250(); });
+  SelectAfterClick(
+      RDCFGmode, [this] { SET_BLINK_RDCFG_EB2250(); }, [this] { ARM_BLINK_RDCFG_EB2250(); },
+      [this] { DISARM_BLINK_RDCFG_EB2250(); });
 }
 
 void Form1::SELECT_Cmd4_BLINK_RDCV_EB2250() {
-  if (RDCVmark[static_cast<size_t>(BRDnumber)] == 1) ARM_BLINK_RDCV_EB2250(); else DISARM_BLINK_RDCV_EB2250();
+  if (RDCVmark[static_cast<size_t>(BRDnumber)] == 1)
+    ARM_BLINK_RDCV_EB2250();
+  else
+    DISARM_BLINK_RDCV_EB2250();
 }
 void Form1::SELECT_Cmd4_BLINK_RDTMP_EB2250() {
-  if (RDTMPmark[static_cast<size_t>(BRDnumber)] == 1) ARM_BLINK_RDTMP_EB2250(); else DISARM_BLINK_RDTMP_EB2250();
+  if (RDTMPmark[static_cast<size_t>(BRDnumber)] == 1)
+    ARM_BLINK_RDTMP_EB2250();
+  else
+    DISARM_BLINK_RDTMP_EB2250();
 }
 void Form1::SELECT_Cmd4_BLINK_RDCFG_EB2250() {
-  if (RDCFGmark[static_cast<size_t>(BRDnumber)] == 1) ARM_BLINK_RDCFG_EB2250(); else DISARM_BLINK_RDCFG_EB2250();
+  if (RDCFGmark[static_cast<size_t>(BRDnumber)] == 1)
+    ARM_BLINK_RDCFG_EB2250();
+  else
+    DISARM_BLINK_RDCFG_EB2250();
 }
 
 void Form1::SELECT_Cmd3_BLINK_RDCV_EB2250() {

@@ -101,10 +101,8 @@ bool Control::canFocus() const {
     case Kind::CheckBox:
     case Kind::OptionButton:
     case Kind::TextBox:
-    case Kind::ComboBox:
-      return true;
-    default:
-      return false;
+    case Kind::ComboBox: return true;
+    default: return false;
   }
 }
 
@@ -122,9 +120,7 @@ Control& ControlArray::operator[](int i) {
   return items_[static_cast<size_t>(i)];
 }
 
-const Control& ControlArray::operator[](int i) const {
-  return const_cast<ControlArray&>(*this)[i];
-}
+const Control& ControlArray::operator[](int i) const { return const_cast<ControlArray&>(*this)[i]; }
 
 Control* ControlModel::find(const std::string& name, int index) const {
   if (index < 0) {

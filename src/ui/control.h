@@ -80,8 +80,8 @@ class Control {
   // Identity.
   Kind kind;
   std::string name;
-  int index = -1;  // -1: not an element of a control array
-  Control* container = nullptr;  // enclosing frame; nullptr = the window
+  int index = -1;                 // -1: not an element of a control array
+  Control* container = nullptr;   // enclosing frame; nullptr = the window
   ControlArray* group = nullptr;  // owning array (option exclusivity)
 
   // Appearance. Colours that a kind does not have stay unset; a label with
@@ -91,8 +91,8 @@ class Control {
   std::string tooltip;
   std::optional<Rgb> back;
   std::optional<Rgb> fore;
-  Rgb fill = colors::White;  // shapes
-  bool fillShown = false;    // shapes: solid fill (true) or transparent
+  Rgb fill = colors::White;    // shapes
+  bool fillShown = false;      // shapes: solid fill (true) or transparent
   Rgb border = colors::Black;  // shapes and lines
   int borderWidth = 1;
   ShapeType shape = ShapeType::Rectangle;

@@ -49,12 +49,12 @@ class Form1 {
   ControlArray Frame1{ui, Kind::Frame, "Frame1", 12};
   ControlArray Text1{ui, Kind::TextBox, "Text1", 12};
   ControlArray Check6{ui, Kind::CheckBox, "Check6", 12};
-  ControlArray Check1{ui, Kind::CheckBox, "Check1", 8};   // DCC cells 1 … 8
-  ControlArray Check2{ui, Kind::CheckBox, "Check2", 8};   // DCC cells 9 … 12, Mask cells 1 … 4
-  ControlArray Check3{ui, Kind::CheckBox, "Check3", 8};   // Mask cells 5 … 12
-  ControlArray Shape4{ui, Kind::Shape, "Shape4", 12};     // battery body
-  ControlArray Shape2{ui, Kind::Shape, "Shape2", 12};     // level bar
-  ControlArray Shape5{ui, Kind::Shape, "Shape5", 12};     // cap
+  ControlArray Check1{ui, Kind::CheckBox, "Check1", 8};  // DCC cells 1 … 8
+  ControlArray Check2{ui, Kind::CheckBox, "Check2", 8};  // DCC cells 9 … 12, Mask cells 1 … 4
+  ControlArray Check3{ui, Kind::CheckBox, "Check3", 8};  // Mask cells 5 … 12
+  ControlArray Shape4{ui, Kind::Shape, "Shape4", 12};    // battery body
+  ControlArray Shape2{ui, Kind::Shape, "Shape2", 12};    // level bar
+  ControlArray Shape5{ui, Kind::Shape, "Shape5", 12};    // cap
   ControlArray Line7{ui, Kind::Line, "Line7", 12};
   ControlArray Line9{ui, Kind::Line, "Line9", 12};
   ControlArray Line10{ui, Kind::Line, "Line10", 12};
@@ -139,10 +139,11 @@ class Form1 {
   Control Label_AUTOstatus{ui, Kind::Label, "Label_AUTOstatus"};
 
   // Command column
-  Control Shape14{ui, Kind::Shape, "Shape14"};         // around WRITE CONFIG
-  ControlArray Shape16{ui, Kind::Shape, "Shape16", 3};  // around READ CONFIG, READCELLVOLT, READ TEMP
-  Control Shape3{ui, Kind::Shape, "Shape3"};            // continuous-read lamp
-  Control Shape13{ui, Kind::Shape, "Shape13"};          // discharge-permitted lamp
+  Control Shape14{ui, Kind::Shape, "Shape14"};  // around WRITE CONFIG
+  ControlArray Shape16{ui, Kind::Shape, "Shape16",
+                       3};                      // around READ CONFIG, READCELLVOLT, READ TEMP
+  Control Shape3{ui, Kind::Shape, "Shape3"};    // continuous-read lamp
+  Control Shape13{ui, Kind::Shape, "Shape13"};  // discharge-permitted lamp
   ControlArray Command1{ui, Kind::CommandButton, "Command1", 15};
   ControlArray Command3{ui, Kind::CommandButton, "Command3", 2};
   ControlArray Check5{ui, Kind::CheckBox, "Check5", 6};
@@ -242,10 +243,10 @@ class Form1 {
   // Activity indication
   I16 RDCFGmode = 0, RDCVmode = 0, RDTMPmode = 0;
   I16 TABblink = 0;
-  BoardFlags TABmark{};    // selected-tab mark
-  BoardFlags RDCVmark{};   // cell conversion started, cells not read since
-  BoardFlags RDTMPmark{};  // temperature conversion started, not read since
-  BoardFlags RDCFGmark{};  // configuration written, not read since
+  BoardFlags TABmark{};        // selected-tab mark
+  BoardFlags RDCVmark{};       // cell conversion started, cells not read since
+  BoardFlags RDTMPmark{};      // temperature conversion started, not read since
+  BoardFlags RDCFGmark{};      // configuration written, not read since
   bool TabBlinkState = false;  // Shape15 drawn in its blink state
 
   // Datalog
@@ -500,8 +501,8 @@ class Form1 {
   std::vector<std::string> StateNames() const;
 
  private:
-  void BuildControls();  // initial properties of every control (ui/form1_layout.cpp)
-  void BindHandlers();   // operator events to procedures (ui/form1.cpp)
+  void BuildControls();            // initial properties of every control (ui/form1_layout.cpp)
+  void BindHandlers();             // operator events to procedures (ui/form1.cpp)
   std::vector<std::string> dlog_;  // datalog table, allocated on first use
 };
 

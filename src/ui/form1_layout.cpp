@@ -299,8 +299,7 @@ void BuildTemps(Form1& f) {
               16);
     MakeShape(f.Shape8[i], frame, ShapeType::Rectangle, WindowBackground, Black, 65, top + 27, 7,
               5);
-    MakeShape(f.Shape6[i], frame, ShapeType::Circle, WindowBackground, Black, 62, top + 29, 13,
-              13);
+    MakeShape(f.Shape6[i], frame, ShapeType::Circle, WindowBackground, Black, 62, top + 29, 13, 13);
   }
 }
 
@@ -340,9 +339,9 @@ void BuildLegend(Form1& f) {
   Control* frame = &f.Frame8;
   MakeFrame(f.Frame8, "LEGEND", 304, 136, 153, 240);
 
-  constexpr int kBody = 23;       // legend battery body height
-  constexpr int kHalf = 12;       // normal / no reading
-  constexpr int kLow = 6;         // discharge, under-voltage, masked discharge
+  constexpr int kBody = 23;          // legend battery body height
+  constexpr int kHalf = 12;          // normal / no reading
+  constexpr int kLow = 6;            // discharge, under-voltage, masked discharge
   constexpr int kThreeQuarter = 17;  // over-voltage
   struct Row {
     const char* sample;
@@ -368,8 +367,8 @@ void BuildLegend(Form1& f) {
     const int bodyBottom = bodyTop + kBody;
     MakeShape(f.Shape9[r], frame, ShapeType::Rectangle, r == 2 ? White : PaleGrey, Black, 5,
               bodyTop, 17, kBody);
-    MakeShape(f.Shape10[r], frame, ShapeType::Rectangle, row.fill, Black, 5,
-              bodyBottom - row.level, 17, row.level);
+    MakeShape(f.Shape10[r], frame, ShapeType::Rectangle, row.fill, Black, 5, bodyBottom - row.level,
+              17, row.level);
     MakeShape(f.Shape11[r], frame, ShapeType::Rectangle, Grey, Black, 10, top, 7, 3);
 
     Control& sample = f.Label10[r];
@@ -466,8 +465,8 @@ void BuildBoardColumn(Form1& f) {
 
   MakeLabel(f.Label_IDstring, nullptr, "Label14", 64, 556, 57, 17);
   f.Label_IDstring.font = Arial(7.5, false);  // the nine identity characters fit the label
-  MakeLabel(f.Label_version, nullptr, "EB2250 ZQM4417-2 GUI  Version 25  12-08-2026", 120, 556,
-            217, 17);
+  MakeLabel(f.Label_version, nullptr, "EB2250 ZQM4417-2 GUI  Version 25  12-08-2026", 120, 556, 217,
+            17);
   f.Label_version.font = Arial(6.75);
   f.Label_version.align = Align::Center;
 
@@ -490,8 +489,8 @@ void BuildStackOverview(Form1& f) {
   for (int b = 0; b < 10; ++b) {
     MakeShape(f.Shape12[b], nullptr, ShapeType::Oval, White, PaleGrey, 512 + 24 * b, 160, 20, 14);
     for (int c = 0; c < 12; ++c) {
-      MakeShape(f.Shape1[12 * b + c], nullptr, ShapeType::Rectangle, White, PaleGrey,
-                512 + 24 * b, 330 - 14 * c, 20, 14);
+      MakeShape(f.Shape1[12 * b + c], nullptr, ShapeType::Rectangle, White, PaleGrey, 512 + 24 * b,
+                330 - 14 * c, 20, 14);
     }
   }
   // Row heads: each word wraps onto its own 14-pixel line beside its grid row.
@@ -501,8 +500,8 @@ void BuildStackOverview(Form1& f) {
             464, 176, 44, 168);
   f.Label9[0].multiLine = true;
   MakeLabel(f.Label9[1], nullptr,
-            "PEC C12 C11  C10   C 9    C 8    C 7    C 6    C 5    C 4    C 3    C 2    C 1",
-            752, 162, 24, 182);
+            "PEC C12 C11  C10   C 9    C 8    C 7    C 6    C 5    C 4    C 3    C 2    C 1", 752,
+            162, 24, 182);
   f.Label9[1].multiLine = true;
 
   // Marker over the selected board's column (board 1 at start), in the gap
@@ -560,8 +559,8 @@ void BuildCommandColumn(Form1& f) {
        "UB774B'S SPI LINES ARE FORCED HIGH  TO SHOW ZQM4417-1'S LOW CURRENT STANDBY.", 764, 514,
        121, 18, true},
       {10, " START CONTINUOUS   READ CELLS",
-       "CONTINUOUS  READ = 1) STCVAD and RDCV. 2) STTMPAD and  RDTMP. 3) RDFLG.", 764, 536, 121,
-       30, true},
+       "CONTINUOUS  READ = 1) STCVAD and RDCV. 2) STTMPAD and  RDTMP. 3) RDFLG.", 764, 536, 121, 30,
+       true},
       {13, "VIEW", "VIEW DATA TEXT FILE", 764, 528, 57, 41, false},
       {12, "STOP", "STOP DATA LOGGING!", 828, 528, 57, 41, false},
   };

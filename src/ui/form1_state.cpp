@@ -38,12 +38,13 @@ std::string ListOf(const Array& a) {
 }
 
 // Getter: (form, first index, second index) → JSON value, nullopt for a bad index.
-using Getter = std::function<std::optional<std::string>(const Form1&, std::optional<int>,
-                                                        std::optional<int>)>;
+using Getter =
+    std::function<std::optional<std::string>(const Form1&, std::optional<int>, std::optional<int>)>;
 
 template <typename T>
 Getter Scalar(T Form1::*member) {
-  return [member](const Form1& f, std::optional<int> i, std::optional<int>) -> std::optional<std::string> {
+  return [member](const Form1& f, std::optional<int> i,
+                  std::optional<int>) -> std::optional<std::string> {
     if (i) return std::nullopt;
     return Val(f.*member);
   };
@@ -51,7 +52,8 @@ Getter Scalar(T Form1::*member) {
 
 template <typename Array>
 Getter OneD(Array Form1::*member) {
-  return [member](const Form1& f, std::optional<int> i, std::optional<int> j) -> std::optional<std::string> {
+  return [member](const Form1& f, std::optional<int> i,
+                  std::optional<int> j) -> std::optional<std::string> {
     const Array& a = f.*member;
     if (j) return std::nullopt;
     if (!i) return ListOf(a);
@@ -63,7 +65,8 @@ Getter OneD(Array Form1::*member) {
 // Per-board arrays of arrays: first index the board.
 template <typename Outer>
 Getter BoardMajor(Outer Form1::*member) {
-  return [member](const Form1& f, std::optional<int> i, std::optional<int> j) -> std::optional<std::string> {
+  return [member](const Form1& f, std::optional<int> i,
+                  std::optional<int> j) -> std::optional<std::string> {
     const Outer& a = f.*member;
     if (!i) {
       std::string s = "[";
@@ -81,7 +84,8 @@ Getter BoardMajor(Outer Form1::*member) {
 // Register images are stored [byte][board]; they are printed board first.
 template <std::size_t N>
 Getter Image(std::array<PerBoard<std::uint8_t>, N> Form1::*member) {
-  return [member](const Form1& f, std::optional<int> i, std::optional<int> j) -> std::optional<std::string> {
+  return [member](const Form1& f, std::optional<int> i,
+                  std::optional<int> j) -> std::optional<std::string> {
     const auto& img = f.*member;
     auto boardBytes = [&img](int b) {
       std::array<std::uint8_t, N> bytes{};
@@ -101,7 +105,8 @@ Getter Image(std::array<PerBoard<std::uint8_t>, N> Form1::*member) {
 }
 
 Getter Buffer(std::array<char, kReplyBuffer> Form1::*member) {
-  return [member](const Form1& f, std::optional<int> i, std::optional<int>) -> std::optional<std::string> {
+  return [member](const Form1& f, std::optional<int> i,
+                  std::optional<int>) -> std::optional<std::string> {
     if (i) return std::nullopt;
     const auto& buf = f.*member;
     std::string s;
@@ -115,41 +120,118 @@ const std::map<std::string, Getter>& Table() {
     std::map<std::string, Getter> t;
 #define EB_SCALAR(n) t[#n] = Scalar(&Form1::n)
 #define EB_ARRAY(n) t[#n] = OneD(&Form1::n)
-    EB_SCALAR(Initialize); EB_SCALAR(POLLflag); EB_SCALAR(STBYflag); EB_SCALAR(IDreply);
-    EB_SCALAR(BRDnumber); EB_SCALAR(BRDread); EB_SCALAR(CARDSTACK); EB_SCALAR(OnOff);
+    EB_SCALAR(Initialize);
+    EB_SCALAR(POLLflag);
+    EB_SCALAR(STBYflag);
+    EB_SCALAR(IDreply);
+    EB_SCALAR(BRDnumber);
+    EB_SCALAR(BRDread);
+    EB_SCALAR(CARDSTACK);
+    EB_SCALAR(OnOff);
     EB_ARRAY(BRDaddress);
-    EB_ARRAY(CFGR0); EB_ARRAY(CFGR1); EB_ARRAY(CFGR2); EB_ARRAY(CFGR3); EB_ARRAY(CFGR4); EB_ARRAY(CFGR5);
-    EB_ARRAY(CFGR0wr); EB_ARRAY(CFGR1wr); EB_ARRAY(CFGR2wr); EB_ARRAY(CFGR3wr); EB_ARRAY(CFGR4wr); EB_ARRAY(CFGR5wr);
-    EB_ARRAY(CFGR0rd); EB_ARRAY(CFGR1rd); EB_ARRAY(CFGR2rd); EB_ARRAY(CFGR3rd); EB_ARRAY(CFGR4rd); EB_ARRAY(CFGR5rd);
-    EB_ARRAY(CFGR0Hnib); EB_ARRAY(CFGR0Lnib); EB_ARRAY(CDCreg); EB_ARRAY(VUVreg); EB_ARRAY(VOVreg);
-    EB_ARRAY(VUVread); EB_ARRAY(VOVread);
-    EB_SCALAR(GLOBALCFGRflag); EB_SCALAR(WRCFGBLINKflag); EB_SCALAR(RDCFGflag);
-    EB_ARRAY(BCASTflag_PLADC); EB_ARRAY(BCASTflag_PLINT); EB_ARRAY(BCASTflag_STCVAD); EB_ARRAY(BCASTflag_STOWAD);
-    EB_ARRAY(BCASTflag_STTMPAD); EB_ARRAY(BCASTflag_STCVDC); EB_ARRAY(BCASTflag_STOWDC); EB_ARRAY(BCASTflag_WRCFG);
+    EB_ARRAY(CFGR0);
+    EB_ARRAY(CFGR1);
+    EB_ARRAY(CFGR2);
+    EB_ARRAY(CFGR3);
+    EB_ARRAY(CFGR4);
+    EB_ARRAY(CFGR5);
+    EB_ARRAY(CFGR0wr);
+    EB_ARRAY(CFGR1wr);
+    EB_ARRAY(CFGR2wr);
+    EB_ARRAY(CFGR3wr);
+    EB_ARRAY(CFGR4wr);
+    EB_ARRAY(CFGR5wr);
+    EB_ARRAY(CFGR0rd);
+    EB_ARRAY(CFGR1rd);
+    EB_ARRAY(CFGR2rd);
+    EB_ARRAY(CFGR3rd);
+    EB_ARRAY(CFGR4rd);
+    EB_ARRAY(CFGR5rd);
+    EB_ARRAY(CFGR0Hnib);
+    EB_ARRAY(CFGR0Lnib);
+    EB_ARRAY(CDCreg);
+    EB_ARRAY(VUVreg);
+    EB_ARRAY(VOVreg);
+    EB_ARRAY(VUVread);
+    EB_ARRAY(VOVread);
+    EB_SCALAR(GLOBALCFGRflag);
+    EB_SCALAR(WRCFGBLINKflag);
+    EB_SCALAR(RDCFGflag);
+    EB_ARRAY(BCASTflag_PLADC);
+    EB_ARRAY(BCASTflag_PLINT);
+    EB_ARRAY(BCASTflag_STCVAD);
+    EB_ARRAY(BCASTflag_STOWAD);
+    EB_ARRAY(BCASTflag_STTMPAD);
+    EB_ARRAY(BCASTflag_STCVDC);
+    EB_ARRAY(BCASTflag_STOWDC);
+    EB_ARRAY(BCASTflag_WRCFG);
     EB_ARRAY(PECtable);
     t["CFGRbyte"] = Image(&Form1::CFGRbyte);
     t["CVRbyte"] = Image(&Form1::CVRbyte);
     t["FLGRbyte"] = Image(&Form1::FLGRbyte);
     t["TMPRbyte"] = Image(&Form1::TMPRbyte);
-    EB_ARRAY(PECchip_RDCFG); EB_ARRAY(PECcalc_RDCFG); EB_ARRAY(PECchip_RDCV); EB_ARRAY(PECcalc_RDCV);
-    EB_ARRAY(PECchip_RDFLG); EB_ARRAY(PECcalc_RDFLG); EB_ARRAY(PECchip_RDTMP); EB_ARRAY(PECcalc_RDTMP);
-    EB_ARRAY(CELLhex); EB_ARRAY(CELLvolt); EB_ARRAY(CELLstatus);
+    EB_ARRAY(PECchip_RDCFG);
+    EB_ARRAY(PECcalc_RDCFG);
+    EB_ARRAY(PECchip_RDCV);
+    EB_ARRAY(PECcalc_RDCV);
+    EB_ARRAY(PECchip_RDFLG);
+    EB_ARRAY(PECcalc_RDFLG);
+    EB_ARRAY(PECchip_RDTMP);
+    EB_ARRAY(PECcalc_RDTMP);
+    EB_ARRAY(CELLhex);
+    EB_ARRAY(CELLvolt);
+    EB_ARRAY(CELLstatus);
     t["DCCmark"] = BoardMajor(&Form1::DCCmark);
     t["MCImark"] = BoardMajor(&Form1::MCImark);
-    EB_ARRAY(FLGR0rd); EB_ARRAY(FLGR1rd); EB_ARRAY(FLGR2rd);
-    EB_ARRAY(THSDbit); EB_ARRAY(THSDset); EB_ARRAY(REVcode); EB_SCALAR(THSDhold);
-    EB_SCALAR(PEC_RDCFG); EB_SCALAR(PEC_RDCV); EB_SCALAR(PEC_RDFLG); EB_SCALAR(PEC_RDTMP);
-    EB_SCALAR(AUTORESTARTflag); EB_SCALAR(SINGLESHOTflag); EB_SCALAR(PECflag); EB_SCALAR(MEASURESKIPflag);
-    EB_ARRAY(PECstatus); EB_ARRAY(RDCFGvalid); EB_ARRAY(RDCVvalid); EB_ARRAY(RDTMPvalid);
-    EB_SCALAR(MEASUREflag); EB_SCALAR(DATACOLLECTflag); EB_SCALAR(COUNTERstop); EB_SCALAR(VIEWCAPTUREflag);
-    EB_SCALAR(CYCLEflag); EB_SCALAR(DATApoint); EB_SCALAR(SETpoint);
-    EB_SCALAR(SELFTEST_Lnib); EB_SCALAR(SINGLECELL_Lnib); EB_SCALAR(SINGLETEMP_Lnib);
-    EB_SCALAR(SELFTESTflag); EB_SCALAR(SELFTESTTMPflag); EB_SCALAR(SINGLEcellADDRmode);
+    EB_ARRAY(FLGR0rd);
+    EB_ARRAY(FLGR1rd);
+    EB_ARRAY(FLGR2rd);
+    EB_ARRAY(THSDbit);
+    EB_ARRAY(THSDset);
+    EB_ARRAY(REVcode);
+    EB_SCALAR(THSDhold);
+    EB_SCALAR(PEC_RDCFG);
+    EB_SCALAR(PEC_RDCV);
+    EB_SCALAR(PEC_RDFLG);
+    EB_SCALAR(PEC_RDTMP);
+    EB_SCALAR(AUTORESTARTflag);
+    EB_SCALAR(SINGLESHOTflag);
+    EB_SCALAR(PECflag);
+    EB_SCALAR(MEASURESKIPflag);
+    EB_ARRAY(PECstatus);
+    EB_ARRAY(RDCFGvalid);
+    EB_ARRAY(RDCVvalid);
+    EB_ARRAY(RDTMPvalid);
+    EB_SCALAR(MEASUREflag);
+    EB_SCALAR(DATACOLLECTflag);
+    EB_SCALAR(COUNTERstop);
+    EB_SCALAR(VIEWCAPTUREflag);
+    EB_SCALAR(CYCLEflag);
+    EB_SCALAR(DATApoint);
+    EB_SCALAR(SETpoint);
+    EB_SCALAR(SELFTEST_Lnib);
+    EB_SCALAR(SINGLECELL_Lnib);
+    EB_SCALAR(SINGLETEMP_Lnib);
+    EB_SCALAR(SELFTESTflag);
+    EB_SCALAR(SELFTESTTMPflag);
+    EB_SCALAR(SINGLEcellADDRmode);
     EB_SCALAR(CELLSTATUSclearflag);
-    EB_SCALAR(RDCFGmode); EB_SCALAR(RDCVmode); EB_SCALAR(RDTMPmode); EB_SCALAR(TABblink);
-    EB_ARRAY(TABmark); EB_ARRAY(RDCVmark); EB_ARRAY(RDTMPmark); EB_ARRAY(RDCFGmark);
-    EB_SCALAR(SAMPLEtime); EB_SCALAR(SAMPLEpoints); EB_SCALAR(VIEWtime); EB_SCALAR(VIEWpoints);
-    EB_SCALAR(NewFile); EB_SCALAR(LastDATAlog); EB_SCALAR(DSETUPstamp); EB_SCALAR(DCURRENTstamp);
+    EB_SCALAR(RDCFGmode);
+    EB_SCALAR(RDCVmode);
+    EB_SCALAR(RDTMPmode);
+    EB_SCALAR(TABblink);
+    EB_ARRAY(TABmark);
+    EB_ARRAY(RDCVmark);
+    EB_ARRAY(RDTMPmark);
+    EB_ARRAY(RDCFGmark);
+    EB_SCALAR(SAMPLEtime);
+    EB_SCALAR(SAMPLEpoints);
+    EB_SCALAR(VIEWtime);
+    EB_SCALAR(VIEWpoints);
+    EB_SCALAR(NewFile);
+    EB_SCALAR(LastDATAlog);
+    EB_SCALAR(DSETUPstamp);
+    EB_SCALAR(DCURRENTstamp);
     EB_SCALAR(DLASTstamp);
 #undef EB_SCALAR
 #undef EB_ARRAY

@@ -36,7 +36,8 @@ std::vector<Prop> ControlProps(const Control& c) {
   p.push_back({"kind", JsonString(KindName(k))});
   if (hasCaption) p.push_back({"caption", JsonString(c.caption)});
   if (hasText) p.push_back({"text", JsonString(c.text)});
-  if (k == Kind::CheckBox || k == Kind::OptionButton) p.push_back({"value", std::to_string(c.value())});
+  if (k == Kind::CheckBox || k == Kind::OptionButton)
+    p.push_back({"value", std::to_string(c.value())});
   if (k == Kind::ComboBox) p.push_back({"listIndex", std::to_string(c.listIndex())});
   if (c.back && !isShape && !isLine) p.push_back({"back", JsonString(ColorText(*c.back))});
   if (c.fore && !isShape && !isLine) p.push_back({"fore", JsonString(ColorText(*c.fore))});
@@ -126,7 +127,8 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* words) {
       }
       if (!closed) return false;
     } else {
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') word += line[i++];
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+        word += line[i++];
     }
     words->push_back(word);
   }
@@ -140,7 +142,9 @@ void ScriptRunner::MsgBox(const std::string& text) {
   messages_.push_back(text);
 }
 
-std::chrono::system_clock::time_point ScriptRunner::Now() { return std::chrono::system_clock::now(); }
+std::chrono::system_clock::time_point ScriptRunner::Now() {
+  return std::chrono::system_clock::now();
+}
 
 void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path << "\n"; }
 
@@ -177,8 +181,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
           ++pos;
           Control* c = form.ui.find(ctl, *idx);
           if (c == nullptr) {
-            throw ScriptError{cmd + ": bad index " + std::to_string(*idx) + " for " + ctl + " (0 … " +
-                              std::to_string(form.ui.arraySize(ctl) - 1) + ")"};
+            throw ScriptError{cmd + ": bad index " + std::to_string(*idx) + " for " + ctl +
+                              " (0 … " + std::to_string(form.ui.arraySize(ctl) - 1) + ")"};
           }
           return *c;
         }
@@ -199,8 +203,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
       // An operator acts only on controls that are shown and enabled.
       auto reachable = [&](Control& c) {
         if (c.effectivelyVisible() && c.effectivelyEnabled()) return true;
-        out_ << "IGNORED: " << c.Label() << " is " << (c.effectivelyVisible() ? "disabled" : "hidden")
-             << "\n";
+        out_ << "IGNORED: " << c.Label() << " is "
+             << (c.effectivelyVisible() ? "disabled" : "hidden") << "\n";
         return false;
       };
       auto operatorFocus = [&](Control& c) {
@@ -231,9 +235,11 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
                             "; only check boxes, options and combo boxes take a value"};
         }
         if (c.kind == Kind::ComboBox && (v < 0 || v >= static_cast<int>(c.list.size()))) {
-          throw ScriptError{"set: list index " + std::to_string(v) + " out of range for " + c.Label()};
+          throw ScriptError{"set: list index " + std::to_string(v) + " out of range for " +
+                            c.Label()};
         }
-        if (c.kind == Kind::CheckBox && v != 0 && v != 1) throw ScriptError{"set: a check box takes 0 or 1"};
+        if (c.kind == Kind::CheckBox && v != 0 && v != 1)
+          throw ScriptError{"set: a check box takes 0 or 1"};
         if (reachable(c)) {
           operatorFocus(c);
           if (!closed_) {
@@ -278,7 +284,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         if (pos >= w.size()) throw ScriptError{"print: control name missing"};
         if (form.ui.isArray(w[pos]) && pos + 1 == w.size()) {
           // The whole array, one line per element.
-          for (int i = 0; i < form.ui.arraySize(w[pos]); ++i) out_ << ControlJson(*form.ui.find(w[pos], i)) << "\n";
+          for (int i = 0; i < form.ui.arraySize(w[pos]); ++i)
+            out_ << ControlJson(*form.ui.find(w[pos], i)) << "\n";
         } else {
           Control& c = control();
           noMore();
@@ -293,7 +300,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         noMore();
         std::optional<std::string> json = form.StateJson(var, i, j);
         if (!json) {
-          if (!form.StateJson(var, std::nullopt, std::nullopt)) throw ScriptError{"state: unknown variable \"" + var + "\""};
+          if (!form.StateJson(var, std::nullopt, std::nullopt))
+            throw ScriptError{"state: unknown variable \"" + var + "\""};
           throw ScriptError{"state: bad index for " + var};
         }
         out_ << "{\"name\":" << JsonString(var);
@@ -317,7 +325,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
               found = true;
             }
           }
-          if (!found) throw ScriptError{"expect: " + c.Label() + " has no property \"" + prop + "\""};
+          if (!found)
+            throw ScriptError{"expect: " + c.Label() + " has no property \"" + prop + "\""};
           label = c.Label() + "." + prop;
         } else {
           ++pos;
@@ -327,10 +336,12 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
           if (w.size() - pos != 2) throw ScriptError{"expect: use expect NAME [INDEX] PROP VALUE"};
           prop = w[pos];
           expected = w[pos + 1];
-          if (prop != "value") throw ScriptError{"expect: a state variable has only the property \"value\""};
+          if (prop != "value")
+            throw ScriptError{"expect: a state variable has only the property \"value\""};
           std::optional<std::string> json = form.StateJson(target, i, j);
           if (!json) {
-            if (!form.StateJson(target, std::nullopt, std::nullopt)) throw ScriptError{"expect: unknown control or variable \"" + target + "\""};
+            if (!form.StateJson(target, std::nullopt, std::nullopt))
+              throw ScriptError{"expect: unknown control or variable \"" + target + "\""};
             throw ScriptError{"expect: bad index for " + target};
           }
           actual = *json;
@@ -339,7 +350,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         }
         if (!SameValue(actual, expected)) {
           out_ << "EXPECT FAILED " << where << label << " is " << actual << ", expected "
-               << (actual.empty() || actual.front() != '"' ? expected : JsonString(expected)) << "\n";
+               << (actual.empty() || actual.front() != '"' ? expected : JsonString(expected))
+               << "\n";
           err_ << where << "expectation failed: " << label << "\n";
           return 1;
         }
@@ -356,7 +368,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
       } else if (cmd == "expect-no-msgbox") {
         noMore();
         if (messages_.size() != msgMark) {
-          out_ << "EXPECT FAILED " << where << "unexpected message box " << JsonString(messages_.back()) << "\n";
+          out_ << "EXPECT FAILED " << where << "unexpected message box "
+               << JsonString(messages_.back()) << "\n";
           err_ << where << "expectation failed: message box\n";
           return 1;
         }

@@ -40,7 +40,8 @@ class ScratchDir {
   // Names of the entries, sorted.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -50,8 +51,8 @@ class ScratchDir {
 };
 
 // The instant a local wall clock shows the given date and time.
-inline std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
-                                                       int second) {
+inline std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour,
+                                                       int minute, int second) {
   std::tm tm{};
   tm.tm_year = year - 1900;
   tm.tm_mon = month - 1;
@@ -67,7 +68,8 @@ inline std::chrono::system_clock::time_point LocalTime(int year, int month, int 
 inline std::pair<int, int> CellAt(const std::string& name) {
   int col = 0;
   size_t i = 0;
-  for (; i < name.size() && name[i] >= 'A' && name[i] <= 'Z'; ++i) col = col * 26 + (name[i] - 'A' + 1);
+  for (; i < name.size() && name[i] >= 'A' && name[i] <= 'Z'; ++i)
+    col = col * 26 + (name[i] - 'A' + 1);
   return {std::stoi(name.substr(i)), col};
 }
 
@@ -84,7 +86,8 @@ inline std::string FileBytes(const std::string& path) {
 // An .xlsx workbook is a zip archive holding the worksheet part.
 inline bool LooksLikeXlsx(const std::string& path) {
   const std::string bytes = FileBytes(path);
-  return bytes.rfind("PK\x03\x04", 0) == 0 && bytes.find("xl/worksheets/sheet1.xml") != std::string::npos;
+  return bytes.rfind("PK\x03\x04", 0) == 0 &&
+         bytes.find("xl/worksheets/sheet1.xml") != std::string::npos;
 }
 
 }  // namespace eb::test

@@ -254,7 +254,8 @@ TEST_F(DatalogRecording, EachPassOfTheCycleCollectsOneSample) {
     }
     reads.push_back(tick);
   }
-  EXPECT_EQ(reads, (std::vector<std::vector<std::string>>{{"80T02", "80T04"}, {"80T08"}, {"80T06"}, {}}));
+  EXPECT_EQ(reads,
+            (std::vector<std::vector<std::string>>{{"80T02", "80T04"}, {"80T08"}, {"80T06"}, {}}));
   EXPECT_EQ(form.DATApoint, 2);
   EXPECT_EQ(form.BRDread, 1);
 
@@ -263,10 +264,22 @@ TEST_F(DatalogRecording, EachPassOfTheCycleCollectsOneSample) {
                                         "06, 00, 00",
                                         "2.712V ",
                                         "4.104V ",
-                                        "3.600", "4.200", "0.000", "3.000", "3.000", "3.000",
-                                        "3.000", "3.000", "3.000", "3.000", "3.000", "3.000",
+                                        "3.600",
+                                        "4.200",
+                                        "0.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
+                                        "3.000",
                                         "OV, UV, OK, OK, OK, OK, OK, OK, OK, OK, OK, OK",
-                                        " 1.500", " 3.000", " 0.300"};
+                                        " 1.500",
+                                        " 3.000",
+                                        " 0.300"};
   EXPECT_EQ(Fields(1, 0), board0);
   // Board 1 has not been read yet in this datalog: its cells are 0.000 and
   // its cells have no status.
@@ -284,7 +297,7 @@ TEST_F(DatalogRecording, EachPassOfTheCycleCollectsOneSample) {
   EXPECT_EQ(form.DATApoint, 3);
   EXPECT_EQ(form.DataCell(2, 16, 1), "3.600");
   EXPECT_EQ(form.DataCell(2, 0, 0), "03:15:43 PM @ 12-08-2026");
-  EXPECT_EQ(form.DataCell(2, 5, 0), "3.600");  // board 0 keeps its newest values
+  EXPECT_EQ(form.DataCell(2, 5, 0), "3.600");   // board 0 keeps its newest values
   EXPECT_EQ(form.DataCell(1, 16, 1), "0.000");  // the earlier sample is unchanged
   // The report of the second pass counted the first sample.
   EXPECT_EQ(form.VIEWpoints, 1);
@@ -397,8 +410,9 @@ TEST_F(DatalogRecording, AStopWithoutNewSamplesNeverReplacesAnEarlierLastDatalog
   form.Command1_click(12);
   ASSERT_TRUE(platform.messages.empty());
   EXPECT_EQ(form.LastDATAlog, dir / "12-08-2026_03_15_42 PM_LAST_DATALOG_2.xlsx");
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx",
-                                                     "12-08-2026_03_15_42 PM_LAST_DATALOG_2.xlsx"}));
+  EXPECT_EQ(dir.Entries(),
+            (std::vector<std::string>{"12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx",
+                                      "12-08-2026_03_15_42 PM_LAST_DATALOG_2.xlsx"}));
 }
 
 TEST_F(DatalogRecording, AFailedExportReportsTheFileAndKeepsEverything) {
@@ -414,8 +428,8 @@ TEST_F(DatalogRecording, AFailedExportReportsTheFileAndKeepsEverything) {
   form.NewFile = bad;
   form.Command1_click(13);
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0],
-            "Cannot write the datalog to " + bad + ": Not a directory. The recorded samples are kept.");
+  EXPECT_EQ(platform.messages[0], "Cannot write the datalog to " + bad +
+                                      ": Not a directory. The recorded samples are kept.");
   EXPECT_TRUE(platform.opened.empty());
   EXPECT_EQ(form.Label_AUTOstatus.caption, "DISPLAY ALL DATA TRANSFERS!");
   EXPECT_EQ(form.Label_AUTOstatus.fore, colors::DarkRed);
@@ -493,25 +507,39 @@ TEST_F(DatalogCollect, FieldTextsOfASampleIncludingUnreadableValues) {
   form.FLGR2rd[1] = "30";
   form.VUVread[1] = "-.---V ";
   form.VOVread[1] = "4.200V ";
-  for (int c = 1; c <= 12; ++c) form.CELLvolt[static_cast<size_t>(12 + c)] = 1.0f + 0.25f * static_cast<float>(c);
+  for (int c = 1; c <= 12; ++c)
+    form.CELLvolt[static_cast<size_t>(12 + c)] = 1.0f + 0.25f * static_cast<float>(c);
   form.CELLvolt[14] = nan;
-  for (int c = 0; c <= 11; ++c) form.CELLstatus[static_cast<size_t>(12 + c)] = static_cast<I16>(c % 8);
+  for (int c = 0; c <= 11; ++c)
+    form.CELLstatus[static_cast<size_t>(12 + c)] = static_cast<I16>(c % 8);
   form.CELLvolt[124] = 0.0015f;
   form.CELLvolt[125] = nan;
   form.CELLvolt[126] = 2.5f;
 
   form.COLLECT_DATA_xls();
   EXPECT_EQ(form.DATApoint, 8);
-  EXPECT_EQ(Fields(7, 1), (std::vector<std::string>{
-                              "03:15:42 PM @ 12-08-2026",
-                              "E0, 0F, ??, 00, AB, CD.",
-                              "10, 20, 30",
-                              "-.---V ",
-                              "4.200V ",
-                              "1.250", "-.---", "1.750", "2.000", "2.250", "2.500",
-                              "2.750", "3.000", "3.250", "3.500", "3.750", "4.000",
-                              "NR, OK, DC, UV, OV, MI, MD, TS, NR, OK, DC, UV",
-                              " 0.002", " -.---", " 2.500"}));
+  EXPECT_EQ(Fields(7, 1),
+            (std::vector<std::string>{"03:15:42 PM @ 12-08-2026",
+                                      "E0, 0F, ??, 00, AB, CD.",
+                                      "10, 20, 30",
+                                      "-.---V ",
+                                      "4.200V ",
+                                      "1.250",
+                                      "-.---",
+                                      "1.750",
+                                      "2.000",
+                                      "2.250",
+                                      "2.500",
+                                      "2.750",
+                                      "3.000",
+                                      "3.250",
+                                      "3.500",
+                                      "3.750",
+                                      "4.000",
+                                      "NR, OK, DC, UV, OV, MI, MD, TS, NR, OK, DC, UV",
+                                      " 0.002",
+                                      " -.---",
+                                      " 2.500"}));
   EXPECT_EQ(Fields(7, 2), std::vector<std::string>(21));  // above the stack
   EXPECT_EQ(Fields(8, 1), std::vector<std::string>(21));
 }

@@ -23,7 +23,8 @@ class DatalogSheet : public test::FormFixture {
       form.DataCell(s, 0, 0) = "t" + std::to_string(s);
       for (int b = 0; b <= form.CARDSTACK; ++b) {
         for (int k = 1; k <= 20; ++k) {
-          form.DataCell(s, k, b) = "s" + std::to_string(s) + "k" + std::to_string(k) + "b" + std::to_string(b);
+          form.DataCell(s, k, b) =
+              "s" + std::to_string(s) + "k" + std::to_string(k) + "b" + std::to_string(b);
         }
       }
     }
@@ -48,9 +49,10 @@ TEST(DatalogColumns, LettersAndEndCellByStackSize) {
   EXPECT_EQ(datalog::ColumnName(52), "AZ");
   EXPECT_EQ(datalog::ColumnName(53), "BA");
   EXPECT_EQ(datalog::ColumnName(202), "GT");
-  const std::vector<std::string> ends{"V11", "AP11", "BJ11", "CD11", "CX11",
+  const std::vector<std::string> ends{"V11",  "AP11", "BJ11", "CD11", "CX11",
                                       "DR11", "EL11", "FF11", "FZ11", "GT11"};
-  for (int stack = 0; stack <= 9; ++stack) EXPECT_EQ(datalog::EndCell(stack), ends[static_cast<size_t>(stack)]);
+  for (int stack = 0; stack <= 9; ++stack)
+    EXPECT_EQ(datalog::EndCell(stack), ends[static_cast<size_t>(stack)]);
 }
 
 TEST_F(DatalogSheet, NothingCollectedGivesTheHeaderBlockOnly) {
@@ -80,20 +82,36 @@ TEST_F(DatalogSheet, NothingCollectedGivesTheHeaderBlockOnly) {
   EXPECT_EQ(Shown(sheet, "B11"), "Date/Time");
 
   const std::vector<std::pair<std::string, std::string>> heads{
-      {"(1) RD-CFGR0-5", "HEX"}, {"(1) RD-FLGR0-2", "HEX"}, {"(1) UVTHR", "VOLTS"}, {"(1) OVTHR", "VOLTS"},
-      {"(1) CV1", "VOLTS"},      {"(1) CV2", "VOLTS"},      {"(1) CV3", "VOLTS"},   {"(1) CV4", "VOLTS"},
-      {"(1) CV5", "VOLTS"},      {"(1) CV6", "VOLTS"},      {"(1) CV7", "VOLTS"},   {"(1) CV8", "VOLTS"},
-      {"(1) CV9", "VOLTS"},      {"(1) CV10", "VOLTS"},     {"(1) CV11", "VOLTS"},  {"(1) CV12", "VOLTS"},
-      {"(1) CELL1 - CELL12 STATUS", "STATUS"},              {"(1) ETMP1", "VOLTS"}, {"(1) ETMP2", "VOLTS"},
+      {"(1) RD-CFGR0-5", "HEX"},
+      {"(1) RD-FLGR0-2", "HEX"},
+      {"(1) UVTHR", "VOLTS"},
+      {"(1) OVTHR", "VOLTS"},
+      {"(1) CV1", "VOLTS"},
+      {"(1) CV2", "VOLTS"},
+      {"(1) CV3", "VOLTS"},
+      {"(1) CV4", "VOLTS"},
+      {"(1) CV5", "VOLTS"},
+      {"(1) CV6", "VOLTS"},
+      {"(1) CV7", "VOLTS"},
+      {"(1) CV8", "VOLTS"},
+      {"(1) CV9", "VOLTS"},
+      {"(1) CV10", "VOLTS"},
+      {"(1) CV11", "VOLTS"},
+      {"(1) CV12", "VOLTS"},
+      {"(1) CELL1 - CELL12 STATUS", "STATUS"},
+      {"(1) ETMP1", "VOLTS"},
+      {"(1) ETMP2", "VOLTS"},
       {"(1) ITMP1", "VOLTS"}};
   for (int k = 0; k < 20; ++k) {  // columns C … V
     EXPECT_EQ(sheet.Shown(10, 3 + k), heads[static_cast<size_t>(k)].first) << k;
     EXPECT_EQ(sheet.Shown(11, 3 + k), heads[static_cast<size_t>(k)].second) << k;
   }
-  const std::vector<std::string> legend{"STATUS LEGEND",      "NR = NO READING",       "OK = GOOD",
-                                        "DC = DISCHARGE",     "UV = UNDER VOLTAGE",    "OV = OVER VOLTAGE",
-                                        "MI = MASKED INTERRUPT", "MD = MASKED DISCHARGE", "TS = THERMAL SHUTDOWN"};
-  for (int r = 1; r <= 9; ++r) EXPECT_EQ(Shown(sheet, "S" + std::to_string(r)), legend[static_cast<size_t>(r - 1)]);
+  const std::vector<std::string> legend{
+      "STATUS LEGEND",         "NR = NO READING",       "OK = GOOD",
+      "DC = DISCHARGE",        "UV = UNDER VOLTAGE",    "OV = OVER VOLTAGE",
+      "MI = MASKED INTERRUPT", "MD = MASKED DISCHARGE", "TS = THERMAL SHUTDOWN"};
+  for (int r = 1; r <= 9; ++r)
+    EXPECT_EQ(Shown(sheet, "S" + std::to_string(r)), legend[static_cast<size_t>(r - 1)]);
 
   // Nothing below the header and nothing right of V.
   EXPECT_EQ(sheet.LastRow(), 11);
@@ -116,7 +134,8 @@ TEST_F(DatalogSheet, TenBoardsRunToColumnGTWithALegendInEveryBlock) {
   form.CYCLEflag = 0;
   datalog::BuildDatalogSheet(form, sheet, path);
 
-  const std::vector<std::string> statusCols{"S", "AM", "BG", "CA", "CU", "DO", "EI", "FC", "FW", "GQ"};
+  const std::vector<std::string> statusCols{"S",  "AM", "BG", "CA", "CU",
+                                            "DO", "EI", "FC", "FW", "GQ"};
   for (size_t b = 0; b < statusCols.size(); ++b) {
     const std::string n = std::to_string(b + 1);
     EXPECT_EQ(Shown(sheet, statusCols[b] + "1"), "STATUS LEGEND") << b;
@@ -146,7 +165,7 @@ TEST_F(DatalogSheet, SamplesBeforeAWrapInSlotOrderWithEveryBoardsFields) {
   EXPECT_EQ(Stamps(), (std::vector<std::string>{"t1", "t2", "t3"}));
   EXPECT_EQ(Shown(sheet, "C12"), "s1k1b0");
   EXPECT_EQ(Shown(sheet, "V14"), "s3k20b0");
-  EXPECT_EQ(Shown(sheet, "W13"), "s2k1b1");   // board 2's block starts at W
+  EXPECT_EQ(Shown(sheet, "W13"), "s2k1b1");  // board 2's block starts at W
   EXPECT_EQ(Shown(sheet, "AP13"), "s2k20b1");
   EXPECT_EQ(Shown(sheet, "AQ12"), "s1k1b2");  // board 3's block starts at AQ
   EXPECT_EQ(Shown(sheet, "BJ14"), "s3k20b2");
@@ -181,7 +200,7 @@ TEST(DatalogSheetWidths, ColumnsFitTheirLongestValue) {
   MemorySheet sheet;
   sheet.WriteText(1, 1, "abc");
   sheet.WriteText(2, 1, "a much longer text here");  // 23 characters
-  sheet.WriteInteger(3, 2, 123456789012345);          // 15 digits
+  sheet.WriteInteger(3, 2, 123456789012345);         // 15 digits
   sheet.WriteText(1, 4, std::string(400, 'x'));
   sheet.WriteText(1, 5, "short");
   sheet.WriteText(2, 5, "");

@@ -66,8 +66,9 @@ TEST_F(DatalogXlsx, TargetsThatCannotBeWrittenSayWhy) {
     datalog::ExportDatalog(form, "");
     ADD_FAILURE() << "an export without a file must fail";
   } catch (const datalog::ExportError& e) {
-    EXPECT_STREQ(e.what(), "Cannot write the datalog: no datalog file has been set up. "
-                           "The recorded samples are kept.");
+    EXPECT_STREQ(e.what(),
+                 "Cannot write the datalog: no datalog file has been set up. "
+                 "The recorded samples are kept.");
   }
 }
 

@@ -1,16 +1,16 @@
 // Connection strings and the real-hardware transports (serial port through a
 // pseudo-terminal; the FTDI transport without a device).
+#include "link/connection.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 
 #include "../sim/sim_test_support.h"
-#include "link/connection.h"
 #include "link/fault_bridge.h"
 #include "link/ftdi_bridge.h"
 #include "link/tty_bridge.h"

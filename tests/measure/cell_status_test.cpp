@@ -143,7 +143,7 @@ TEST_F(CellStatus, CycleRepaintsTheReadBoardsColumnButDrawsTheSelectedBoard) {
   form.BRDread = 2;
   form.DISPLAY_CELLstatus_EB2250();
   EXPECT_EQ(form.Shape1[24].fill, colors::Red);
-  EXPECT_EQ(form.Shape1[0].fill, colors::White);  // column 0 not repainted
+  EXPECT_EQ(form.Shape1[0].fill, colors::White);      // column 0 not repainted
   EXPECT_EQ(form.Shape2[0].fill, colors::LightBlue);  // drawing of the selected board 0
 }
 

@@ -25,8 +25,8 @@ TEST(StartUp, NoBridgeClosesTheWindowWithoutAnything) {
 }
 
 TEST(StartUp, IdentityMustBeTheExpectedVariant) {
-  for (auto [reply, ok] : {std::pair{"ZQM4417-1 other", false}, std::pair{"ZQM4417-2 and more", true},
-                           std::pair{"ZQM4417", false}}) {
+  for (auto [reply, ok] : {std::pair{"ZQM4417-1 other", false},
+                           std::pair{"ZQM4417-2 and more", true}, std::pair{"ZQM4417", false}}) {
     FakeStack stack;
     stack.identity = reply;
     test::FakePlatform platform;
@@ -178,7 +178,8 @@ TEST_F(Cycle, GiveUpInTheCycleSkipsTheStatusUpdateOnce) {
   for (int c = 0; c < 12; ++c) form.CELLstatus[static_cast<size_t>(c)] = 4;
   form.Timer1_Timer();
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0].substr(0, 50), "Excessive READ CELL VOLTAGE Communication Errors! ");
+  EXPECT_EQ(platform.messages[0].substr(0, 50),
+            "Excessive READ CELL VOLTAGE Communication Errors! ");
   EXPECT_EQ(form.OnOff, 0);
   EXPECT_EQ(form.MEASURESKIPflag, 0);  // consumed by the skipped update
   EXPECT_EQ(form.CELLstatus[0], 4);    // not rewritten by the flags

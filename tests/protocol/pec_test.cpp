@@ -1,10 +1,10 @@
 // PEC table and CRC-8 against independently computed values.
+#include "protocol/pec.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
-
-#include "protocol/pec.h"
 
 namespace eb {
 namespace {
@@ -14,7 +14,8 @@ std::uint8_t BitwiseCrc8(const std::vector<std::uint8_t>& data) {
   std::uint8_t crc = 0;
   for (std::uint8_t byte : data) {
     crc ^= byte;
-    for (int i = 0; i < 8; ++i) crc = static_cast<std::uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
+    for (int i = 0; i < 8; ++i)
+      crc = static_cast<std::uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
   }
   return crc;
 }
@@ -27,7 +28,8 @@ TEST(Pec, TableEntriesAreTheCrcOfOneByte) {
   EXPECT_EQ(t[3], 0x09);
   EXPECT_EQ(t[4], 0x1C);
   EXPECT_EQ(t[255], 0xF3);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(t[static_cast<size_t>(i)], BitwiseCrc8({static_cast<std::uint8_t>(i)})) << i;
+  for (int i = 0; i < 256; ++i)
+    EXPECT_EQ(t[static_cast<size_t>(i)], BitwiseCrc8({static_cast<std::uint8_t>(i)})) << i;
 }
 
 TEST(Pec, CheckValuesOfTheRegisterGroups) {
@@ -35,7 +37,8 @@ TEST(Pec, CheckValuesOfTheRegisterGroups) {
   EXPECT_EQ(PecOf(t, std::vector<std::uint8_t>(6, 0xFF)), 0x48);
   EXPECT_EQ(PecOf(t, std::vector<std::uint8_t>(18, 0xFF)), 0xB2);
   EXPECT_EQ(PecOf(t, std::vector<std::uint8_t>(3, 0xFF)), 0x0F);
-  for (size_t n : {1u, 3u, 5u, 6u, 18u}) EXPECT_EQ(PecOf(t, std::vector<std::uint8_t>(n, 0x00)), 0x00);
+  for (size_t n : {1u, 3u, 5u, 6u, 18u})
+    EXPECT_EQ(PecOf(t, std::vector<std::uint8_t>(n, 0x00)), 0x00);
 }
 
 TEST(Pec, StandardCheckValueOfTheNineDigits) {

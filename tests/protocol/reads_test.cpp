@@ -59,10 +59,11 @@ TEST_F(ReadsTest, SelectedMissingBoardWithAutoRetryGivesUpAfterTenAttempts) {
   EXPECT_EQ(Writes("MSxT80T04"), 10);
   EXPECT_EQ(Writes("MSxS80S10X"), 10);  // a fresh conversion before each retry (and after the last)
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0],
-            "Excessive READ CELL VOLTAGE Communication Errors! Please configure jumper settings for "
-            "address pins A0 to A3 correctly. Then check all power cell connections and SPI ribbon "
-            "connections between boards.");
+  EXPECT_EQ(
+      platform.messages[0],
+      "Excessive READ CELL VOLTAGE Communication Errors! Please configure jumper settings for "
+      "address pins A0 to A3 correctly. Then check all power cell connections and SPI ribbon "
+      "connections between boards.");
   EXPECT_EQ(form.OnOff, 0);  // the continuous-read button was pressed
 }
 
@@ -165,8 +166,8 @@ TEST_F(ReadsTest, ShortReplyKeepsTheStaleTailOfTheSameKind) {
 
 TEST_F(ReadsTest, NonHexReplyIsNeverABelievableReading) {
   std::string r = FakeStack::Encode(std::vector<int>(18, 0x22), false);
-  r[4] = 'G';   // cell 1 and its pair
-  r[40] = '\0'; // and the PEC
+  r[4] = 'G';    // cell 1 and its pair
+  r[40] = '\0';  // and the PEC
   stack.cannedReplies = {r};
   form.Command1_click(7);  // single read: accepted with the mismatch shown
   EXPECT_EQ(form.Text8.text, "0x?? != 0x" + form.Text8.text.substr(10));

@@ -1,11 +1,12 @@
 // Reply layout, hex parsing and register decoding.
+#include "protocol/registers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "protocol/hex.h"
-#include "protocol/registers.h"
 
 namespace eb {
 namespace {

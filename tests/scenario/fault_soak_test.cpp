@@ -78,7 +78,8 @@ TEST(FaultSoak, WithPecMatchOnlyEveryAcceptedReadingIsWhatTheChipSent) {
         float expected = static_cast<float>(chip.TempCounts()[static_cast<size_t>(k - 1)] * 0.0015);
         ASSERT_TRUE(v == 0.0f || v == expected) << "tick " << t << " board " << b << " temp " << k;
       }
-      const std::string flags[3] = {f.FLGR0rd[static_cast<size_t>(b)], f.FLGR1rd[static_cast<size_t>(b)],
+      const std::string flags[3] = {f.FLGR0rd[static_cast<size_t>(b)],
+                                    f.FLGR1rd[static_cast<size_t>(b)],
                                     f.FLGR2rd[static_cast<size_t>(b)]};
       for (int j = 0; j < 3; ++j) {
         ASSERT_TRUE(flags[j].empty() || flags[j] == ByteHex(chip.Flags()[static_cast<size_t>(j)]))

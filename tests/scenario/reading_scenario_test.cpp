@@ -17,7 +17,8 @@ using test::RunScenario;
 const char* const kConfigure = "click Command0 1\nclick Command1 5\nclick Command1 6\n";
 
 const char* const kCellGiveUp =
-    "MSGBOX: Excessive READ CELL VOLTAGE Communication Errors! Please configure jumper settings for "
+    "MSGBOX: Excessive READ CELL VOLTAGE Communication Errors! Please configure jumper settings "
+    "for "
     "address pins A0 to A3 correctly. Then check all power cell connections and SPI ribbon "
     "connections between boards.";
 
@@ -25,12 +26,16 @@ TEST(ScenarioReading, ReadCellVoltShowsTheSimulatedVoltagesToTheMillivolt) {
   std::string script = kConfigure;
   // Pinned volts snap to the nearest 1.5 mV count: 2.5005 V is stored just
   // below and shows 2.500, 6.1425 V (full scale) likewise shows 6.142.
-  const double volts[12] = {3.912, 3.603, 0.0, 4.2, 2.5005, 3.3, 3.699, 1.233, 6.1425, 3.651, 3.66, 3.0};
-  for (int c = 1; c <= 12; ++c) script += "sim cell 0 " + std::to_string(c) + " " + std::to_string(volts[c - 1]) + "\n";
+  const double volts[12] = {3.912, 3.603, 0.0,    4.2,   2.5005, 3.3,
+                            3.699, 1.233, 6.1425, 3.651, 3.66,   3.0};
+  for (int c = 1; c <= 12; ++c)
+    script += "sim cell 0 " + std::to_string(c) + " " + std::to_string(volts[c - 1]) + "\n";
   script += "click Command1 2\nclick Command1 7\n";
-  const char* shown[12] = {" 3.912V  ", " 3.603V  ", " 0.000V  ", " 4.200V  ", " 2.500V  ", " 3.300V  ",
-                           " 3.699V  ", " 1.233V  ", " 6.142V  ", " 3.651V  ", " 3.660V  ", " 3.000V  "};
-  for (int c = 0; c < 12; ++c) script += "expect Text1 " + std::to_string(c) + " text \"" + shown[c] + "\"\n";
+  const char* shown[12] = {" 3.912V  ", " 3.603V  ", " 0.000V  ", " 4.200V  ",
+                           " 2.500V  ", " 3.300V  ", " 3.699V  ", " 1.233V  ",
+                           " 6.142V  ", " 3.651V  ", " 3.660V  ", " 3.000V  "};
+  for (int c = 0; c < 12; ++c)
+    script += "expect Text1 " + std::to_string(c) + " text \"" + shown[c] + "\"\n";
   script += "expect RDCVvalid 0 value 1\nexpect Shape12 0 fill \"#00FF00\"\n";
   auto r = RunScenario("sim:boards=1,seed=3", script);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -55,7 +60,8 @@ expect Shape12 2 fill "#00FF00"
   bool started = false;
   for (const auto& t : r.trace) {
     if (t.command == "IZ") started = started || !reads.empty() || true;
-    if (t.command.rfind("MSxT8", 0) == 0 && t.command.substr(6, 3) != "T02") reads.push_back(t.command.substr(4, 5));
+    if (t.command.rfind("MSxT8", 0) == 0 && t.command.substr(6, 3) != "T02")
+      reads.push_back(t.command.substr(4, 5));
   }
   EXPECT_EQ(reads, (std::vector<std::string>{"80T04", "80T08", "80T06", "81T04", "81T08", "81T06",
                                              "82T04", "82T08", "82T06"}));
@@ -117,7 +123,8 @@ print Text8
   EXPECT_GT(ticksWithRetry, 0);
   // What the window shows is an accepted comparison: two equal PECs.
   std::smatch m;
-  ASSERT_TRUE(std::regex_search(r.out, m, std::regex("\"text\":\"0x([0-9A-F]{2}) == 0x([0-9A-F]{2})\"")))
+  ASSERT_TRUE(
+      std::regex_search(r.out, m, std::regex("\"text\":\"0x([0-9A-F]{2}) == 0x([0-9A-F]{2})\"")))
       << r.out;
   EXPECT_EQ(m[1], m[2]);
 }
@@ -134,7 +141,8 @@ expect Shape12 0 fill "#FF0000"
 print Text8
 )");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\"text\":\"0x[0-9A-F]{2} != 0x[0-9A-F]{2}\""))) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("\"text\":\"0x[0-9A-F]{2} != 0x[0-9A-F]{2}\"")))
+      << r.out;
 }
 
 TEST(ScenarioReading, AllZerosBoardGivesAWhiteLamp) {

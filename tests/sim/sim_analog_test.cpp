@@ -232,7 +232,8 @@ TEST(SimAnalog, DischargeHeldConversionShowsIrDrop) {
   const int drop = normal[0] - held[0];
   EXPECT_GE(drop, Counts(0.020) - 1);
   EXPECT_LE(drop, Counts(0.040) + 1);
-  for (int i = 1; i < 12; ++i) EXPECT_EQ(normal[static_cast<std::size_t>(i)], held[static_cast<std::size_t>(i)]);
+  for (int i = 1; i < 12; ++i)
+    EXPECT_EQ(normal[static_cast<std::size_t>(i)], held[static_cast<std::size_t>(i)]);
   // Single-cell discharge-held conversion of that cell.
   Transact(bridge, "MSxS10X", 0);
   Transact(bridge, "MSxS61X", 0);

@@ -83,7 +83,10 @@ TEST(SimRegisters, PecTableValuesOfTheHelper) {
 TEST(SimRegisters, ConfigurationReadReturnsWhatWasWritten) {
   SimBridge bridge(Quiet());
   // Power-up: all zeros with PEC 0.
-  EXPECT_EQ(Transact(bridge, "MSxT80T02RRRRRRRX", 18), "FFFF" "000000000000" "00");
+  EXPECT_EQ(Transact(bridge, "MSxT80T02RRRRRRRX", 18),
+            "FFFF"
+            "000000000000"
+            "00");
 
   const std::array<std::uint8_t, 6> cfg{0xE1, 0x05, 0xA3, 0x7C, 0x71, 0xAB};
   Transact(bridge, WriteConfigCommand(2, cfg), 0);
@@ -102,7 +105,8 @@ TEST(SimRegisters, ConfigurationReadReturnsWhatWasWritten) {
 TEST(SimRegisters, AllFourGroupsCarryACorrectPec) {
   SimBridge bridge(Quiet());
   SimStack& stack = bridge.Stack();
-  for (int c = 1; c <= 12; ++c) stack.ApplyCommand({"cell", "1", std::to_string(c), "3.0" + std::to_string(c % 10)});
+  for (int c = 1; c <= 12; ++c)
+    stack.ApplyCommand({"cell", "1", std::to_string(c), "3.0" + std::to_string(c % 10)});
   Transact(bridge, WriteConfigCommand(-1, {0xE3, 0x00, 0x00, 0x00, 0x80, 0x9C}), 0);
   Transact(bridge, "MSxS10X", 0);
   Transact(bridge, "MSxS30X", 0);

@@ -47,12 +47,23 @@ TEST(SimSettingsText, ErrorsNameTheBadKey) {
     const char* mentions;
   };
   const Case cases[] = {
-      {"colour=red", "colour"},     {"boards=0", "boards"},     {"boards=17", "boards"},
-      {"boards=x", "boards"},       {"seed=-1", "seed"},        {"noise=-0.1", "noise"},
-      {"volts=abc", "volts"},       {"missing=16", "missing"},  {"zeros=1+", "zeros"},
-      {"open=3", "open"},           {"open=3.13", "open"},      {"open=3.0", "open"},
-      {"pec-errors=2", "pec-errors"}, {"rev=8", "rev"},         {"boards", "boards"},
-      {"seed=1,seed=2", "seed"},    {"boards=2,,seed=1", "KEY=VALUE"},
+      {"colour=red", "colour"},
+      {"boards=0", "boards"},
+      {"boards=17", "boards"},
+      {"boards=x", "boards"},
+      {"seed=-1", "seed"},
+      {"noise=-0.1", "noise"},
+      {"volts=abc", "volts"},
+      {"missing=16", "missing"},
+      {"zeros=1+", "zeros"},
+      {"open=3", "open"},
+      {"open=3.13", "open"},
+      {"open=3.0", "open"},
+      {"pec-errors=2", "pec-errors"},
+      {"rev=8", "rev"},
+      {"boards", "boards"},
+      {"seed=1,seed=2", "seed"},
+      {"boards=2,,seed=1", "KEY=VALUE"},
   };
   for (const Case& c : cases) {
     std::string error;

@@ -77,7 +77,7 @@ inline std::string ReadCommand(int board, int command, int registerBytes) {
 }
 
 struct RegisterReply {
-  bool ok = false;  // right length, the two T bytes read FF, hex throughout
+  bool ok = false;                  // right length, the two T bytes read FF, hex throughout
   std::vector<std::uint8_t> bytes;  // register bytes
   std::uint8_t pec = 0;             // received PEC
   bool PecMatches() const { return ok && BitwisePec(bytes) == pec; }

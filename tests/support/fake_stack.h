@@ -42,9 +42,11 @@ class FakeStack {
     int base = 3 * p;
     if (cell % 2 == 1) {
       b.cv[static_cast<size_t>(base)] = count & 0xFF;
-      b.cv[static_cast<size_t>(base + 1)] = (b.cv[static_cast<size_t>(base + 1)] & 0xF0) | ((count >> 8) & 0x0F);
+      b.cv[static_cast<size_t>(base + 1)] =
+          (b.cv[static_cast<size_t>(base + 1)] & 0xF0) | ((count >> 8) & 0x0F);
     } else {
-      b.cv[static_cast<size_t>(base + 1)] = (b.cv[static_cast<size_t>(base + 1)] & 0x0F) | ((count & 0x0F) << 4);
+      b.cv[static_cast<size_t>(base + 1)] =
+          (b.cv[static_cast<size_t>(base + 1)] & 0x0F) | ((count & 0x0F) << 4);
       b.cv[static_cast<size_t>(base + 2)] = (count >> 4) & 0xFF;
     }
   }
@@ -69,13 +71,20 @@ class FakeStack {
     }
     std::string address = cmd.substr(4, 2);
     std::string command = cmd.substr(7, 2);
-    int n = command == "02" ? 6 : command == "04" ? 18 : command == "06" ? 3 : command == "08" ? 5 : -1;
+    int n = command == "02"   ? 6
+            : command == "04" ? 18
+            : command == "06" ? 3
+            : command == "08" ? 5
+                              : -1;
     if (n < 0) return "";
     auto it = boards.find(address);
     if (it == boards.end() || it->second.missing) return "FFFF" + std::string(2 * (n + 1), 'F');
     FakeBoard& b = it->second;
     if (b.zeros) return "FFFF" + std::string(2 * (n + 1), '0');
-    const std::vector<int>& bytes = command == "02" ? b.cfg : command == "04" ? b.cv : command == "06" ? b.flg : b.tmp;
+    const std::vector<int>& bytes = command == "02"   ? b.cfg
+                                    : command == "04" ? b.cv
+                                    : command == "06" ? b.flg
+                                                      : b.tmp;
     bool wrong = b.badPecReads > 0;
     if (wrong) --b.badPecReads;
     return Encode(bytes, wrong);

@@ -145,7 +145,9 @@ TEST(ControlModel, FocusMovedAgainByLostFocusHandlerWins) {
 TEST(ControlModel, TypeKeyFiltersInsertsAtCaretAndDeletes) {
   ControlModel m;
   Control t{m, Kind::TextBox, "T"};
-  t.onKeyPress = [](int key) { return (key >= '0' && key <= '9') || key == 8 || key == 13 ? key : 0; };
+  t.onKeyPress = [](int key) {
+    return (key >= '0' && key <= '9') || key == 8 || key == 13 ? key : 0;
+  };
   for (char ch : std::string("1a2")) m.typeKey(t, ch);
   EXPECT_EQ(t.text, "12");
   t.caret = 1;

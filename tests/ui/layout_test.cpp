@@ -165,7 +165,7 @@ TEST_F(LayoutIntegrity, LogoCoversNoOtherControl) {
 
 TEST_F(LayoutIntegrity, ColoursFollowTheControlKind) {
   const std::set<const Control*> opaqueLabels = {
-      &form.Label21, &form.Label10[0], &form.Label10[1], &form.Label10[2], &form.Label10[3],
+      &form.Label21,    &form.Label10[0], &form.Label10[1], &form.Label10[2], &form.Label10[3],
       &form.Label10[4], &form.Label10[5], &form.Label10[6], &form.Label10[7]};
   for (const Control* c : form.ui.controls()) {
     switch (c->kind) {
@@ -188,8 +188,7 @@ TEST_F(LayoutIntegrity, ColoursFollowTheControlKind) {
         EXPECT_TRUE(c->fore.has_value()) << c->Label();
         EXPECT_EQ(c->back.has_value(), opaqueLabels.count(c) == 1) << c->Label();
         break;
-      default:
-        break;
+      default: break;
     }
     EXPECT_EQ(c->font.name, "Arial") << c->Label();
   }
@@ -226,9 +225,9 @@ TEST_F(LayoutWindow, LargeFonts) {
     bool bold;
   };
   const Expect fonts[] = {
-      {&form.Label1, 14.25, true},  {&form.Label21, 27.75, true},
-      {&form.Label16, 14.25, true}, {&form.Combo2, 14.25, true},
-      {&form.Combo1, 12, true},     {&form.Label_AUTOstatus, 11.25, true},
+      {&form.Label1, 14.25, true},   {&form.Label21, 27.75, true},
+      {&form.Label16, 14.25, true},  {&form.Combo2, 14.25, true},
+      {&form.Combo1, 12, true},      {&form.Label_AUTOstatus, 11.25, true},
       {&form.Text1[0], 8.25, false}, {&form.Command1[0], 8.25, false},
   };
   for (const Expect& e : fonts) {
@@ -250,9 +249,9 @@ TEST_F(LayoutCellPanels, TwoColumnsWithTheHighestCellOnTop) {
       EXPECT_TRUE(At(panel, 176, 64 * (5 - c), 129, 65));
     }
   }
-  EXPECT_TRUE(At(form.Frame1[11], 48, 0, 129, 65));   // CELL12 top left
-  EXPECT_TRUE(At(form.Frame1[6], 48, 320, 129, 65));  // CELL7 bottom left
-  EXPECT_TRUE(At(form.Frame1[0], 176, 320, 129, 65)); // CELL1 bottom right
+  EXPECT_TRUE(At(form.Frame1[11], 48, 0, 129, 65));    // CELL12 top left
+  EXPECT_TRUE(At(form.Frame1[6], 48, 320, 129, 65));   // CELL7 bottom left
+  EXPECT_TRUE(At(form.Frame1[0], 176, 320, 129, 65));  // CELL1 bottom right
 }
 
 TEST_F(LayoutCellPanels, EachPanelHoldsItsReadDccAndMaskBoxes) {
@@ -391,7 +390,8 @@ TEST_F(LayoutFrames, IoModeBoxesStartAtTheDefaultCfgr0) {
   EXPECT_EQ(form.Text3.text.rfind("|     Comparator Off     |", 0), 0u);
   EXPECT_NE(form.Text3.text.find("|default StandbyMode |"), std::string::npos);
   EXPECT_EQ(form.Label4.caption.rfind("Set CDC (Comparator Duty Cycle)", 0), 0u);
-  for (const char* head : {"UV/OV Comparator", "VREF Powered Down", "Cell Voltage", "Measurement"}) {
+  for (const char* head :
+       {"UV/OV Comparator", "VREF Powered Down", "Cell Voltage", "Measurement"}) {
     EXPECT_NE(form.Label4.caption.find(head), std::string::npos) << head;
   }
   // Label4 heads the table; the duty-cycle arrows sit right of it, up above down.
@@ -410,8 +410,8 @@ TEST_F(LayoutFrames, OneOptionOfEachPairIsSelected) {
     ControlArray* options;
     int selected;
   };
-  for (const Expect& e : {Expect{&form.Option1, 1}, Expect{&form.Option2, 0},
-                          Expect{&form.Option3, 1}}) {
+  for (const Expect& e :
+       {Expect{&form.Option1, 1}, Expect{&form.Option2, 0}, Expect{&form.Option3, 1}}) {
     for (auto& option : *e.options) {
       EXPECT_EQ(option.value(), option.index == e.selected ? 1 : 0) << option.Label();
     }
@@ -602,8 +602,8 @@ TEST_F(LayoutLegend, LevelBarsFollowTheCellStatusHeights) {
     }
   }
   const int body = form.Shape9[0].height;
-  EXPECT_EQ(level(3), body);  // masked: full
-  EXPECT_EQ(level(7), body);  // thermal shutdown: full
+  EXPECT_EQ(level(3), body);                    // masked: full
+  EXPECT_EQ(level(7), body);                    // thermal shutdown: full
   EXPECT_LE(std::abs(2 * level(1) - body), 1);  // normal: half
   EXPECT_EQ(level(2), level(1));                // no reading: as normal
   EXPECT_GT(level(0), level(1));                // over-voltage: three quarters
@@ -787,8 +787,8 @@ TEST_F(LayoutCommandColumn, CommandButtonCaptionsAndToolTips) {
 TEST_F(LayoutCommandColumn, ButtonPositions) {
   // Index, top; every command button of the column is 97 × 17 at left 788,
   // except WRITE CONFIG, which starts narrowed inside its highlight frame.
-  const int tops[][2] = {{0, 72},   {1, 104}, {3, 136}, {6, 200}, {2, 232},
-                         {7, 264},  {4, 296}, {9, 328}, {8, 360}};
+  const int tops[][2] = {{0, 72},  {1, 104}, {3, 136}, {6, 200}, {2, 232},
+                         {7, 264}, {4, 296}, {9, 328}, {8, 360}};
   for (const auto& t : tops) EXPECT_TRUE(At(form.Command1[t[0]], 788, t[1], 97, 17));
   EXPECT_TRUE(At(form.Command1[5], 796, 168, 81, 17));
   EXPECT_TRUE(At(form.Command1[11], 772, 512, 113, 25));
@@ -817,8 +817,7 @@ TEST_F(LayoutCommandColumn, BroadcastBoxesSitRightAboveTheirButtons) {
     const int gap = button.top - (box.top + box.height);
     EXPECT_TRUE(gap >= 0 && gap <= 1) << box.Label() << " gap " << gap;
     EXPECT_EQ(box.left, 788) << box.Label();
-    EXPECT_GT(Overlap(box.left, box.left + box.width, button.left, button.left + button.width),
-              0)
+    EXPECT_GT(Overlap(box.left, box.left + box.width, button.left, button.left + button.width), 0)
         << box.Label();
   };
   for (int k = 0; k < 6; ++k) {  // Check5(k) belongs to Command1(k)

@@ -1,11 +1,12 @@
 // Operator scripts: line parsing, JSON output, expectations and exit codes.
+#include "ui/script_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "support/fake_stack.h"
 #include "ui/form1.h"
-#include "ui/script_runner.h"
 
 namespace eb {
 namespace {
@@ -64,15 +65,17 @@ TEST(ScriptJson, EachKindPrintsItsOwnProperties) {
             "{\"name\":\"Shape3\",\"kind\":\"shape\",\"fill\":\"#00FF00\",\"fillShown\":true,"
             "\"border\":\"#000000\",\"borderWidth\":3,\"visible\":true,\"enabled\":true,\"left\":0,"
             "\"top\":0,\"width\":0,\"height\":0}");
-  EXPECT_EQ(ScriptRunner::ControlJson(text),
-            "{\"name\":\"Text8\",\"kind\":\"textbox\",\"text\":\"0x12 == 0x12\",\"back\":\"#FFFFFF\","
-            "\"visible\":true,\"enabled\":true,\"locked\":true,\"left\":0,\"top\":0,\"width\":0,"
-            "\"height\":0,\"tooltip\":\"\",\"bold\":false}");
+  EXPECT_EQ(
+      ScriptRunner::ControlJson(text),
+      "{\"name\":\"Text8\",\"kind\":\"textbox\",\"text\":\"0x12 == 0x12\",\"back\":\"#FFFFFF\","
+      "\"visible\":true,\"enabled\":true,\"locked\":true,\"left\":0,\"top\":0,\"width\":0,"
+      "\"height\":0,\"tooltip\":\"\",\"bold\":false}");
   std::string l = ScriptRunner::ControlJson(label);
   EXPECT_NE(l.find("\"caption\":\"say \\\"hi\\\"\""), std::string::npos) << l;
   EXPECT_EQ(l.find("\"back\""), std::string::npos);  // transparent: no back colour
   std::string b = ScriptRunner::ControlJson(boxes[1]);
-  EXPECT_NE(b.find("\"name\":\"Check5\",\"index\":1,\"kind\":\"checkbox\""), std::string::npos) << b;
+  EXPECT_NE(b.find("\"name\":\"Check5\",\"index\":1,\"kind\":\"checkbox\""), std::string::npos)
+      << b;
   EXPECT_NE(b.find("\"value\":1"), std::string::npos);
   EXPECT_NE(b.find("\"bold\":true"), std::string::npos);
   EXPECT_EQ(b.find("\"text\""), std::string::npos);
@@ -82,10 +85,12 @@ TEST(ScriptRun, ExitStatusesAndMessages) {
   EXPECT_EQ(RunOnFake("expect Label21 caption \"1\"\n").status, 0);
   RunResult failed = RunOnFake("tick\nexpect OnOff value 1\ntick\n");
   EXPECT_EQ(failed.status, 1);
-  EXPECT_NE(failed.out.find("EXPECT FAILED t.script:2: OnOff is 0, expected 1"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.out.find("EXPECT FAILED t.script:2: OnOff is 0, expected 1"), std::string::npos)
+      << failed.out;
   RunResult unknown = RunOnFake("tick\n\n# c\nwiggle Command1 2\n");
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_NE(unknown.err.find("t.script:4: unknown command \"wiggle\""), std::string::npos) << unknown.err;
+  EXPECT_NE(unknown.err.find("t.script:4: unknown command \"wiggle\""), std::string::npos)
+      << unknown.err;
   EXPECT_EQ(RunOnFake("click Command1\n").status, 2);     // array needs an index
   EXPECT_EQ(RunOnFake("click Command1 15\n").status, 2);  // out of range
   EXPECT_EQ(RunOnFake("click Label21 3\n").status, 2);    // not an array: extra word
@@ -93,7 +98,7 @@ TEST(ScriptRun, ExitStatusesAndMessages) {
   EXPECT_EQ(RunOnFake("set Combo1 10\n").status, 2);      // list index out of range
   EXPECT_EQ(RunOnFake("state NoSuch\n").status, 2);
   EXPECT_EQ(RunOnFake("state CFGR0 11\n").status, 2);
-  EXPECT_EQ(RunOnFake("sim cell 0 1 3.3\n").status, 2);   // not the simulator
+  EXPECT_EQ(RunOnFake("sim cell 0 1 3.3\n").status, 2);  // not the simulator
   RunResult closed = [] {
     test::FakeStack stack;
     stack.identity = "NOBODY";
@@ -108,10 +113,13 @@ TEST(ScriptRun, StateValuesAndTheirExpectations) {
       "state BRDaddress 3\nstate CFGR0\nstate DCCmark 0 11\nstate CVRbyte 0 17\n"
       "expect CFGR0 9 value \"E0\"\nexpect DCCmark 2 3 value 0\nexpect PECtable 255 value 243\n");
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("{\"name\":\"BRDaddress\",\"index\":3,\"value\":\"83\"}"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"name\":\"BRDaddress\",\"index\":3,\"value\":\"83\"}"), std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("{\"name\":\"CFGR0\",\"value\":[\"E0\",\"E0\",\"E0\""), std::string::npos);
-  EXPECT_NE(r.out.find("{\"name\":\"DCCmark\",\"index\":0,\"index2\":11,\"value\":0}"), std::string::npos);
-  EXPECT_NE(r.out.find("{\"name\":\"CVRbyte\",\"index\":0,\"index2\":17,\"value\":0}"), std::string::npos);
+  EXPECT_NE(r.out.find("{\"name\":\"DCCmark\",\"index\":0,\"index2\":11,\"value\":0}"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("{\"name\":\"CVRbyte\",\"index\":0,\"index2\":17,\"value\":0}"),
+            std::string::npos);
 }
 
 TEST(ScriptRun, OperatorActionsGoThroughTheHandlers) {
