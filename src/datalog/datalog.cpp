@@ -59,59 +59,14 @@ void Form1::DATALOGGING_cmd_EB2250() {
   OnOff = OnOff == 1 ? 0 : static_cast<I16>(OnOff + 1);
 
   if (OnOff == 1) {  // recording
-    Command1[10].caption = "STOP  CONTINUOUS READ CELLS";
-    Shape3.fill = colors::Green;
-    MEASUREflag = 0;
-    SINGLESHOTflag = 0;
-    RDCFG_ADDRESSABLE_RevC();
-    Check_AUTO_Click();
-    for (int i : {2, 7, 4, 9, 8, 3}) Command1[i].enabled = false;
-    Check5[3].enabled = false;
-    DISARM_DCC_PERMITTED();
-    Command3[0].enabled = false;
-    Check8[0].enabled = false;
-    Command3[1].enabled = false;
-    Check8[1].enabled = false;
-    for (auto& c : Command5) c.enabled = false;
-    if (DATACOLLECTflag == 0) Command1[6].enabled = true;
-    if (DATACOLLECTflag == 1) Command1[6].enabled = false;
-    Command1_click(6);
-    BRDread = 0;
-    Check5[2].setValue(1);
-    Check5[2].enabled = false;
-    Check5[4].setValue(1);
-    Check5[4].enabled = false;
-    for (int i = 1; i <= 3; ++i) Label18[i].enabled = false;
-    if (SINGLEcellADDRmode == 1) {
-      SINGLEcellADDRmode = 2;
-      ARM_SINGLEcell();
-    }
-    CLEAR_LOCAL_READINGS();
-    PECflag = 0;
-    CLEAR_PEC_DISPLAYS();
-    SET_MCI_DCC_RevC_EB2250();
-    DISPLAY_CELLstatus();
+    StartPeriodicReading();
   } else if (OnOff == 0) {  // paused
     Command1[10].caption = "START CONTINUOUS READ CELLS";
     Shape3.fill = colors::Red;
     CELLSTATUSclearflag = 1;
     BRDread = BRDnumber;
-    for (int i : {2, 7, 4, 9, 8, 3}) Command1[i].enabled = true;
-    Check5[3].enabled = true;
-    Command1[6].enabled = true;
-    Command3[0].enabled = true;
-    Check8[0].enabled = true;
-    Command3[1].enabled = true;
-    Check8[1].enabled = true;
-    for (auto& c : Command5) c.enabled = true;
-    CLEAR_RDCVflag();
-    Check5[2].enabled = true;
-    Check5[4].enabled = true;
-    for (int i = 1; i <= 3; ++i) Label18[i].enabled = true;
-    for (int b = 0; b <= CARDSTACK; ++b) {
-      for (int c = 1; c <= 12; ++c) CELLvolt[static_cast<size_t>(12 * b + c)] = 0;
-      for (int k = 1; k <= 3; ++k) CELLvolt[static_cast<size_t>(120 + 3 * b + k)] = 0;
-    }
+    EnableMeasureControls();
+    ZeroStackReadings();
   }
 }
 

@@ -29,6 +29,6 @@ struct Connection {
 // Builds the transport. Opening the device happens per transaction, so this
 // succeeds even when no hardware is attached; it fails only for a malformed
 // string, with *error saying what is wrong.
-std::optional<Connection> OpenConnection(const std::string& spec, std::string* error);
+std::optional<Connection> OpenConnection(const std::string& text, std::string* error);
 
 }  // namespace eb

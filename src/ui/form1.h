@@ -397,6 +397,11 @@ class Form1 {
   void Command3_Click(int index);
   void Option1_Click(int index);
   void Command0_Click(int index);
+  // Shared by continuous reading and datalog recording: the start of
+  // periodic reading, and what its stop and pause have in common.
+  void StartPeriodicReading();
+  void EnableMeasureControls();
+  void ZeroStackReadings();
 
   // ------------------------------------------------ cell display (measure/)
   void Single_12CELL_Display();

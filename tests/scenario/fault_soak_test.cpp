@@ -18,9 +18,9 @@ struct Soak {
   test::FakePlatform platform;
   std::unique_ptr<Form1> form;
 
-  explicit Soak(const std::string& spec) {
+  explicit Soak(const std::string& connection) {
     std::string error;
-    auto c = OpenConnection(spec, &error);
+    auto c = OpenConnection(connection, &error);
     EXPECT_TRUE(c.has_value()) << error;
     conn = std::move(*c);
     form = std::make_unique<Form1>(*conn.bridge, platform);
