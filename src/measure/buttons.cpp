@@ -32,33 +32,23 @@ void Form1::Command1_click(int index) {
 
   switch (index) {
     case 0:  // POLL ADC
-      OnOff = 1;
-      CONTINUOUS_cmd_EB2250();
-      PLADC_BROADCAST_RevC();
-      POLLflag = 1;
-      break;
     case 1:  // POLL INT
       OnOff = 1;
       CONTINUOUS_cmd_EB2250();
-      PLINT_BROADCAST_RevC();
+      if (index == 0)
+        PLADC_BROADCAST_RevC();
+      else
+        PLINT_BROADCAST_RevC();
       POLLflag = 1;
       break;
     case 2:  // STARTCELLVOLT
-      STCVAD_BROADCAST_RevC();
-      CLEAR_LOCAL_CELLS();
-      if (Check5[2].value() == 1)
-        DisplaySetA(*this);
+    case 3:  // START OPENWIRE (its broadcast box is Check5(3), as the cell start's is Check5(2))
+      if (index == 2)
+        STCVAD_BROADCAST_RevC();
       else
-        DisplaySetB(*this);
-      DISARM_DCC_PERMITTED();
-      SELFTESTflag = 0;
-      RDCVmode = 1;
-      SetFocus(Command1[7]);
-      break;
-    case 3:  // START OPENWIRE
-      STOWAD_BROADCAST();
+        STOWAD_BROADCAST();
       CLEAR_LOCAL_CELLS();
-      if (Check5[3].value() == 1)
+      if (Check5[index].value() == 1)
         DisplaySetA(*this);
       else
         DisplaySetB(*this);
