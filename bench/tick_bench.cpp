@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "link/connection.h"
+#include "sim/sim_stack.h"
 #include "ui/form1.h"
 
 namespace {
@@ -53,8 +54,12 @@ BENCHMARK(BM_ContinuousTickTenBoards)->Unit(benchmark::kMicrosecond);
 // An idle tick: the identify transaction and the tab blink only.
 void BM_IdentifyTick(benchmark::State& state) {
   Bench b(1);
+  const auto before = b.conn.sim->Counters().identifies;
   for (auto _ : state) b.form->Timer1_Timer();
   if (b.form->Unloaded) state.SkipWithError("window closed");
+  // Every tick really made its identify transaction.
+  const auto made = b.conn.sim->Counters().identifies - before;
+  if (made != static_cast<std::uint64_t>(state.iterations())) state.SkipWithError("ticks without identify");
 }
 BENCHMARK(BM_IdentifyTick)->Unit(benchmark::kMicrosecond);
 
