@@ -46,6 +46,8 @@ void DrawFocusRect(QWidget& w, QPainter& p, const QRect& r) {
   w.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, &w);
 }
 
+}  // namespace
+
 // Check box and option button: the indicator at the left edge, vertically
 // centred, the caption beside it.
 void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QString& caption,
@@ -83,8 +85,6 @@ void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QStrin
     DrawFocusRect(w, p, used.adjusted(-1, 0, 1, 0).intersected(w.rect()));
   }
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------- FrameBox
 
@@ -327,60 +327,6 @@ void ButtonView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QPushButton::keyPressEvent(event);
-}
-
-// ---------------------------------------------------------------- CheckView / OptionView
-
-CheckView::CheckView(QWidget* parent) : QCheckBox(parent) {}
-
-void CheckView::setCaption(const QString& caption) {
-  if (caption == caption_) return;
-  caption_ = caption;
-  update();
-}
-
-void CheckView::setMultiLine(bool multiLine) {
-  if (multiLine == multiLine_) return;
-  multiLine_ = multiLine;
-  update();
-}
-
-void CheckView::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
-  back_ = back;
-  fore_ = fore;
-  update();
-}
-
-void CheckView::paintEvent(QPaintEvent*) {
-  QStyleOptionButton opt;
-  initStyleOption(&opt);
-  PaintCheckLike(*this, opt, false, caption_, multiLine_, back_, fore_);
-}
-
-OptionView::OptionView(QWidget* parent) : QRadioButton(parent) { setAutoExclusive(false); }
-
-void OptionView::setCaption(const QString& caption) {
-  if (caption == caption_) return;
-  caption_ = caption;
-  update();
-}
-
-void OptionView::setMultiLine(bool multiLine) {
-  if (multiLine == multiLine_) return;
-  multiLine_ = multiLine;
-  update();
-}
-
-void OptionView::setColors(std::optional<QColor> back, std::optional<QColor> fore) {
-  back_ = back;
-  fore_ = fore;
-  update();
-}
-
-void OptionView::paintEvent(QPaintEvent*) {
-  QStyleOptionButton opt;
-  initStyleOption(&opt);
-  PaintCheckLike(*this, opt, true, caption_, multiLine_, back_, fore_);
 }
 
 // ---------------------------------------------------------------- TextLineView

@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
+#include <QStyleOptionButton>
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "ui/control.h"
 
@@ -131,21 +133,44 @@ class ButtonView : public QPushButton {
   std::optional<QColor> back_, fore_;
 };
 
+// Paints a check box or option button: indicator at the left edge, caption
+// beside it.
+void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QString& caption,
+                    bool multiLine, const std::optional<QColor>& back,
+                    const std::optional<QColor>& fore);
+
 // Check box and option button. The shown value comes from the model only: a
 // click emits clicked() but leaves the shown state alone.
-class CheckView : public QCheckBox {
-  Q_OBJECT
+template <class Button>
+class CheckLikeView : public Button {
  public:
-  explicit CheckView(QWidget* parent);
-  void setCaption(const QString& caption);
+  explicit CheckLikeView(QWidget* parent) : Button(parent) {}
+  void setCaption(const QString& caption) {
+    if (caption == caption_) return;
+    caption_ = caption;
+    this->update();
+  }
   const QString& caption() const { return caption_; }
-  void setMultiLine(bool multiLine);
-  void setColors(std::optional<QColor> back, std::optional<QColor> fore);
+  void setMultiLine(bool multiLine) {
+    if (multiLine == multiLine_) return;
+    multiLine_ = multiLine;
+    this->update();
+  }
+  void setColors(std::optional<QColor> back, std::optional<QColor> fore) {
+    back_ = back;
+    fore_ = fore;
+    this->update();
+  }
 
  protected:
   void nextCheckState() override {}
-  void paintEvent(QPaintEvent* event) override;
-  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+  bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+  void paintEvent(QPaintEvent*) override {
+    QStyleOptionButton opt;
+    this->initStyleOption(&opt);
+    PaintCheckLike(*this, opt, std::is_same_v<Button, QRadioButton>, caption_, multiLine_, back_,
+                   fore_);
+  }
 
  private:
   QString caption_;
@@ -153,24 +178,16 @@ class CheckView : public QCheckBox {
   std::optional<QColor> back_, fore_;
 };
 
-class OptionView : public QRadioButton {
+class CheckView : public CheckLikeView<QCheckBox> {
   Q_OBJECT
  public:
-  explicit OptionView(QWidget* parent);
-  void setCaption(const QString& caption);
-  const QString& caption() const { return caption_; }
-  void setMultiLine(bool multiLine);
-  void setColors(std::optional<QColor> back, std::optional<QColor> fore);
+  explicit CheckView(QWidget* parent) : CheckLikeView(parent) {}
+};
 
- protected:
-  void nextCheckState() override {}
-  void paintEvent(QPaintEvent* event) override;
-  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
-
- private:
-  QString caption_;
-  bool multiLine_ = false;
-  std::optional<QColor> back_, fore_;
+class OptionView : public CheckLikeView<QRadioButton> {
+  Q_OBJECT
+ public:
+  explicit OptionView(QWidget* parent) : CheckLikeView(parent) { setAutoExclusive(false); }
 };
 
 // A single-line text box. It shows the model's text and caret; getting the
