@@ -14,12 +14,7 @@ namespace {
 
 using namespace simtest;
 
-SimSettings Quiet() {
-  SimSettings s;
-  s.boards = 2;
-  s.noise = 0;
-  return s;
-}
+SimSettings Quiet() { return simtest::Quiet(2, SimSettings{}.seed); }
 
 bool IsHex(char c) { return HexDigit(c) >= 0; }
 

@@ -13,13 +13,7 @@ namespace {
 
 using namespace simtest;
 
-SimSettings Quiet(int boards = 2) {
-  SimSettings s;
-  s.boards = boards;
-  s.noise = 0;
-  s.seed = 5;
-  return s;
-}
+SimSettings Quiet(int boards = 2) { return simtest::Quiet(boards, 5); }
 
 std::array<int, 12> ReadCells(SimBridge& bridge, int board) {
   RegisterReply r = ReadRegisters(bridge, board, 0x04, 18);

@@ -11,13 +11,7 @@ namespace {
 
 using namespace simtest;
 
-SimSettings Quiet(int boards = 4) {
-  SimSettings s;
-  s.boards = boards;
-  s.noise = 0;
-  s.seed = 11;
-  return s;
-}
+SimSettings Quiet(int boards = 4) { return simtest::Quiet(boards, 11); }
 
 TEST(SimBridge, IdentifyReplyStartsWithIdentity) {
   SimBridge bridge(Quiet());

@@ -95,10 +95,7 @@ TEST(SimSettingsText, SettingsShapeTheStack) {
 }
 
 TEST(SimCommandGrammar, AcceptedCommands) {
-  SimSettings s;
-  s.boards = 2;
-  s.noise = 0;
-  SimBridge bridge(s);
+  SimBridge bridge(Quiet(2, SimSettings{}.seed));
   SimStack& stack = bridge.Stack();
   EXPECT_EQ(stack.ApplyCommand({"cell", "0", "3", "3.912"}), "");
   EXPECT_TRUE(stack.Chip(0).CellPinned(3));

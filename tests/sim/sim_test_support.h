@@ -9,8 +9,18 @@
 #include <vector>
 
 #include "link/bridge.h"
+#include "sim/sim_settings.h"
 
 namespace eb::simtest {
+
+// Settings without noise or drift, so every reading is exactly as set.
+inline SimSettings Quiet(int boards, std::uint64_t seed) {
+  SimSettings s;
+  s.boards = boards;
+  s.noise = 0;
+  s.seed = seed;
+  return s;
+}
 
 // One transaction: open, time-outs, write, read up to n (if n > 0), close.
 // Returns the characters delivered.
