@@ -51,6 +51,12 @@ void Form1::Command4_Click(int index) {
   if (RDCVmark[b] == 1 && RDCVvalid[b] == 0) CLEAR_LOCAL_CELLS();
 
   for (int k = 0; k <= 5; ++k) Check5_Click(k);
+  // The two hold-discharge boxes are re-applied the same way, so what they
+  // show is always the new board's choice: a box left ticked from the
+  // previous board would otherwise say "broadcast" while the command goes
+  // addressed.
+  Check8_Click(0);
+  Check8_Click(1);
 
   if (SINGLEcellADDRmode == 1) {
     DISARM_SINGLEcell();

@@ -1,5 +1,6 @@
 // Bridge link: one self-contained transaction per command, identification,
 // and the line states around polling and low-current standby.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -7,14 +8,25 @@
 
 namespace eb {
 
-void Form1::Transaction(const std::string& command, int readMs, int writeMs, char* reply, int n) {
+std::size_t Form1::Transaction(const std::string& command, int readMs, int writeMs, char* reply,
+                               int n) {
   // Statuses are never examined: a missing bridge shows only as a reply that
-  // does not match (identify) or fails its PEC check (register reads).
+  // does not match (identify) or fails its PEC check (register reads). The
+  // count of characters delivered is kept, so that characters which never
+  // arrived are not read as a reply.
   bridge.Open(0);
   bridge.SetTimeouts(readMs, writeMs);
   bridge.Write(command);
-  if (reply != nullptr && n > 0) bridge.Read(reply, static_cast<std::size_t>(n));
+  std::size_t got = 0;
+  if (reply != nullptr && n > 0) {
+    got = std::min(bridge.Read(reply, static_cast<std::size_t>(n)), static_cast<std::size_t>(n));
+  }
   bridge.Close();
+  return got;
+}
+
+void Form1::ReadTransaction(const std::string& command, ReplyBuffer& reply, int n) {
+  reply.delivered = Transaction(command, 1000, 1000, reply.data(), n);
 }
 
 void Form1::SendCommand(const std::string& command) { Transaction(command, 1000, 1000); }

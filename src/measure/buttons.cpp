@@ -171,6 +171,10 @@ void Form1::CONTINUOUS_cmd_EB2250() {
   }
 }
 
+// A read that gives up presses the continuous-read button, which stops the
+// reading this start has just begun. The start then ends where the stop left
+// the window (idle, every measuring control enabled) instead of carrying on
+// and disabling the controls of a reading that no longer runs.
 void Form1::StartPeriodicReading() {
   Command1[10].caption = "STOP  CONTINUOUS READ CELLS";
   Shape3.fill = colors::Green;
@@ -178,6 +182,7 @@ void Form1::StartPeriodicReading() {
   SINGLESHOTflag = 0;
   RDCFG_ADDRESSABLE_RevC();
   Check_AUTO_Click();
+  if (OnOff != 1) return;  // the read gave up and stopped the reading
   for (int i : {2, 7, 4, 9, 8, 3}) Command1[i].enabled = false;
   Check5[3].enabled = false;
   DISARM_DCC_PERMITTED();
@@ -189,6 +194,7 @@ void Form1::StartPeriodicReading() {
   if (DATACOLLECTflag == 0) Command1[6].enabled = true;
   if (DATACOLLECTflag == 1) Command1[6].enabled = false;
   Command1_click(6);
+  if (OnOff != 1) return;
   BRDread = 0;
   Check5[2].setValue(1);
   Check5[2].enabled = false;

@@ -10,9 +10,9 @@ namespace eb {
 namespace {
 
 template <int N>
-void StoreCut(const std::array<char, kReplyBuffer>& reply, RegisterImage<N>& image,
-              PerBoard<std::uint32_t>& bad, BoardFlags& pecChip, int b) {
-  CutReply cut = CutRegisterReply(reply.data(), N);
+void StoreCut(const ReplyBuffer& reply, RegisterImage<N>& image, PerBoard<std::uint32_t>& bad,
+              BoardFlags& pecChip, int b) {
+  CutReply cut = CutRegisterReply(reply.data(), N, reply.delivered);
   auto i = static_cast<size_t>(b);
   for (int k = 0; k < N; ++k) image[static_cast<size_t>(k)][i] = cut.bytes[static_cast<size_t>(k)];
   bad[i] = cut.bad;

@@ -88,10 +88,9 @@ void Form1::RDCV_ADDRESSABLE_RevC() {
   const int x = ReadBoard();
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDCV = -1;
-    Transaction(ReadCommand(*this, x,
+    ReadTransaction(ReadCommand(*this, x,
                             "T04RRRRRRRRRRRRRRRRRR"
-                            "RX"),
-                1000, 1000, RDCVreply.data(), ReplyLength(kCvBytes));
+                            "RX"), RDCVreply, ReplyLength(kCvBytes));
     PEC_Create_CVRbyte_array_ADDR_RevC();
     PEC_GUI_RDCV_Calc_ADDR_RevC();
     if (x == BRDnumber) PEC_GUI_vs_4417_RDCV_local_restart();
@@ -103,7 +102,7 @@ void Form1::RDCV_ADDRESSABLE_RevC() {
           bytes[static_cast<size_t>(k)] = CVRbyte[static_cast<size_t>(k)][static_cast<size_t>(x)];
         for (int c = 1; c <= 12; ++c) {
           auto at = static_cast<size_t>(12 * x + c);
-          CELLhex[at] = PackedReadingText(RDCVreply.data(), c - 1);
+          CELLhex[at] = PackedReadingText(RDCVreply.data(), c - 1, RDCVreply.delivered);
           CELLvolt[at] =
               CountToVolts(PackedReading(bytes.data(), CVRbad[static_cast<size_t>(x)], c - 1));
         }
@@ -147,10 +146,9 @@ void Form1::RDCFG_ADDRESSABLE_RevC() {
   auto i = static_cast<size_t>(x);
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDCFG = -1;
-    Transaction(ReadCommand(*this, x,
+    ReadTransaction(ReadCommand(*this, x,
                             "T02RRRRRR"
-                            "RX"),
-                1000, 1000, RDCFGreply.data(), ReplyLength(kCfgBytes));
+                            "RX"), RDCFGreply, ReplyLength(kCfgBytes));
     PEC_Create_CFGRbyte_array_ADDR_RevC();
     PEC_GUI_RDCFG_Calc_ADDR_RevC();
     PEC_GUI_vs_4417_RDCFG_local_restart();
@@ -213,10 +211,9 @@ void Form1::RDFLG_ADDRESSABLE_RevC() {
   auto i = static_cast<size_t>(x);
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDFLG = -1;
-    Transaction(ReadCommand(*this, x,
+    ReadTransaction(ReadCommand(*this, x,
                             "T06RRR"
-                            "RX"),
-                1000, 1000, RDFLGreply.data(), ReplyLength(kFlgBytes));
+                            "RX"), RDFLGreply, ReplyLength(kFlgBytes));
     PEC_Create_FLGRbyte_array_ADDR_RevC();
     PEC_GUI_RDFLG_Calc_ADDR_RevC();
     if (x == BRDnumber) PEC_GUI_vs_4417_RDFLG_local_restart();
@@ -264,10 +261,9 @@ void Form1::RDTMP_ADDRESSABLE_RevC() {
   auto i = static_cast<size_t>(x);
   for (int n = 0; n < kAttempts; ++n) {
     PEC_RDTMP = -1;
-    Transaction(ReadCommand(*this, x,
+    ReadTransaction(ReadCommand(*this, x,
                             "T08RRRRR"
-                            "RX"),
-                1000, 1000, RDTMPreply.data(), ReplyLength(kTmpBytes));
+                            "RX"), RDTMPreply, ReplyLength(kTmpBytes));
     PEC_Create_TMPRbyte_array_ADDR_RevC();
     PEC_GUI_RDTMP_Calc_ADDR_RevC();
     if (x == BRDnumber) PEC_GUI_vs_4417_RDTMP_local_restart();
@@ -280,7 +276,7 @@ void Form1::RDTMP_ADDRESSABLE_RevC() {
         // ETMP1, ETMP2 are packed reading 0 and 1, ITMP is packed reading 2.
         for (int k = 0; k < 3; ++k) {
           auto at = static_cast<size_t>(121 + 3 * x + k);
-          CELLhex[at] = PackedReadingText(RDTMPreply.data(), k);
+          CELLhex[at] = PackedReadingText(RDTMPreply.data(), k, RDTMPreply.delivered);
           CELLvolt[at] = CountToVolts(PackedReading(bytes.data(), TMPRbad[i], k));
         }
         if (PECchip_RDTMP[i] == PECcalc_RDTMP[i]) {

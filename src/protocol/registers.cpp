@@ -7,17 +7,28 @@
 
 namespace eb {
 
-CutReply CutRegisterReply(const char* reply, int registerBytes) {
+namespace {
+
+// Value of the pair at 0-based offset `at`, or -1 when it is not two hex
+// digits or was not (wholly) delivered.
+int DeliveredPair(const char* reply, std::size_t at, std::size_t delivered) {
+  if (at + 2 > delivered) return -1;
+  return HexPairValue(reply[at], reply[at + 1]);
+}
+
+}  // namespace
+
+CutReply CutRegisterReply(const char* reply, int registerBytes, std::size_t delivered) {
   CutReply cut;
   for (int k = 0; k < registerBytes; ++k) {
-    int v = HexPairValue(reply[4 + 2 * k], reply[5 + 2 * k]);
+    int v = DeliveredPair(reply, static_cast<std::size_t>(4 + 2 * k), delivered);
     if (v < 0) {
       cut.bad |= 1u << k;
       v = 0;
     }
     cut.bytes[static_cast<size_t>(k)] = static_cast<std::uint8_t>(v);
   }
-  int pec = HexPairValue(reply[4 + 2 * registerBytes], reply[5 + 2 * registerBytes]);
+  int pec = DeliveredPair(reply, static_cast<std::size_t>(4 + 2 * registerBytes), delivered);
   cut.pec = cut.bad != 0 ? -1 : pec;
   return cut;
 }
@@ -33,7 +44,7 @@ int PackedReading(const std::uint8_t* bytes, std::uint32_t bad, int n) {
   return b2 * 16 + (b1 >> 4);
 }
 
-std::string PackedReadingText(const char* reply, int n) {
+std::string PackedReadingText(const char* reply, int n, std::size_t delivered) {
   int p = n / 2;
   int offsets[3];
   if (n % 2 == 0) {
@@ -47,6 +58,7 @@ std::string PackedReadingText(const char* reply, int n) {
   }
   std::string s(3, '?');
   for (int i = 0; i < 3; ++i) {
+    if (static_cast<std::size_t>(offsets[i]) >= delivered) continue;
     char c = reply[offsets[i]];
     if (c >= 0x20 && c < 0x7F) s[static_cast<size_t>(i)] = c;
   }

@@ -24,6 +24,17 @@ constexpr int kDlogFields = 31;   // fields 0 … 30
 constexpr int kReplyBuffer = 64;  // register reply buffers (at least 42)
 
 using I16 = std::int16_t;
+
+// Reply buffer of one kind of register read. A read overwrites the leading
+// characters it delivers and keeps the rest from earlier replies;
+// `delivered` says how many leading characters the last read brought, so
+// the stale rest is never taken for part of this reply.
+struct ReplyBuffer {
+  std::array<char, kReplyBuffer> text{};
+  std::size_t delivered = 0;
+  char* data() { return text.data(); }
+  const char* data() const { return text.data(); }
+};
 template <typename T>
 using PerBoard = std::array<T, kBoards>;
 using BoardTexts = PerBoard<std::string>;
@@ -162,10 +173,7 @@ class Form1 {
   I16 STBYflag = 0;
   // Reply buffers, one per kind of register read; a short read keeps the
   // stale tail of the previous reply of the same kind.
-  std::array<char, kReplyBuffer> RDCFGreply{};
-  std::array<char, kReplyBuffer> RDCVreply{};
-  std::array<char, kReplyBuffer> RDFLGreply{};
-  std::array<char, kReplyBuffer> RDTMPreply{};
+  ReplyBuffer RDCFGreply, RDCVreply, RDFLGreply, RDTMPreply;
   std::string IDreply;  // first characters of the last identify reply
 
   // Board stack
@@ -270,9 +278,13 @@ class Form1 {
   void CLEAR_CFGRXwr();
   void LOW_POWER_STBY_EB2250();
   // One transaction: open, time-outs, write, read `n` characters into
-  // `reply` when n > 0 (keeping its stale tail), close.
-  void Transaction(const std::string& command, int readMs, int writeMs, char* reply = nullptr,
-                   int n = 0);
+  // `reply` when n > 0 (keeping its stale tail), close. Returns how many
+  // characters the read delivered.
+  std::size_t Transaction(const std::string& command, int readMs, int writeMs,
+                          char* reply = nullptr, int n = 0);
+  // A register read's transaction into its reply buffer, which then knows
+  // how many characters arrived.
+  void ReadTransaction(const std::string& command, ReplyBuffer& reply, int n);
   // Write-only command with the 1000 ms / 1000 ms time-outs.
   void SendCommand(const std::string& command);
 

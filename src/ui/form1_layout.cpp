@@ -446,8 +446,10 @@ void BuildBoardColumn(Form1& f) {
   address.font = Arial(14.25, true);
   address.back = WindowBackground;
   address.fore = Black;
+  // No list index, only the edit text "1": the first board selection that
+  // shows an address is a change of list index and runs the address handler.
   for (int k = 0; k < 16; ++k) address.list.emplace_back(1, hex[k]);
-  address.initListIndex(1);
+  address.text = "1";
 
   MakeLabel(f.Label7, nullptr, "NUMBER OF BOARDS IN SYSTEM", 52, 468, 65, 41);
   f.Label7.align = Align::Center;

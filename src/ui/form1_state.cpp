@@ -104,11 +104,11 @@ Getter Image(std::array<PerBoard<std::uint8_t>, N> Form1::*member) {
   };
 }
 
-Getter Buffer(std::array<char, kReplyBuffer> Form1::*member) {
+Getter Buffer(ReplyBuffer Form1::*member) {
   return [member](const Form1& f, std::optional<int> i,
                   std::optional<int>) -> std::optional<std::string> {
     if (i) return std::nullopt;
-    const auto& buf = f.*member;
+    const auto& buf = (f.*member).text;
     std::string s;
     for (char c : buf) s += (c >= 0x20 && c < 0x7F) ? c : '.';
     return JsonString(s);

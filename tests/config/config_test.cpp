@@ -56,6 +56,39 @@ TEST_F(BoardStack, ShrinkingTheStackSelectsItsLastBoardAndRereadsTheStack) {
   EXPECT_EQ(Count("MSxT85T02"), 0);
 }
 
+TEST_F(BoardStack, TheFirstSelectionOfAnyBoardShowsItsAddressAndReadsTheStack) {
+  SetBoards(3);
+  EXPECT_EQ(form.Combo2.listIndex(), -1);
+  EXPECT_EQ(form.Combo2.text, "0");
+  form.Command4_Click(1);  // board 2, address 81
+  EXPECT_EQ(form.Combo2.listIndex(), 1);
+  EXPECT_EQ(form.Combo2.text, "1");
+  EXPECT_EQ(form.BRDaddress[1], "81");
+  // The stack-wide configuration read: each board once, the selected board
+  // once more at the end.
+  EXPECT_EQ(Count("MSxT80T02"), 1);
+  EXPECT_EQ(Count("MSxT81T02"), 2);
+  EXPECT_EQ(Count("MSxT82T02"), 1);
+  ASSERT_FALSE(Writes().empty());
+  EXPECT_EQ(Writes().back(), "MSxT81T02RRRRRRRX");
+  // Back to board 1: its address differs from the one shown, so again.
+  stack.bridge.writes.clear();
+  form.Command4_Click(0);
+  EXPECT_EQ(Count("MSxT80T02"), 2);
+  EXPECT_EQ(Count("MSxT81T02"), 1);
+  // The same board again shows the same address and reads nothing.
+  stack.bridge.writes.clear();
+  form.Command4_Click(0);
+  EXPECT_EQ(Count("MSxT8"), 0);
+}
+
+TEST_F(BoardStack, PickingAnAddressDigitFirstReaddressesBoardOne) {
+  form.Combo2.setListIndex(1);
+  EXPECT_EQ(form.BRDaddress[0], "81");
+  EXPECT_EQ(form.Command4[0].caption, "BRD# 1    0x81");
+  EXPECT_EQ(Count("MSxT81T02"), 2);
+}
+
 TEST_F(BoardStack, AddressDigitReaddressesTheSelectedBoard) {
   SetBoards(3);
   form.Command4_Click(2);

@@ -124,6 +124,47 @@ TEST_F(Buttons, ContinuousStartAndStop) {
   EXPECT_EQ(form.RDCVvalid[0], 0);
 }
 
+TEST_F(Buttons, AGiveUpWhileContinuousReadingStartsLeavesTheWindowIdleAndUsable) {
+  form.Check_AUTO.setValue(1);
+  stack.boards["80"].badPecReads = 10;  // the start's configuration read gives up
+  form.Command1_click(10);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].rfind("Excessive READ CONFIG Communication Errors! ", 0), 0u);
+  // The give-up stopped the reading; the start must not lock the window.
+  EXPECT_EQ(form.OnOff, 0);
+  EXPECT_EQ(form.Command1[10].caption, "START CONTINUOUS READ CELLS");
+  EXPECT_EQ(form.Shape3.fill, colors::Red);
+  for (int i : {2, 3, 4, 6, 7, 8, 9}) EXPECT_TRUE(form.Command1[i].enabled) << i;
+  for (int i = 0; i <= 6; ++i) EXPECT_TRUE(form.Command5[i].enabled) << i;
+  EXPECT_TRUE(form.Command3[0].enabled);
+  EXPECT_TRUE(form.Check8[0].enabled);
+  EXPECT_TRUE(form.Check5[2].enabled);
+  EXPECT_TRUE(form.Check5[3].enabled);
+  EXPECT_TRUE(form.Check5[4].enabled);
+  EXPECT_TRUE(form.Label18[1].enabled);
+  // One press starts reading again.
+  form.Command1_click(10);
+  EXPECT_EQ(form.OnOff, 1);
+  EXPECT_FALSE(form.Command1[7].enabled);
+}
+
+TEST_F(Buttons, HoldDischargeBoxesAlwaysSayWhatTheCommandDoes) {
+  SetBoards(2);
+  form.Command1_click(10);  // ticks every cell-conversion broadcast box on board 1
+  form.Command1_click(10);
+  ASSERT_EQ(form.Check8[0].value(), 1);
+  form.Command4_Click(1);
+  EXPECT_EQ(form.Check8[0].value(), 1);
+  EXPECT_EQ(form.BCASTflag_STCVDC[1], 1);
+  EXPECT_EQ(form.BCASTflag_STOWDC[1], 1);
+  stack.bridge.writes.clear();
+  form.Command3_Click(0);
+  form.Command3_Click(1);
+  EXPECT_EQ(Count("MSxS60X"), 1);  // broadcast, as the ticked box says
+  EXPECT_EQ(Count("MSxS70X"), 1);
+  EXPECT_EQ(Count("MSxS81S"), 0);
+}
+
 TEST_F(Buttons, StartCellVoltWithAndWithoutBroadcastClearsStatusOfOneOrAllBoards) {
   SetBoards(3);
   form.CELLstatus.fill(1);
