@@ -79,7 +79,7 @@ void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QStrin
   if (w.hasFocus()) {
     int widest = 0;
     for (const auto& line : lines)
-      widest = std::max(widest, fm.horizontalAdvance(caption.mid(line.start, line.length)));
+      widest = std::max(widest, TextWidth(fm, caption, line.start, line.length));
     const int h = std::min(w.height(), LinePitch(w.font()) * static_cast<int>(lines.size()));
     QRect used(textArea.left(), (w.height() - h) / 2, std::min(widest, textArea.width()), h);
     DrawFocusRect(w, p, used.adjusted(-1, 0, 1, 0).intersected(w.rect()));
@@ -395,6 +395,10 @@ void TextAreaView::focusOutEvent(QFocusEvent* event) {
 
 QRect TextAreaView::textArea() const { return rect().adjusted(3, 2, -3, -2); }
 
+std::vector<TextLine> TextAreaView::lines() const {
+  return BreakLines(text_, QFontMetrics(font()), textArea().width(), true, true);
+}
+
 void TextAreaView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   QStyleOptionFrame frame;
@@ -411,7 +415,7 @@ void TextAreaView::paintEvent(QPaintEvent*) {
   p.setFont(font());
   p.setPen(isEnabled() ? fore_ : kDisabledInk);
   const QFontMetrics fm(font());
-  const auto lines = BreakLines(text_, fm, area.width(), true, true);
+  const auto lines = this->lines();
   PaintLines(p, text_, lines, area, HorizontalAlign(align_) | Qt::AlignTop);
   if (!hasFocus() || locked_ || !isEnabled()) return;
   // The caret: on the line holding the position, after the characters before it.
@@ -420,14 +424,14 @@ void TextAreaView::paintEvent(QPaintEvent*) {
     if (caret_ >= lines[i].start) row = static_cast<int>(i);
   }
   const TextLine& line = lines[static_cast<size_t>(row)];
-  const int lineWidth = fm.horizontalAdvance(text_.mid(line.start, line.length));
+  const int lineWidth = TextWidth(fm, text_, line.start, line.length);
   int x = area.left();
   if (align_ == Align::Right) {
     x = area.right() + 1 - lineWidth;
   } else if (align_ == Align::Center) {
     x = area.left() + (area.width() - lineWidth) / 2;
   }
-  x += fm.horizontalAdvance(text_.mid(line.start, std::max(0, caret_ - line.start)));
+  x += TextWidth(fm, text_, line.start, std::max(0, caret_ - line.start));
   const int pitch = LinePitch(font());
   const int y = area.top() + row * pitch;
   p.setPen(fore_);
@@ -437,11 +441,11 @@ void TextAreaView::paintEvent(QPaintEvent*) {
 int TextAreaView::positionAt(QPoint point) const {
   const QRect area = textArea();
   const QFontMetrics fm(font());
-  const auto lines = BreakLines(text_, fm, area.width(), true, true);
+  const auto lines = this->lines();
   const int row = std::clamp((point.y() - area.top()) / std::max(1, LinePitch(font())), 0,
                              static_cast<int>(lines.size()) - 1);
   const TextLine& line = lines[static_cast<size_t>(row)];
-  const int lineWidth = fm.horizontalAdvance(text_.mid(line.start, line.length));
+  const int lineWidth = TextWidth(fm, text_, line.start, line.length);
   int x = area.left();
   if (align_ == Align::Right) {
     x = area.right() + 1 - lineWidth;
@@ -451,7 +455,7 @@ int TextAreaView::positionAt(QPoint point) const {
   int best = line.start;
   int bestDistance = std::abs(point.x() - x);
   for (int n = 1; n <= line.length; ++n) {
-    const int d = std::abs(point.x() - (x + fm.horizontalAdvance(text_.mid(line.start, n))));
+    const int d = std::abs(point.x() - (x + TextWidth(fm, text_, line.start, n)));
     if (d < bestDistance) {
       bestDistance = d;
       best = line.start + n;

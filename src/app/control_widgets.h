@@ -12,6 +12,9 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "app/text_layout.h"
 #include <type_traits>
 
 #include "ui/control.h"
@@ -220,6 +223,9 @@ class TextAreaView : public QWidget {
   const QString& text() const { return text_; }
   // Position in the shown text nearest to a point of the widget.
   int positionAt(QPoint point) const;
+  // The shown text broken into lines, and the area they are laid out in.
+  std::vector<TextLine> lines() const;
+  QRect textArea() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -227,7 +233,6 @@ class TextAreaView : public QWidget {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  QRect textArea() const;
   QString text_;
   int caret_ = 0;
   Align align_ = Align::Left;

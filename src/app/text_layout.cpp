@@ -1,15 +1,28 @@
 #include "app/text_layout.h"
 
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace eb::app {
 
 namespace {
 
 int Advance(const QFontMetrics& fm, const QString& text, int start, int length) {
-  return fm.horizontalAdvance(text.mid(start, length));
+  return TextWidth(fm, text, start, length);
+}
+
+// The glyphs of a font without shaping, kept per font: building them is far
+// dearer than drawing a line.
+const QRawFont& RawFontOf(const QFont& font) {
+  static std::map<QString, QRawFont> cache;
+  const QString key = font.key();
+  auto it = cache.find(key);
+  if (it == cache.end()) it = cache.emplace(key, QRawFont::fromFont(font)).first;
+  return it->second;
 }
 
 // Breaks one paragraph [begin, end) of the text.
@@ -65,11 +78,49 @@ void BreakParagraph(const QString& text, int begin, int end, const QFontMetrics&
 
 }  // namespace
 
+int TextWidth(const QFontMetrics& fm, const QString& text, int start, int length) {
+  const int end = length < 0 ? static_cast<int>(text.size())
+                             : std::min(static_cast<int>(text.size()), start + length);
+  int width = 0;
+  for (int i = std::max(0, start); i < end; ++i) width += fm.horizontalAdvance(text.at(i));
+  return width;
+}
+
+void DrawTextLine(QPainter& p, QPoint origin, const QString& line) {
+  if (line.isEmpty()) return;
+  const QFontMetrics fm(p.font());
+  const QRawFont& raw = RawFontOf(p.font());
+  const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(line) : QList<quint32>();
+  const bool complete = glyphs.size() == line.size() &&
+                        std::find(glyphs.begin(), glyphs.end(), 0u) == glyphs.end();
+  int x = 0;
+  if (!complete) {
+    // Characters the font has no glyph for: let the painter find a font
+    // that has them, still on whole-pixel advances.
+    for (QChar c : line) {
+      p.drawText(origin + QPoint(x, 0), QString(c));
+      x += fm.horizontalAdvance(c);
+    }
+    return;
+  }
+  QList<QPointF> positions;
+  positions.reserve(line.size());
+  for (QChar c : line) {
+    positions.append(QPointF(x, 0));
+    x += fm.horizontalAdvance(c);
+  }
+  QGlyphRun run;
+  run.setRawFont(raw);
+  run.setGlyphIndexes(glyphs);
+  run.setPositions(positions);
+  p.drawGlyphRun(origin, run);
+}
+
 int LinePitch(const QFont& font) {
   const int height = QFontMetrics(font).height();
   const int px = font.pixelSize();
   if (px <= 0) return height;
-  return std::max(height, static_cast<int>(std::lround(px * 1.25)));
+  return std::max(height, static_cast<int>(std::lround(px * 1.15)) + 1);
 }
 
 std::vector<TextLine> BreakLines(const QString& text, const QFontMetrics& fm, int width, bool wrap,
@@ -115,14 +166,14 @@ void PaintLines(QPainter& p, const QString& text, const std::vector<TextLine>& l
   const int baseline = (lineHeight - fm.height() + 1) / 2 + fm.ascent();
   for (const auto& line : lines) {
     const QString shown = text.mid(line.start, line.length);
-    const int w = fm.horizontalAdvance(shown);
+    const int w = TextWidth(fm, shown);
     int x = area.left();
     if (align & Qt::AlignRight) {
       x = area.right() + 1 - w;
     } else if (align & Qt::AlignHCenter) {
       x = area.left() + (area.width() - w) / 2;
     }
-    p.drawText(QPoint(x, y + baseline), shown);
+    DrawTextLine(p, QPoint(x, y + baseline), shown);
     y += lineHeight;
   }
 }

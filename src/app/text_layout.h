@@ -19,10 +19,23 @@ struct TextLine {
   int length = 0;  // characters shown on the line (trailing spaces excluded)
 };
 
-// Distance from one line of text to the next: a quarter of the font's pixel
-// size more than the size (14 pixels for the 11-pixel default font), never
-// less than the font's own height. The window's multi-line captions are laid
-// out on this pitch.
+// Width of text[start, start + length) as the window measures text: the sum
+// of each character's advance in whole pixels, the way the platform the
+// window was designed on advanced its text. Padded texts then line up as
+// they were written: in the default font two digits and four spaces are
+// exactly 24 pixels, one column of the stack overview, and the rows of the
+// duty-cycle table break where their padding ends.
+int TextWidth(const QFontMetrics& fm, const QString& text, int start = 0, int length = -1);
+
+// Draws one line with its baseline starting at `origin`, each character
+// advanced by its whole-pixel width (see TextWidth).
+void DrawTextLine(QPainter& p, QPoint origin, const QString& line);
+
+// Distance from one line of text to the next: the height of the window's
+// font (1.15 times its pixel size) and one pixel more (14 pixels for the
+// 11-pixel default font, 23 for the 19-pixel board caption), never less than
+// the font's own height here. The window's multi-line captions are laid out
+// on this pitch.
 int LinePitch(const QFont& font);
 
 // Lines of `text` ("\n" breaks) within `width` pixels. With `wrap` false

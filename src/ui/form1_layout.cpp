@@ -240,19 +240,23 @@ void BuildIoMode(Form1& f) {
             9, 115, 404, 28);
   f.Label4.multiLine = true;
 
-  // Two table rows, written back to back: the box width makes the second row wrap.
+  // Two table rows, written back to back: the box width makes the second row
+  // wrap. Each row is padded with spaces to fill one line of this box: 370
+  // pixels of text in the default font, between the box's 3-pixel margins,
+  // are wider than every first row and narrower than any first row followed
+  // by the second row's leading "|".
   MakeTextBox(f.Text3, frame,
               "|     Comparator Off     |                 Yes                |"
               "                   N/A                  | "
               "|default StandbyMode |                                        |"
               "                                           |  ",
-              WindowBackground, LightGrey, 4, 144, 388, 34);
+              WindowBackground, LightGrey, 4, 144, 376, 34);
   f.Text3.locked = true;
   f.Text3.multiLine = true;
 
-  MakeButton(f.Command0[1], frame, "", "", 396, 144, 17, 17);
+  MakeButton(f.Command0[1], frame, "", "", 384, 144, 17, 17);
   f.Command0[1].picture = "arrow-up";
-  MakeButton(f.Command0[0], frame, "", "", 396, 161, 17, 17);
+  MakeButton(f.Command0[0], frame, "", "", 384, 161, 17, 17);
   f.Command0[0].picture = "arrow-down";
 }
 
@@ -291,6 +295,9 @@ void BuildTemps(Form1& f) {
   for (int i = 0; i < 3; ++i) {
     const int top = 14 + 42 * i;
     MakeCheck(f.Check7[i], frame, captions[i], 0, 3, top, 76, 14);
+    // Frame2 covers the right nine pixels of this frame: in 6.75 pt the
+    // captions end clear of its border.
+    f.Check7[i].font = Arial(6.75);
     Control& reading = f.Text6[i];
     MakeTextBox(reading, frame, " 0.000V", Black, White, 3, top + 15, 56, 19);
     reading.align = Align::Right;
@@ -486,8 +493,11 @@ void BuildStackOverview(Form1& f) {
   MakeLabel(f.Label12, nullptr,
             "BOARDS   1       2      3      4      5      6      7      8      9     10", 464, 144,
             290, 14);
+  // Three pixels left of the heading above it, so that each address (two
+  // digits and four spaces make one 24-pixel column) sits centred on its
+  // 20-pixel lamp.
   MakeLabel(f.Label15, nullptr, "ADDRESS 81    82    83    84    85    86    87    88    89    8A",
-            464, 160, 290, 14);
+            461, 160, 293, 14);
   for (int b = 0; b < 10; ++b) {
     MakeShape(f.Shape12[b], nullptr, ShapeType::Oval, White, PaleGrey, 512 + 24 * b, 160, 20, 14);
     for (int c = 0; c < 12; ++c) {
