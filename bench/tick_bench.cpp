@@ -5,9 +5,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "link/connection.h"
+#include "wiring/connection.h"
 #include "sim/sim_stack.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "app/text_layout.h"
 #include <type_traits>
 
-#include "ui/control.h"
+#include "window/control.h"
 
 namespace eb::app {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/model_gate.h"
-#include "ui/control.h"
+#include "window/control.h"
 
 namespace eb::app {
 

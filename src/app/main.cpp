@@ -20,10 +20,10 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
-#include "link/connection.h"
+#include "wiring/connection.h"
 #include "link/trace_bridge.h"
-#include "ui/form1.h"
-#include "ui/script_runner.h"
+#include "window/form1.h"
+#include "wiring/script_runner.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "app/drawings.h"
 #include "app/form_view.h"
 #include "app/qt_text.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace eb::app {
 

@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "ui/platform.h"
+#include "window/platform.h"
 
 namespace eb::app {
 

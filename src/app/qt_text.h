@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-#include "ui/control.h"
+#include "window/control.h"
 
 namespace eb::app {
 

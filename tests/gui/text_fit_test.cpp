@@ -15,7 +15,7 @@
 #include "app/qt_platform.h"
 #include "app/qt_text.h"
 #include "support/fakes.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace eb::app {
 namespace {

@@ -25,7 +25,7 @@
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "support/fakes.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace eb::app {
 namespace {

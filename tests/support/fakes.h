@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "link/bridge.h"
-#include "ui/platform.h"
+#include "window/platform.h"
 
 namespace eb::test {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/fake_stack.h"
-#include "ui/form1.h"
+#include "window/form1.h"
 
 namespace eb::test {
 

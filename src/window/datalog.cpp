@@ -1,0 +1,255 @@
+// Datalog recording: the START D-LOG / STOP / VIEW buttons, the ring of
+// samples filled by the measurement cycle, the datalog setup, and the two
+// spreadsheet exports.
+#include <unistd.h>
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "window/datalog_sheet.h"
+#include "sheet/stamps.h"
+#include "protocol/hex.h"
+#include "window/form1.h"
+
+namespace eb {
+
+namespace {
+
+constexpr int kMaxSamples = kDlogSlots - 1;  // ring slots 1 … 1000
+constexpr double kSecondsPerSample = 0.8;    // one datalog pass of the cycle
+constexpr const char* kXlsx = ".xlsx";
+
+// Two-letter codes of the cell status values 0 … 7.
+constexpr const char* kStatusCodes[] = {"NR", "OK", "DC", "UV", "OV", "MI", "MD", "TS"};
+
+std::string StatusCode(int status) {
+  if (status < 0 || status > 7) return "??";
+  return kStatusCodes[status];
+}
+
+bool EndsWithXlsx(const std::string& path) {
+  const std::string ending = kXlsx;
+  if (path.size() < ending.size()) return false;
+  for (size_t i = 0; i < ending.size(); ++i) {
+    char c = path[path.size() - ending.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != ending[i]) return false;
+  }
+  return true;
+}
+
+// `path`, or when a file of that name exists already, the first free
+// "<name>_2.xlsx", "<name>_3.xlsx", … so an earlier datalog is never replaced.
+std::string FreeName(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return path;
+  const std::string stem = path.substr(0, path.size() - std::string(kXlsx).size());
+  for (int n = 2;; ++n) {
+    std::string candidate = stem + "_" + std::to_string(n) + kXlsx;
+    if (!std::filesystem::exists(candidate, ec)) return candidate;
+  }
+}
+
+}  // namespace
+
+void Form1::DATALOGGING_cmd_EB2250() {
+  CLEAR_BLINK_RDCV_EB2250();
+  CLEAR_BLINK_RDTMP_EB2250();
+  OnOff = OnOff == 1 ? 0 : static_cast<I16>(OnOff + 1);
+
+  if (OnOff == 1) {  // recording
+    StartPeriodicReading();
+  } else if (OnOff == 0) {  // paused
+    Command1[10].caption = "START CONTINUOUS READ CELLS";
+    Shape3.fill = colors::Red;
+    CELLSTATUSclearflag = 1;
+    BRDread = BRDnumber;
+    EnableMeasureControls();
+    ZeroStackReadings();
+  }
+}
+
+void Form1::SET_collect_BUTTONS() {
+  if (DATACOLLECTflag == 1) {
+    Command1[10].visible = false;
+    Command1[14].visible = true;
+    Command1[11].visible = true;
+    Command1[11].enabled = true;
+    Command1[12].visible = true;
+    Command1[13].visible = true;
+  } else if (DATACOLLECTflag == 0) {
+    Command1[10].visible = true;
+    Command1[14].visible = true;
+    Command1[11].visible = false;
+    Command1[12].visible = false;
+    Command1[13].visible = false;
+  }
+}
+
+void Form1::COLLECT_DATA_xls() {
+  const int s = DATApoint;
+  for (int b = 0; b <= CARDSTACK; ++b) {
+    const auto i = static_cast<size_t>(b);
+    DataCell(s, 0, b) = datalog::ClockStamp(platform.Now());
+    DataCell(s, 1, b) = CFGR0rd[i] + ", " + CFGR1rd[i] + ", " + CFGR2rd[i] + ", " + CFGR3rd[i] +
+                        ", " + CFGR4rd[i] + ", " + CFGR5rd[i] + ".";
+    DataCell(s, 2, b) = FLGR0rd[i] + ", " + FLGR1rd[i] + ", " + FLGR2rd[i];
+    DataCell(s, 3, b) = VUVread[i];
+    DataCell(s, 4, b) = VOVread[i];
+    for (int c = 1; c <= 12; ++c)
+      DataCell(s, 4 + c, b) = Fixed3(CELLvolt[static_cast<size_t>(12 * b + c)]);
+    std::string codes;
+    for (int c = 0; c <= 11; ++c) {
+      if (c > 0) codes += ", ";
+      codes += StatusCode(CELLstatus[static_cast<size_t>(12 * b + c)]);
+    }
+    DataCell(s, 17, b) = codes;
+    for (int k = 1; k <= 3; ++k) {
+      DataCell(s, 17 + k, b) = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + k)]);
+    }
+  }
+  DATApoint = static_cast<I16>(s + 1);
+}
+
+void Form1::REPORT_DLOG_current() {
+  if (CYCLEflag == 0) {
+    VIEWpoints = static_cast<I16>(DATApoint - 1);
+    VIEWtime = static_cast<float>(VIEWpoints * kSecondsPerSample);
+  } else if (CYCLEflag == 1) {
+    VIEWtime = SAMPLEtime;
+    VIEWpoints = SAMPLEpoints;
+  }
+  const auto now = platform.Now();
+  DCURRENTstamp = datalog::ClockStamp(now);
+  DLASTstamp = datalog::FileStamp(now);
+  UPDATE_VIEW_ToolTip();
+}
+
+void Form1::UPDATE_VIEW_ToolTip() {
+  Command1[13].tooltip =
+      "VIEW " + std::to_string(VIEWpoints) + " SAMPLES " + "FOR " + Fixed3(VIEWtime) + " SECONDS.";
+}
+
+void Form1::CLEAR_DATAlog() {
+  for (int s = 0; s <= SETpoint - 1; ++s) {
+    for (int b = 0; b <= CARDSTACK; ++b) {
+      for (int k = 0; k < kDlogFields; ++k) DataCell(s, k, b).clear();
+    }
+  }
+  DATApoint = 1;
+}
+
+void Form1::VIEW_xls() { platform.ShellOpen(NewFile); }
+
+void Form1::DLOG_VIEW_cmd() {
+  COUNTERstop = DATApoint;
+  Label_AUTOstatus.caption = "WAIT FOR DATA TRANSFER TO EXCEL.";
+  Label_AUTOstatus.fore = colors::Blue;
+  try {
+    SAVE_2_xls();
+  } catch (const datalog::ExportError& e) {
+    Check_AUTO_Click();
+    MsgBox(e.what());
+    return;
+  }
+  VIEW_xls();
+  Check_AUTO_Click();
+}
+
+void Form1::DLOG_STOP_cmd() {
+  COUNTERstop = DATApoint;
+  Label_AUTOstatus.caption = "WAIT FOR DATA TRANSFER TO EXCEL TO LAST DATALOG.";
+  Label_AUTOstatus.fore = colors::Blue;
+  try {
+    SAVE_Last_DATAlog_xls();
+  } catch (const datalog::ExportError& e) {
+    // The datalog stays as it was: recording or paused, ring intact.
+    Check_AUTO_Click();
+    MsgBox(e.what());
+    return;
+  }
+  Check_AUTO_Click();
+  CLEAR_DATAlog();
+  DATACOLLECTflag = 0;
+  OnOff = 0;
+  DATALOGGING_cmd_EB2250();
+  SET_collect_BUTTONS();
+  VIEWCAPTUREflag = 0;
+  CYCLEflag = 0;
+  DATApoint = 1;
+}
+
+// Throws datalog::ExportError when the file cannot be written.
+void Form1::SAVE_2_xls() { datalog::ExportDatalog(*this, NewFile); }
+
+// Throws datalog::ExportError when the file cannot be written.
+void Form1::SAVE_Last_DATAlog_xls() {
+  std::string dir = platform.AppDirectory();
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  // Without a datalog report yet there is no last-sample stamp: the file is
+  // named after the moment of the export instead.
+  const std::string stamp = DLASTstamp.empty() ? datalog::FileStamp(platform.Now()) : DLASTstamp;
+  LastDATAlog = FreeName(dir + "/" + stamp + "_LAST_DATALOG" + kXlsx);
+  datalog::ExportDatalog(*this, LastDATAlog);
+}
+
+std::string Form1::SETUP_DATAlog(int samples, const std::string& file) {
+  namespace fs = std::filesystem;
+  if (OnOff == 1 && DATACOLLECTflag == 1) {
+    return "A datalog is recording. Pause it with START D-LOG or end it with STOP before setting "
+           "up "
+           "a new one.";
+  }
+  if (samples < 1 || samples > kMaxSamples) {
+    return "The number of samples must be from 1 to " + std::to_string(kMaxSamples) + ".";
+  }
+  if (file.empty()) return "Enter the full path of the datalog file.";
+  if (!fs::path(file).is_absolute()) {
+    return "The datalog file must be given with its full path, starting with /: " + file;
+  }
+  if (!fs::path(file).has_filename())
+    return "The datalog file path names a folder, not a file: " + file;
+  const std::string path = EndsWithXlsx(file) ? file : file + kXlsx;
+  const fs::path dir = fs::path(path).parent_path();
+  std::error_code ec;
+  if (!fs::exists(dir, ec)) return "The folder " + dir.string() + " does not exist.";
+  if (!fs::is_directory(dir, ec)) return dir.string() + " is not a folder.";
+  if (access(dir.c_str(), W_OK) != 0)
+    return "The folder " + dir.string() + " cannot be written to.";
+  if (fs::is_directory(path, ec)) return path + " is a folder, not a file.";
+
+  // The datalog buttons replace the continuous-read button, so continuous
+  // reading is stopped first: a new datalog waits for START D-LOG.
+  if (OnOff == 1 && DATACOLLECTflag == 0) Command1_click(10);
+
+  SETpoint = static_cast<I16>(samples);
+  SAMPLEpoints = static_cast<I16>(samples);
+  SAMPLEtime = static_cast<float>(samples * kSecondsPerSample);
+  NewFile = path;
+  DSETUPstamp = datalog::ClockStamp(platform.Now());
+  // The view report describes the ring, which starts empty.
+  VIEWpoints = 0;
+  VIEWtime = 0;
+  DCURRENTstamp.clear();
+  DLASTstamp.clear();
+  UPDATE_VIEW_ToolTip();
+  CLEAR_DATAlog();
+  CYCLEflag = 0;
+  DATACOLLECTflag = 1;
+  SET_collect_BUTTONS();
+  return "";
+}
+
+void Form1::SAVE_DATAlog_ON_UNLOAD() {
+  if (DATACOLLECTflag != 1) return;
+  if (DATApoint <= 1 && CYCLEflag != 1) return;
+  COUNTERstop = DATApoint;
+  try {
+    SAVE_Last_DATAlog_xls();
+  } catch (const std::exception&) {
+    // The window is closing: there is no one left to tell.
+  }
+}
+
+}  // namespace eb

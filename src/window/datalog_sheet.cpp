@@ -1,0 +1,137 @@
+// Layout of the datalog worksheet and its export to an .xlsx file.
+#include "window/datalog_sheet.h"
+
+#include <array>
+
+#include "sheet/xlsx_sheet.h"
+#include "protocol/hex.h"
+#include "window/form1.h"
+
+namespace eb::datalog {
+
+namespace {
+
+// Row 10 heading names and row 11 units of a board block, field 1 … 20.
+struct Heading {
+  const char* name;
+  const char* unit;
+};
+
+constexpr std::array<Heading, 20> kHeadings{{
+    {"RD-CFGR0-5", "HEX"},
+    {"RD-FLGR0-2", "HEX"},
+    {"UVTHR", "VOLTS"},
+    {"OVTHR", "VOLTS"},
+    {"CV1", "VOLTS"},
+    {"CV2", "VOLTS"},
+    {"CV3", "VOLTS"},
+    {"CV4", "VOLTS"},
+    {"CV5", "VOLTS"},
+    {"CV6", "VOLTS"},
+    {"CV7", "VOLTS"},
+    {"CV8", "VOLTS"},
+    {"CV9", "VOLTS"},
+    {"CV10", "VOLTS"},
+    {"CV11", "VOLTS"},
+    {"CV12", "VOLTS"},
+    {"CELL1 - CELL12 STATUS", "STATUS"},
+    {"ETMP1", "VOLTS"},
+    {"ETMP2", "VOLTS"},
+    {"ITMP1", "VOLTS"},
+}};
+
+constexpr std::array<const char*, 9> kLegend{
+    "STATUS LEGEND",         "NR = NO READING",       "OK = GOOD",
+    "DC = DISCHARGE",        "UV = UNDER VOLTAGE",    "OV = OVER VOLTAGE",
+    "MI = MASKED INTERRUPT", "MD = MASKED DISCHARGE", "TS = THERMAL SHUTDOWN",
+};
+
+void WriteBlockHeadings(Sheet& sheet, int board) {
+  sheet.WriteText(10, 1, "SAMPLE");
+  sheet.WriteText(11, 1, "POINT");
+  sheet.WriteText(10, 2, "TIME STAMP");
+  sheet.WriteText(11, 2, "Date/Time");
+  const std::string n = "(" + std::to_string(board + 1) + ") ";
+  for (int k = 1; k <= 20; ++k) {
+    const Heading& h = kHeadings[static_cast<size_t>(k - 1)];
+    const int col = BlockColumn(board) + k - 1;
+    sheet.WriteText(10, col, n + h.name);
+    sheet.WriteText(11, col, h.unit);
+  }
+  for (int r = 1; r <= 9; ++r)
+    sheet.WriteText(r, StatusColumn(board), kLegend[static_cast<size_t>(r - 1)]);
+}
+
+void WriteSampleRow(const Form1& form, Sheet& sheet, int row, int point, int slot) {
+  sheet.WriteInteger(row, 1, point);
+  sheet.WriteText(row, 2, form.DataCell(slot, 0, 0));
+  for (int b = 0; b <= form.CARDSTACK; ++b) {
+    for (int k = 1; k <= 20; ++k)
+      sheet.WriteText(row, BlockColumn(b) + k - 1, form.DataCell(slot, k, b));
+  }
+}
+
+std::string WithoutFinalStop(std::string text) {
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::string ColumnName(int col) {
+  std::string name;
+  for (int n = col; n > 0; n = (n - 1) / 26)
+    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
+  return name;
+}
+
+std::string EndCell(int cardstack) {
+  return ColumnName(LastColumn(cardstack)) + std::to_string(kHeaderRows);
+}
+
+void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path) {
+  for (int b = 0; b <= form.CARDSTACK; ++b) WriteBlockHeadings(sheet, b);
+
+  const int lastCol = LastColumn(form.CARDSTACK);
+  sheet.SetBold({1, 1, kHeaderRows, lastCol});
+  sheet.SetVerticalCenter({1, 1, kHeaderRows, lastCol});
+  sheet.SetBottomBorder({kHeaderRows, 1, kHeaderRows, lastCol});
+
+  // Oldest sample first: after a wrap the ring runs from COUNTERstop to its
+  // end, then from slot 1 up to the slot before COUNTERstop.
+  int row = kFirstDataRow;
+  int point = 1;
+  if (form.CYCLEflag == 1) {
+    for (int s = form.COUNTERstop; s <= form.SETpoint; ++s)
+      WriteSampleRow(form, sheet, row++, point++, s);
+  }
+  for (int s = 1; s <= form.COUNTERstop - 1; ++s) WriteSampleRow(form, sheet, row++, point++, s);
+
+  sheet.FitColumns(1, lastCol);
+
+  sheet.WriteText(1, 1, path);
+  sheet.WriteText(2, 1, "ZQM4417-1 DATALOGGING SPREADSHEET");
+  sheet.WriteText(3, 1, "DATALOG SETUP MADE   = " + form.DSETUPstamp);
+  sheet.WriteText(4, 1, "SECONDS = " + Fixed3(form.SAMPLEtime));
+  sheet.WriteText(5, 1, "SAMPLES = " + std::to_string(form.SAMPLEpoints));
+  sheet.WriteText(6, 1, "CURRENT DATALOG VIEW = " + form.DCURRENTstamp);
+  sheet.WriteText(7, 1, "SECONDS = " + Fixed3(form.VIEWtime));
+  sheet.WriteText(8, 1, "SAMPLES = " + std::to_string(form.VIEWpoints));
+}
+
+ExportError::ExportError(const std::string& file, const std::string& why)
+    : std::runtime_error((file.empty() ? std::string("Cannot write the datalog: ")
+                                       : "Cannot write the datalog to " + file + ": ") +
+                         WithoutFinalStop(why) + ". The recorded samples are kept."),
+      path(file),
+      reason(why) {}
+
+void ExportDatalog(const Form1& form, const std::string& path) {
+  if (path.empty()) throw ExportError(path, "no datalog file has been set up");
+  XlsxSheet sheet;
+  BuildDatalogSheet(form, sheet, path);
+  const std::string failure = sheet.Save(path);
+  if (!failure.empty()) throw ExportError(path, failure);
+}
+
+}  // namespace eb::datalog

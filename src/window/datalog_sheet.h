@@ -1,0 +1,51 @@
+// The datalog worksheet: a header block (rows 1 … 11) and one row per
+// sample of the ring, oldest first.
+//
+// Board b (0 … CARDSTACK) owns columns 20·b + 3 … 20·b + 22; datalog field
+// k (1 … 20) of board b goes to column 20·b + 2 + k. Column A holds the
+// point number, column B the sample's time stamp.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "sheet/sheet.h"
+
+namespace eb {
+class Form1;
+}
+
+namespace eb::datalog {
+
+constexpr int kHeaderRows = 11;
+constexpr int kFirstDataRow = 12;
+
+// Column letters: 1 → "A", 26 → "Z", 27 → "AA", 202 → "GT".
+std::string ColumnName(int col);
+// First column of board b's block.
+constexpr int BlockColumn(int board) { return 20 * board + 3; }
+// Status column of board b's block (it also carries the status legend).
+constexpr int StatusColumn(int board) { return 20 * board + 19; }
+// Last column of the sheet for a stack whose last board is `cardstack`.
+constexpr int LastColumn(int cardstack) { return 20 * cardstack + 22; }
+// Row 11 of the last column: "V11" for one board … "GT11" for ten.
+std::string EndCell(int cardstack);
+
+// Lays out the form's datalog in `sheet`: the header block, the samples of
+// the ring in recording order (up to COUNTERstop), fitted columns, and
+// `path` in A1. Does not save.
+void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path);
+
+// A datalog export that could not be written. what() is the operator text.
+class ExportError : public std::runtime_error {
+ public:
+  ExportError(const std::string& path, const std::string& reason);
+  std::string path;
+  std::string reason;
+};
+
+// Builds the datalog sheet and saves it as an .xlsx workbook under `path`.
+// Throws ExportError when it cannot be written; the form is not changed.
+void ExportDatalog(const Form1& form, const std::string& path);
+
+}  // namespace eb::datalog

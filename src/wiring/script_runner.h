@@ -1,0 +1,71 @@
+// Operator scripts: runs the window model without a window, line by line.
+//
+//   click Command1 7          operator click (a check box toggles)
+//   set Check5 2 0            operator sets a check box value / option / combo list index
+//   type Text2 0 "3.6\r"      focus the box, then each key through its key handler
+//   focus Command1 5          move the input focus
+//   tick 9                    timer ticks (only while Timer1 is enabled)
+//   print Text1 0             one JSON line with every property of the control
+//   state CFGR0 2             one JSON line with a state variable
+//   expect Text1 0 text " 3.600V  "   exit status 1 when the printed property differs
+//   sim cell 0 3 3.912        change the simulated stack
+//   datalog 25 "/tmp/d.xlsx"  the datalog setup: samples and file (a refusal
+//                             shows as a message box)
+//
+// Message boxes print "MSGBOX: <text>" and are answered with OK. When the
+// window closes the runner prints "CLOSED" and returns 3; a failed expect
+// returns 1, a malformed line 2 (naming the line), an internal failure of the
+// window logic 4, otherwise 0.
+//
+// Two more checks serve self-checking scripts:
+//   expect-msgbox "TEXT"      a message box with that text appeared since the
+//                             previous message-box check
+//   expect-no-msgbox          no message box appeared since then
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "window/platform.h"
+
+namespace eb {
+
+class Form1;
+class SimStack;
+class Control;
+
+class ScriptRunner : public Platform {
+ public:
+  ScriptRunner(std::ostream& out, std::ostream& err);
+
+  // Runs the window's start-up (Form_Load), then the script.
+  int Run(Form1& form, std::istream& script, const std::string& name, SimStack* sim);
+
+  void MsgBox(const std::string& text) override;
+  void Unload() override { closed_ = true; }
+  std::chrono::system_clock::time_point Now() override;
+  void ShellOpen(const std::string& path) override;
+  std::string AppDirectory() override;
+
+  // JSON object with every property the control has.
+  static std::string ControlJson(const Control& c);
+
+  // Directory given to the window as the application's own (stop exports).
+  void SetAppDirectory(std::string dir) { appDirectory_ = std::move(dir); }
+  bool closed() const { return closed_; }
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  bool closed_ = false;
+  std::vector<std::string> messages_;
+  std::string appDirectory_ = ".";
+};
+
+// Splits a script line into words; double-quoted words keep their spaces and
+// understand \r \n \t \" \\ escapes. Returns false for an unterminated quote.
+bool SplitScriptLine(const std::string& line, std::vector<std::string>* words);
+
+}  // namespace eb

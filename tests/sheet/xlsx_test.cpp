@@ -1,0 +1,76 @@
+// The .xlsx writer: a real workbook file, written whole or not at all.
+#include <gtest/gtest.h>
+
+#include "window/datalog_sheet.h"
+#include "support/datalog_support.h"
+#include "sheet/xlsx_sheet.h"
+#include "support/form_fixture.h"
+
+namespace eb {
+namespace {
+
+using datalog::XlsxSheet;
+
+class DatalogXlsx : public test::FormFixture {
+ protected:
+  test::ScratchDir dir;
+};
+
+TEST_F(DatalogXlsx, WritesAWorkbookFileAndNothingElse) {
+  form.CARDSTACK = 9;
+  form.SETpoint = 1000;
+  form.CYCLEflag = 1;
+  form.COUNTERstop = 500;
+  for (int s = 1; s <= 1000; ++s) {
+    for (int b = 0; b <= 9; ++b) {
+      for (int k = 0; k <= 20; ++k) form.DataCell(s, k, b) = "3.600";
+    }
+  }
+  const std::string path = dir / "full.xlsx";
+  datalog::ExportDatalog(form, path);
+  EXPECT_TRUE(test::LooksLikeXlsx(path));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"full.xlsx"}));
+
+  // Saving again replaces the file with the new workbook.
+  XlsxSheet small;
+  small.WriteText(1, 1, "replaced");
+  small.WriteInteger(2, 1, 7);
+  small.SetBold({1, 1, 2, 3});
+  small.FitColumns(1, 3);
+  EXPECT_EQ(small.Save(path), "");
+  EXPECT_TRUE(test::LooksLikeXlsx(path));
+  EXPECT_LT(test::FileBytes(path).size(), 10000u);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"full.xlsx"}));
+}
+
+TEST_F(DatalogXlsx, AFailedSaveLeavesTheEarlierFileAndNoTemporary) {
+  const std::string path = dir / "kept.xlsx";
+  std::ofstream(path) << "earlier workbook";
+  XlsxSheet sheet;
+  sheet.WriteText(1, 1, std::string(40000, 'x'));  // longer than a cell may hold
+  const std::string why = sheet.Save(path);
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(test::FileBytes(path), "earlier workbook");
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"kept.xlsx"}));
+}
+
+TEST_F(DatalogXlsx, TargetsThatCannotBeWrittenSayWhy) {
+  std::filesystem::create_directory(dir / "folder.xlsx");
+  XlsxSheet sheet;
+  sheet.WriteText(1, 1, "x");
+  EXPECT_EQ(sheet.Save(dir / "missing/out.xlsx"), "No such file or directory");
+  EXPECT_EQ(sheet.Save(dir / "folder.xlsx"), "a folder has that name");
+  EXPECT_EQ(sheet.Save(""), "no file name");
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.xlsx"}));
+  try {
+    datalog::ExportDatalog(form, "");
+    ADD_FAILURE() << "an export without a file must fail";
+  } catch (const datalog::ExportError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Cannot write the datalog: no datalog file has been set up. "
+                 "The recorded samples are kept.");
+  }
+}
+
+}  // namespace
+}  // namespace eb

@@ -1,0 +1,259 @@
+// Connection strings and the real-hardware transports (serial port through a
+// pseudo-terminal; the FTDI transport without a device).
+#include "wiring/connection.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "../sim/sim_test_support.h"
+#include "link/fault_bridge.h"
+#include "link/ftdi_bridge.h"
+#include "link/tty_bridge.h"
+#include "sim/sim_stack.h"
+
+namespace eb {
+namespace {
+
+using namespace simtest;
+
+TEST(ConnString, SimulatorStrings) {
+  std::string error;
+  auto c = OpenConnection("sim", &error);
+  ASSERT_TRUE(c) << error;
+  ASSERT_NE(c->sim, nullptr);
+  EXPECT_EQ(c->fault, nullptr);
+  EXPECT_EQ(c->description, "simulated stack of 10 boards");
+  EXPECT_EQ(c->bridge->Describe(), c->description);
+  EXPECT_EQ(Transact(*c->bridge, "IZ", 50).substr(0, 9), "ZQM4417-2");
+  EXPECT_EQ(c->sim->Counters().identifies, 1u);
+
+  auto four = OpenConnection("sim:boards=4,seed=3,noise=0", &error);
+  ASSERT_TRUE(four) << error;
+  EXPECT_EQ(four->description, "simulated stack of 4 boards");
+  EXPECT_EQ(four->sim->Settings().boards, 4);
+  EXPECT_EQ(four->sim->Settings().seed, 3u);
+  // The stack the connection points at is the one behind the bridge.
+  EXPECT_EQ(four->sim->ApplyCommand({"missing", "0", "1"}), "");
+  EXPECT_EQ(Transact(*four->bridge, ReadCommand(0, 0x02, 6), 18), std::string(18, 'F'));
+}
+
+TEST(ConnString, HardwareStrings) {
+  std::string error;
+  auto def = OpenConnection("", &error);
+  ASSERT_TRUE(def) << error;
+  EXPECT_EQ(def->description, "FTDI device vid 0403 pid 6001 index 0");
+  EXPECT_EQ(def->sim, nullptr);
+  auto ftdi = OpenConnection("ftdi", &error);
+  ASSERT_TRUE(ftdi);
+  EXPECT_EQ(ftdi->description, "FTDI device vid 0403 pid 6001 index 0");
+  auto custom = OpenConnection("ftdi:vid=0x0403,pid=6014,index=1,baud=115200", &error);
+  ASSERT_TRUE(custom) << error;
+  EXPECT_EQ(custom->description, "FTDI device vid 0403 pid 6014 index 1 at 115200 baud");
+
+  auto tty = OpenConnection("tty:/dev/ttyUSB0", &error);
+  ASSERT_TRUE(tty) << error;
+  EXPECT_EQ(tty->description, "serial port /dev/ttyUSB0 at 115200 baud");
+  auto ttyBaud = OpenConnection("tty:/dev/ttyUSB1,baud=921600", &error);
+  ASSERT_TRUE(ttyBaud) << error;
+  EXPECT_EQ(ttyBaud->description, "serial port /dev/ttyUSB1 at 921600 baud");
+}
+
+TEST(ConnString, FaultWrapsAnyTransport) {
+  std::string error;
+  auto c = OpenConnection("fault:pec=0.01,short=0.005,seed=7,unplug=2/sim:boards=2", &error);
+  ASSERT_TRUE(c) << error;
+  ASSERT_NE(c->fault, nullptr);
+  ASSERT_NE(c->sim, nullptr);
+  EXPECT_EQ(c->bridge.get(), c->fault);
+  EXPECT_EQ(c->fault->Settings().seed, 7u);
+  EXPECT_NE(c->description.find("over simulated stack of 2 boards"), std::string::npos)
+      << c->description;
+  Transact(*c->bridge, "IZ", 50);
+  Transact(*c->bridge, "IZ", 50);
+  EXPECT_EQ(Transact(*c->bridge, "IZ", 50), "");  // unplugged after two
+  EXPECT_EQ(c->fault->Counters().refusedOpens, 1u);
+  EXPECT_EQ(c->sim->Counters().identifies, 2u);
+
+  auto overTty = OpenConnection("fault:corrupt=0.5/tty:/dev/ttyUSB0,baud=9600", &error);
+  ASSERT_TRUE(overTty) << error;
+  EXPECT_NE(overTty->fault, nullptr);
+  EXPECT_EQ(overTty->sim, nullptr);
+  EXPECT_NE(overTty->description.find("serial port /dev/ttyUSB0 at 9600 baud"), std::string::npos);
+
+  auto bare = OpenConnection("fault/sim", &error);
+  ASSERT_TRUE(bare) << error;
+  EXPECT_NE(bare->fault, nullptr);
+  EXPECT_NE(bare->sim, nullptr);
+
+  auto nested = OpenConnection("fault:seed=1/fault:seed=2/sim:boards=1", &error);
+  ASSERT_TRUE(nested) << error;
+  EXPECT_NE(nested->sim, nullptr);
+  EXPECT_EQ(nested->fault->Settings().seed, 1u);
+}
+
+TEST(ConnString, MalformedStringsAreRejectedWithTheReason) {
+  struct Case {
+    const char* text;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {"usb", "unknown transport 'usb'"},
+      {"simulator", "unknown transport 'simulator'"},
+      {"sim:colour=red", "'colour'"},
+      {"sim:boards=20", "boards"},
+      {"ftdi:serial=A1", "'serial'"},
+      {"ftdi:vid=xyz", "vid"},
+      {"ftdi:index=-1", "index"},
+      {"tty", "missing device path"},
+      {"tty:", "missing device path"},
+      {"tty:/dev/ttyUSB0,speed=9600", "'speed'"},
+      {"tty:/dev/ttyUSB0,baud=12345", "baud"},
+      {"fault:pec=0.1", "missing inner transport"},
+      {"fault:pec=0.1/", "missing inner transport"},
+      {"fault:loss=0.1/sim", "'loss'"},
+      {"fault:pec=0.1/sim:noise=x", "noise"},
+      {"fault:pec=0.1/bogus", "unknown transport 'bogus'"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(OpenConnection(c.text, &error)) << c.text;
+    EXPECT_NE(error.find(c.mentions), std::string::npos) << c.text << " -> " << error;
+  }
+}
+
+// A pseudo-terminal: the bridge opens the slave side, the test plays the
+// bridge board on the master side.
+class LinkTty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    const char* name = ptsname(master_);
+    ASSERT_NE(name, nullptr);
+    slave_ = name;
+  }
+  void TearDown() override {
+    if (master_ >= 0) close(master_);
+  }
+  std::string ReadMaster(std::size_t n, int timeoutMs) {
+    std::string got;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (got.size() < n && std::chrono::steady_clock::now() < end) {
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 20) > 0) {
+        char buf[64];
+        ssize_t r = read(master_, buf, sizeof buf);
+        if (r > 0) got.append(buf, static_cast<std::size_t>(r));
+      }
+    }
+    return got;
+  }
+  int master_ = -1;
+  std::string slave_;
+};
+
+TEST_F(LinkTty, WritesAndReadsHonouringTheTimeout) {
+  TtyBridge bridge(slave_, 115200);
+  ASSERT_TRUE(bridge.Open(0));
+  bridge.SetTimeouts(150, 100);
+  EXPECT_EQ(bridge.Write("MSxT80T02RRRRRRRX"), 17u);
+  EXPECT_EQ(ReadMaster(17, 1000), "MSxT80T02RRRRRRRX");
+
+  // The board answers only part of what is asked: the read waits for the
+  // time-out and then delivers what came.
+  ASSERT_EQ(write(master_, "FFFF0102", 8), 8);
+  char buf[18];
+  std::fill(std::begin(buf), std::end(buf), '#');
+  const auto start = std::chrono::steady_clock::now();
+  const std::size_t got = bridge.Read(buf, 18);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  EXPECT_EQ(got, 8u);
+  EXPECT_EQ(std::string(buf, 8), "FFFF0102");
+  for (std::size_t k = 8; k < 18; ++k) EXPECT_EQ(buf[k], '#');
+  EXPECT_GE(ms, 140);
+  EXPECT_LT(ms, 1000);
+
+  // A complete answer returns without waiting for the time-out.
+  bridge.SetTimeouts(2000, 100);
+  ASSERT_EQ(write(master_, "ABCD", 4), 4);
+  const auto start2 = std::chrono::steady_clock::now();
+  EXPECT_EQ(bridge.Read(buf, 4), 4u);
+  EXPECT_EQ(std::string(buf, 4), "ABCD");
+  EXPECT_LT(std::chrono::steady_clock::now() - start2, std::chrono::milliseconds(1000));
+
+  // Nothing at all: zero characters after the time-out.
+  bridge.SetTimeouts(50, 100);
+  EXPECT_EQ(bridge.Read(buf, 4), 0u);
+  bridge.Close();
+  EXPECT_FALSE(bridge.IsOpen());
+  EXPECT_EQ(bridge.Write("IZ"), 0u);
+  EXPECT_EQ(bridge.Read(buf, 4), 0u);
+}
+
+TEST_F(LinkTty, StaleInputIsNotPartOfTheNextTransaction) {
+  TtyBridge bridge(slave_, 9600);
+  ASSERT_TRUE(bridge.Open(0));
+  ASSERT_EQ(write(master_, "OLD", 3), 3);
+  bridge.Close();
+  usleep(20000);
+  ASSERT_TRUE(bridge.Open(0));
+  bridge.SetTimeouts(50, 50);
+  char buf[8];
+  EXPECT_EQ(bridge.Read(buf, 8), 0u);
+  bridge.Close();
+}
+
+TEST(LinkTtyOpen, MissingDeviceOrBadBaudDeliversNothing) {
+  TtyBridge missing("/nonexistent/ttyUSB9");
+  EXPECT_FALSE(missing.Open(0));
+  char buf[4] = {'#', '#', '#', '#'};
+  EXPECT_EQ(missing.Write("IZ"), 0u);
+  EXPECT_EQ(missing.Read(buf, 4), 0u);
+  EXPECT_EQ(buf[0], '#');
+  TtyBridge notATty("/dev/null");
+  EXPECT_FALSE(notATty.Open(0));
+  EXPECT_TRUE(TtyBridge::SupportedBaud(115200));
+  EXPECT_FALSE(TtyBridge::SupportedBaud(12345));
+}
+
+TEST(LinkFtdi, NoDeviceMeansNothingDelivered) {
+  FtdiSettings s;
+  s.pid = 0xFFF3;  // no such product on any bench
+  FtdiBridge bridge(s);
+  EXPECT_EQ(bridge.Describe(), "FTDI device vid 0403 pid fff3 index 0");
+  EXPECT_FALSE(bridge.Open(0));
+  EXPECT_FALSE(bridge.IsOpen());
+  EXPECT_FALSE(bridge.LastError().empty());
+  bridge.SetTimeouts(200, 50);
+  char buf[4] = {'#', '#', '#', '#'};
+  EXPECT_EQ(bridge.Write("IZ"), 0u);
+  EXPECT_EQ(bridge.Read(buf, 4), 0u);
+  EXPECT_EQ(buf[0], '#');
+  bridge.Close();
+}
+
+TEST(LinkFtdi, SettingsText) {
+  std::string error;
+  auto s = ParseFtdiSettings("vid=1234,pid=0xabcd,index=2,baud=3000000", &error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ(s->vid, 0x1234);
+  EXPECT_EQ(s->pid, 0xABCD);
+  EXPECT_EQ(s->index, 2);
+  EXPECT_EQ(s->baud, 3000000);
+  EXPECT_FALSE(ParseFtdiSettings("vid=12345", &error));
+  EXPECT_FALSE(ParseFtdiSettings("baud=0", &error));
+  EXPECT_FALSE(ParseFtdiSettings("latency=2", &error));
+  EXPECT_NE(error.find("'latency'"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace eb

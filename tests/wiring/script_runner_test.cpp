@@ -1,0 +1,186 @@
+// Operator scripts: line parsing, JSON output, expectations and exit codes.
+#include "wiring/script_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "support/fake_stack.h"
+#include "window/form1.h"
+
+namespace eb {
+namespace {
+
+struct RunResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr) {
+  test::FakeStack own;
+  test::FakeStack& stack = custom ? *custom : own;
+  if (stack.boards.empty()) stack.boards["80"] = {};
+  std::ostringstream out, err;
+  ScriptRunner runner(out, err);
+  Form1 form(stack.bridge, runner);
+  std::istringstream in(script);
+  int status = runner.Run(form, in, "t.script", nullptr);
+  return {status, out.str(), err.str()};
+}
+
+TEST(ScriptLine, WordsQuotesEscapesAndComments) {
+  std::vector<std::string> w;
+  ASSERT_TRUE(SplitScriptLine("  expect Text1 0 text \" 3.600V  \"   # comment", &w));
+  EXPECT_EQ(w, (std::vector<std::string>{"expect", "Text1", "0", "text", " 3.600V  "}));
+  ASSERT_TRUE(SplitScriptLine("type Text2 0 \"3.6\\r\\\"x\\\\\"", &w));
+  EXPECT_EQ(w.back(), "3.6\r\"x\\");
+  ASSERT_TRUE(SplitScriptLine("expect Label8 1 caption \"\"", &w));
+  EXPECT_EQ(w.back(), "");
+  ASSERT_TRUE(SplitScriptLine("print Text8 # \"not a quote", &w));
+  EXPECT_EQ(w.size(), 2u);
+  ASSERT_TRUE(SplitScriptLine("expect X caption \"a # b\"", &w));
+  EXPECT_EQ(w.back(), "a # b");
+  EXPECT_FALSE(SplitScriptLine("type Text2 0 \"open", &w));
+  ASSERT_TRUE(SplitScriptLine("   \r", &w));
+  EXPECT_TRUE(w.empty());
+}
+
+TEST(ScriptJson, EachKindPrintsItsOwnProperties) {
+  ControlModel m;
+  Control shape{m, Kind::Shape, "Shape3"};
+  Control text{m, Kind::TextBox, "Text8"};
+  Control label{m, Kind::Label, "Label21"};
+  ControlArray boxes{m, Kind::CheckBox, "Check5", 2};
+  shape.fill = colors::Green;
+  shape.fillShown = true;
+  shape.borderWidth = 3;
+  text.text = "0x12 == 0x12";
+  text.back = colors::White;
+  text.locked = true;
+  label.caption = "say \"hi\"";
+  boxes[1].initValue(1);
+  boxes[1].font.bold = true;
+  EXPECT_EQ(ScriptRunner::ControlJson(shape),
+            "{\"name\":\"Shape3\",\"kind\":\"shape\",\"fill\":\"#00FF00\",\"fillShown\":true,"
+            "\"border\":\"#000000\",\"borderWidth\":3,\"visible\":true,\"enabled\":true,\"left\":0,"
+            "\"top\":0,\"width\":0,\"height\":0}");
+  EXPECT_EQ(
+      ScriptRunner::ControlJson(text),
+      "{\"name\":\"Text8\",\"kind\":\"textbox\",\"text\":\"0x12 == 0x12\",\"back\":\"#FFFFFF\","
+      "\"visible\":true,\"enabled\":true,\"locked\":true,\"left\":0,\"top\":0,\"width\":0,"
+      "\"height\":0,\"tooltip\":\"\",\"bold\":false}");
+  std::string l = ScriptRunner::ControlJson(label);
+  EXPECT_NE(l.find("\"caption\":\"say \\\"hi\\\"\""), std::string::npos) << l;
+  EXPECT_EQ(l.find("\"back\""), std::string::npos);  // transparent: no back colour
+  std::string b = ScriptRunner::ControlJson(boxes[1]);
+  EXPECT_NE(b.find("\"name\":\"Check5\",\"index\":1,\"kind\":\"checkbox\""), std::string::npos)
+      << b;
+  EXPECT_NE(b.find("\"value\":1"), std::string::npos);
+  EXPECT_NE(b.find("\"bold\":true"), std::string::npos);
+  EXPECT_EQ(b.find("\"text\""), std::string::npos);
+}
+
+TEST(ScriptRun, ExitStatusesAndMessages) {
+  EXPECT_EQ(RunOnFake("expect Label21 caption \"1\"\n").status, 0);
+  RunResult failed = RunOnFake("tick\nexpect OnOff value 1\ntick\n");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("EXPECT FAILED t.script:2: OnOff is 0, expected 1"), std::string::npos)
+      << failed.out;
+  RunResult unknown = RunOnFake("tick\n\n# c\nwiggle Command1 2\n");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("t.script:4: unknown command \"wiggle\""), std::string::npos)
+      << unknown.err;
+  EXPECT_EQ(RunOnFake("click Command1\n").status, 2);     // array needs an index
+  EXPECT_EQ(RunOnFake("click Command1 15\n").status, 2);  // out of range
+  EXPECT_EQ(RunOnFake("click Label21 3\n").status, 2);    // not an array: extra word
+  EXPECT_EQ(RunOnFake("set Text1 0 1\n").status, 2);      // text boxes take no value
+  EXPECT_EQ(RunOnFake("set Combo1 10\n").status, 2);      // list index out of range
+  EXPECT_EQ(RunOnFake("state NoSuch\n").status, 2);
+  EXPECT_EQ(RunOnFake("state CFGR0 11\n").status, 2);
+  EXPECT_EQ(RunOnFake("sim cell 0 1 3.3\n").status, 2);  // not the simulator
+  RunResult closed = [] {
+    test::FakeStack stack;
+    stack.identity = "NOBODY";
+    return RunOnFake("tick\n", &stack);
+  }();
+  EXPECT_EQ(closed.status, 3);
+  EXPECT_EQ(closed.out, "CLOSED\n");
+}
+
+TEST(ScriptRun, StateValuesAndTheirExpectations) {
+  RunResult r = RunOnFake(
+      "state BRDaddress 3\nstate CFGR0\nstate DCCmark 0 11\nstate CVRbyte 0 17\n"
+      "expect CFGR0 9 value \"E0\"\nexpect DCCmark 2 3 value 0\nexpect PECtable 255 value 243\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("{\"name\":\"BRDaddress\",\"index\":3,\"value\":\"83\"}"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"name\":\"CFGR0\",\"value\":[\"E0\",\"E0\",\"E0\""), std::string::npos);
+  EXPECT_NE(r.out.find("{\"name\":\"DCCmark\",\"index\":0,\"index2\":11,\"value\":0}"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("{\"name\":\"CVRbyte\",\"index\":0,\"index2\":17,\"value\":0}"),
+            std::string::npos);
+}
+
+TEST(ScriptRun, OperatorActionsGoThroughTheHandlers) {
+  RunResult r = RunOnFake(R"(
+click Check5 2
+expect BCASTflag_STCVAD 0 value 1
+expect Check8 0 value 1
+click Check5 2
+expect BCASTflag_STCVAD 0 value 0
+set Check_AUTO 1
+expect AUTORESTARTflag value 1
+click Command1 10
+click Command1 7
+type Text2 1 "4.2\r"
+expect VOVreg 0 value 175
+expect CFGR5 0 value "AF"
+type Text2 0 "4.5\r"
+expect-msgbox "VUV must be less than VOV"
+expect-no-msgbox
+print Check5
+)");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("IGNORED: Command1(7) is disabled"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("MSGBOX: VUV must be less than VOV"), std::string::npos);
+  // print of a whole array: one line per element.
+  EXPECT_NE(r.out.find("\"name\":\"Check5\",\"index\":5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace eb
+
+namespace eb {
+namespace {
+
+TEST(ScriptState, EverySharedVariableAndFlagIsPrintable) {
+  test::FakeStack stack;
+  test::FakePlatform platform;
+  Form1 form(stack.bridge, platform);
+  std::vector<std::string> names = form.StateNames();
+  auto known = [&names](const std::string& n) {
+    return std::find(names.begin(), names.end(), n) != names.end();
+  };
+  for (const char* n :
+       {"BRDnumber", "BRDread", "CARDSTACK", "OnOff", "BRDaddress", "CFGR0", "CFGR5", "CFGR0wr",
+        "CFGR5wr", "CFGR0rd", "CFGR5rd", "CDCreg", "VUVreg", "VOVreg", "BCASTflag_PLADC",
+        "BCASTflag_PLINT", "BCASTflag_STCVAD", "BCASTflag_STOWAD", "BCASTflag_STTMPAD",
+        "BCASTflag_STCVDC", "BCASTflag_STOWDC", "BCASTflag_WRCFG", "CFGRbyte", "CVRbyte",
+        "FLGRbyte", "TMPRbyte", "PECchip_RDCFG", "PECcalc_RDCFG", "PECchip_RDCV", "PECcalc_RDCV",
+        "PECchip_RDFLG", "PECcalc_RDFLG", "PECchip_RDTMP", "PECcalc_RDTMP", "CELLhex", "CELLvolt",
+        "CELLstatus", "DCCmark", "MCImark", "PECstatus", "RDCFGvalid", "RDCVvalid", "RDTMPvalid",
+        "THSDbit", "THSDset", "THSDhold", "Initialize", "POLLflag", "STBYflag", "GLOBALCFGRflag",
+        "WRCFGBLINKflag", "RDCFGflag", "AUTORESTARTflag", "SINGLESHOTflag", "PECflag",
+        "MEASURESKIPflag", "MEASUREflag", "DATACOLLECTflag", "VIEWCAPTUREflag", "CYCLEflag",
+        "SELFTESTflag", "SELFTESTTMPflag", "PEC_RDCV", "SINGLECELL_Lnib", "RDCVmode"}) {
+    EXPECT_TRUE(known(n)) << n;
+    EXPECT_TRUE(form.StateJson(n, std::nullopt, std::nullopt).has_value()) << n;
+  }
+  EXPECT_FALSE(form.StateJson("CELLvolt", 151, std::nullopt).has_value());
+  EXPECT_EQ(*form.StateJson("CELLvolt", 150, std::nullopt), "0");
+}
+
+}  // namespace
+}  // namespace eb
