@@ -5,9 +5,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "wiring/connection.h"
 #include "sim/sim_stack.h"
 #include "window/form1.h"
+#include "wiring/connection.h"
 
 namespace {
 
@@ -59,7 +59,8 @@ void BM_IdentifyTick(benchmark::State& state) {
   if (b.form->Unloaded) state.SkipWithError("window closed");
   // Every tick really made its identify transaction.
   const auto made = b.conn.sim->Counters().identifies - before;
-  if (made != static_cast<std::uint64_t>(state.iterations())) state.SkipWithError("ticks without identify");
+  if (made != static_cast<std::uint64_t>(state.iterations()))
+    state.SkipWithError("ticks without identify");
 }
 BENCHMARK(BM_IdentifyTick)->Unit(benchmark::kMicrosecond);
 

@@ -52,7 +52,7 @@ void DrawFocusRect(QWidget& w, QPainter& p, const QRect& r) {
 // centred, the caption beside it.
 void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QString& caption,
                     bool multiLine, const std::optional<QColor>& back,
-                    const std::optional<QColor>& fore) {
+                    const std::optional<QColor>& fore, TextLayout& layout) {
   QPainter p(&w);
   if (back) p.fillRect(w.rect(), *back);
   const auto indicatorElement =
@@ -71,15 +71,13 @@ void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QStrin
   }
   const QRect textArea(indicator.right() + 4, 0, std::max(0, w.width() - indicator.right() - 4),
                        w.height());
-  p.setFont(w.font());
   p.setPen(TextColor(w, fore));
-  const QFontMetrics fm(w.font());
-  const auto lines = CaptionLines(caption, w.font(), textArea, multiLine);
-  PaintLines(p, caption, lines, textArea, Qt::AlignLeft | Qt::AlignVCenter);
+  const Wrap wrap = multiLine ? Wrap::CaptionMultiLine : Wrap::Caption;
+  layout.Paint(p, caption, w.font(), textArea, wrap, Qt::AlignLeft | Qt::AlignVCenter);
   if (w.hasFocus()) {
+    const auto& lines = layout.Lines(caption, w.font(), textArea.size(), wrap);
     int widest = 0;
-    for (const auto& line : lines)
-      widest = std::max(widest, TextWidth(fm, caption, line.start, line.length));
+    for (size_t i = 0; i < lines.size(); ++i) widest = std::max(widest, layout.LineWidth(i));
     const int h = std::min(w.height(), LinePitch(w.font()) * static_cast<int>(lines.size()));
     QRect used(textArea.left(), (w.height() - h) / 2, std::min(widest, textArea.width()), h);
     DrawFocusRect(w, p, used.adjusted(-1, 0, 1, 0).intersected(w.rect()));
@@ -102,10 +100,14 @@ void FrameBox::setColors(std::optional<QColor> back, std::optional<QColor> fore)
   update();
 }
 
-void FrameBox::paintEvent(QPaintEvent*) {
+void FrameBox::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   if (back_) p.fillRect(rect(), *back_);
+  // A control inside the frame that changes repaints the frame behind it;
+  // the outline and caption are drawn only where the region reaches them.
+  const QRect inside = rect().adjusted(2, 0, -3, -3);
   const QFontMetrics fm(font());
+  if (inside.adjusted(0, fm.height(), 0, 0).contains(event->region().boundingRect())) return;
   const int top = fm.height() / 2;
   const QColor shadow(0x80, 0x80, 0x80);
   const QColor light(0xFF, 0xFF, 0xFF);
@@ -160,10 +162,9 @@ void LabelView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   if (back_) p.fillRect(rect(), *back_);
   if (text_.isEmpty()) return;
-  p.setFont(font());
   p.setPen(TextColor(*this, fore_));
-  const auto lines = CaptionLines(text_, font(), rect(), multiLine_);
-  PaintLines(p, text_, lines, rect(), HorizontalAlign(align_) | Qt::AlignTop);
+  layout_.Paint(p, text_, font(), rect(), multiLine_ ? Wrap::CaptionMultiLine : Wrap::Caption,
+                HorizontalAlign(align_) | Qt::AlignTop);
 }
 
 // ---------------------------------------------------------------- ShapeView
@@ -307,14 +308,13 @@ void ButtonView::paintEvent(QPaintEvent*) {
   if (!picture_.empty()) {
     PaintDrawing(p, content.adjusted(2, 2, -2, -2), picture_, isEnabled());
   } else if (!caption_.isEmpty()) {
-    p.setFont(font());
     QColor ink = isEnabled()
                      ? fore_.value_or(palette().color(QPalette::Active, QPalette::ButtonText))
                      : kDisabledInk;
     p.setPen(ink);
     p.setClipRect(content.adjusted(0, 0, 0, 1));
-    const auto lines = CaptionLines(caption_, font(), content, multiLine_);
-    PaintLines(p, caption_, lines, content, Qt::AlignHCenter | Qt::AlignVCenter);
+    layout_.Paint(p, caption_, font(), content, multiLine_ ? Wrap::CaptionMultiLine : Wrap::Caption,
+                  Qt::AlignHCenter | Qt::AlignVCenter);
     p.setClipping(false);
   }
   if (hasFocus()) DrawFocusRect(*this, p, rect().adjusted(3, 3, -3, -3));
@@ -396,7 +396,7 @@ void TextAreaView::focusOutEvent(QFocusEvent* event) {
 QRect TextAreaView::textArea() const { return rect().adjusted(3, 2, -3, -2); }
 
 std::vector<TextLine> TextAreaView::lines() const {
-  return BreakLines(text_, QFontMetrics(font()), textArea().width(), true, true);
+  return layout_.Lines(text_, font(), textArea().size(), Wrap::TextBox);
 }
 
 void TextAreaView::paintEvent(QPaintEvent*) {
@@ -416,7 +416,7 @@ void TextAreaView::paintEvent(QPaintEvent*) {
   p.setPen(isEnabled() ? fore_ : kDisabledInk);
   const QFontMetrics fm(font());
   const auto lines = this->lines();
-  PaintLines(p, text_, lines, area, HorizontalAlign(align_) | Qt::AlignTop);
+  layout_.Paint(p, text_, font(), area, Wrap::TextBox, HorizontalAlign(align_) | Qt::AlignTop);
   if (!hasFocus() || locked_ || !isEnabled()) return;
   // The caret: on the line holding the position, after the characters before it.
   int row = 0;

@@ -12,11 +12,10 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/text_layout.h"
-#include <type_traits>
-
 #include "window/control.h"
 
 namespace eb::app {
@@ -60,6 +59,7 @@ class LabelView : public QWidget {
   Align align_ = Align::Left;
   bool multiLine_ = false;
   std::optional<QColor> back_, fore_;
+  TextLayout layout_;
 };
 
 // A shape: rectangle, square, oval, circle or rounded rectangle with its
@@ -134,13 +134,14 @@ class ButtonView : public QPushButton {
   bool multiLine_ = false;
   std::string picture_;
   std::optional<QColor> back_, fore_;
+  TextLayout layout_;
 };
 
 // Paints a check box or option button: indicator at the left edge, caption
 // beside it.
 void PaintCheckLike(QWidget& w, QStyleOptionButton opt, bool radio, const QString& caption,
                     bool multiLine, const std::optional<QColor>& back,
-                    const std::optional<QColor>& fore);
+                    const std::optional<QColor>& fore, TextLayout& layout);
 
 // Check box and option button. The shown value comes from the model only: a
 // click emits clicked() but leaves the shown state alone.
@@ -172,12 +173,13 @@ class CheckLikeView : public Button {
     QStyleOptionButton opt;
     this->initStyleOption(&opt);
     PaintCheckLike(*this, opt, std::is_same_v<Button, QRadioButton>, caption_, multiLine_, back_,
-                   fore_);
+                   fore_, layout_);
   }
 
  private:
   QString caption_;
   bool multiLine_ = false;
+  TextLayout layout_;
   std::optional<QColor> back_, fore_;
 };
 
@@ -237,6 +239,7 @@ class TextAreaView : public QWidget {
   int caret_ = 0;
   Align align_ = Align::Left;
   bool locked_ = false;
+  mutable TextLayout layout_;
   QColor back_ = Qt::white;
   QColor fore_ = Qt::black;
 };

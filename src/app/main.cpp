@@ -20,9 +20,9 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
-#include "wiring/connection.h"
 #include "link/trace_bridge.h"
 #include "window/form1.h"
+#include "wiring/connection.h"
 #include "wiring/script_runner.h"
 
 namespace {

@@ -86,25 +86,21 @@ int TextWidth(const QFontMetrics& fm, const QString& text, int start, int length
   return width;
 }
 
-void DrawTextLine(QPainter& p, QPoint origin, const QString& line) {
-  if (line.isEmpty()) return;
-  const QFontMetrics fm(p.font());
-  const QRawFont& raw = RawFontOf(p.font());
-  const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(line) : QList<quint32>();
-  const bool complete = glyphs.size() == line.size() &&
-                        std::find(glyphs.begin(), glyphs.end(), 0u) == glyphs.end();
-  int x = 0;
-  if (!complete) {
-    // Characters the font has no glyph for: let the painter find a font
-    // that has them, still on whole-pixel advances.
-    for (QChar c : line) {
-      p.drawText(origin + QPoint(x, 0), QString(c));
-      x += fm.horizontalAdvance(c);
-    }
-    return;
+namespace {
+
+// The glyph run of one line on whole-pixel advances, or an empty run when
+// the font has no glyph for one of its characters.
+QGlyphRun GlyphsOf(const QFont& font, const QString& line) {
+  const QRawFont& raw = RawFontOf(font);
+  if (!raw.isValid() || line.isEmpty()) return {};
+  const QList<quint32> glyphs = raw.glyphIndexesForString(line);
+  if (glyphs.size() != line.size() || std::find(glyphs.begin(), glyphs.end(), 0u) != glyphs.end()) {
+    return {};
   }
+  const QFontMetrics fm(font);
   QList<QPointF> positions;
   positions.reserve(line.size());
+  int x = 0;
   for (QChar c : line) {
     positions.append(QPointF(x, 0));
     x += fm.horizontalAdvance(c);
@@ -113,8 +109,26 @@ void DrawTextLine(QPainter& p, QPoint origin, const QString& line) {
   run.setRawFont(raw);
   run.setGlyphIndexes(glyphs);
   run.setPositions(positions);
-  p.drawGlyphRun(origin, run);
+  return run;
 }
+
+void DrawLine(QPainter& p, QPoint origin, const QString& line, const QGlyphRun& run) {
+  if (line.isEmpty()) return;
+  if (!run.glyphIndexes().isEmpty()) {
+    p.drawGlyphRun(origin, run);
+    return;
+  }
+  // Characters the font has no glyph for: let the painter find a font that
+  // has them, still on whole-pixel advances.
+  const QFontMetrics fm(p.font());
+  int x = 0;
+  for (QChar c : line) {
+    p.drawText(origin + QPoint(x, 0), QString(c));
+    x += fm.horizontalAdvance(c);
+  }
+}
+
+}  // namespace
 
 int LinePitch(const QFont& font) {
   const int height = QFontMetrics(font).height();
@@ -154,26 +168,52 @@ std::vector<TextLine> CaptionLines(const QString& text, const QFont& font, const
   return single;
 }
 
-void PaintLines(QPainter& p, const QString& text, const std::vector<TextLine>& lines,
-                const QRect& area, Qt::Alignment align) {
-  const QFontMetrics fm(p.font());
-  const int lineHeight = LinePitch(p.font());
+const std::vector<TextLine>& TextLayout::Lines(const QString& text, const QFont& font, QSize area,
+                                               Wrap wrap) {
+  if (valid_ && text == text_ && font == font_ && area == area_ && wrap == wrap_) return lines_;
+  valid_ = true;
+  text_ = text;
+  font_ = font;
+  area_ = area;
+  wrap_ = wrap;
+  const QFontMetrics fm(font);
+  switch (wrap) {
+    case Wrap::TextBox: lines_ = BreakLines(text, fm, area.width(), true, true); break;
+    case Wrap::CaptionMultiLine:
+      lines_ = CaptionLines(text, font, QRect(QPoint(), area), true);
+      break;
+    case Wrap::Caption: lines_ = CaptionLines(text, font, QRect(QPoint(), area), false); break;
+  }
+  widths_.clear();
+  runs_.clear();
+  for (const TextLine& line : lines_) {
+    const QString shown = text.mid(line.start, line.length);
+    widths_.push_back(TextWidth(fm, shown));
+    runs_.push_back(GlyphsOf(font, shown));
+  }
+  return lines_;
+}
+
+void TextLayout::Paint(QPainter& p, const QString& text, const QFont& font, const QRect& area,
+                       Wrap wrap, Qt::Alignment align) {
+  Lines(text, font, area.size(), wrap);
+  p.setFont(font);
+  const QFontMetrics fm(font);
+  const int lineHeight = LinePitch(font);
   int y = area.top();
   if (align & Qt::AlignVCenter) {
-    y = area.top() + (area.height() - lineHeight * static_cast<int>(lines.size())) / 2;
+    y = area.top() + (area.height() - lineHeight * static_cast<int>(lines_.size())) / 2;
   }
-  // The extra pitch is shared above and below the glyphs.
   const int baseline = (lineHeight - fm.height() + 1) / 2 + fm.ascent();
-  for (const auto& line : lines) {
-    const QString shown = text.mid(line.start, line.length);
-    const int w = TextWidth(fm, shown);
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const int w = widths_[i];
     int x = area.left();
     if (align & Qt::AlignRight) {
       x = area.right() + 1 - w;
     } else if (align & Qt::AlignHCenter) {
       x = area.left() + (area.width() - w) / 2;
     }
-    DrawTextLine(p, QPoint(x, y + baseline), shown);
+    DrawLine(p, QPoint(x, y + baseline), text.mid(lines_[i].start, lines_[i].length), runs_[i]);
     y += lineHeight;
   }
 }

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QRect>
 #include <QString>
 #include <vector>
@@ -27,10 +28,6 @@ struct TextLine {
 // duty-cycle table break where their padding ends.
 int TextWidth(const QFontMetrics& fm, const QString& text, int start = 0, int length = -1);
 
-// Draws one line with its baseline starting at `origin`, each character
-// advanced by its whole-pixel width (see TextWidth).
-void DrawTextLine(QPainter& p, QPoint origin, const QString& line);
-
 // Distance from one line of text to the next: the height of the window's
 // font (1.15 times its pixel size) and one pixel more (14 pixels for the
 // 11-pixel default font, 23 for the 19-pixel board caption), never less than
@@ -49,9 +46,34 @@ std::vector<TextLine> BreakLines(const QString& text, const QFontMetrics& fm, in
 std::vector<TextLine> CaptionLines(const QString& text, const QFont& font, const QRect& area,
                                    bool multiLine);
 
-// Paints lines in `area` in the painter's font: horizontal alignment per
-// line, vertical alignment of the block (top or centre).
-void PaintLines(QPainter& p, const QString& text, const std::vector<TextLine>& lines,
-                const QRect& area, Qt::Alignment align);
+// How a text is broken into lines: as a caption (see CaptionLines), as a
+// caption of a multi-line control, or as a multi-line text box (which also
+// breaks a word wider than the line).
+enum class Wrap { Caption, CaptionMultiLine, TextBox };
+
+// A text laid out once and painted many times. The lines, their widths and
+// their glyphs are kept until the text, the font, the width or height of the
+// area, or the wrapping changes; a repaint of an unchanged caption only
+// draws. Each widget keeps one.
+class TextLayout {
+ public:
+  const std::vector<TextLine>& Lines(const QString& text, const QFont& font, QSize area, Wrap wrap);
+  // Paints the lines in `area` with the painter's pen; horizontal alignment
+  // per line, vertical alignment of the block (top or centre).
+  void Paint(QPainter& p, const QString& text, const QFont& font, const QRect& area, Wrap wrap,
+             Qt::Alignment align);
+  // Width in pixels of line `i` of the current layout.
+  int LineWidth(size_t i) const { return widths_[i]; }
+
+ private:
+  bool valid_ = false;
+  QString text_;
+  QFont font_;
+  QSize area_;
+  Wrap wrap_ = Wrap::Caption;
+  std::vector<TextLine> lines_;
+  std::vector<int> widths_;
+  std::vector<QGlyphRun> runs_;  // per line; empty when the font lacks a glyph
+};
 
 }  // namespace eb::app

@@ -95,8 +95,8 @@ TEST_F(TextFit, EachAddressSitsCentredOnItsLamp) {
     const QString address = ToQString(form.BRDaddress[static_cast<size_t>(b)]);
     const int at = 8 + 6 * b;  // "ADDRESS ", then each address after four spaces
     ASSERT_EQ(caption.mid(at, 2), address);
-    const double centre = form.Label15.left + TextWidth(fm, caption, 0, at) +
-                          TextWidth(fm, address) / 2.0;
+    const double centre =
+        form.Label15.left + TextWidth(fm, caption, 0, at) + TextWidth(fm, address) / 2.0;
     const double lamp = form.Shape12[b].left + form.Shape12[b].width / 2.0;
     EXPECT_NEAR(centre, lamp, 1.0) << "board " << b + 1;
   }

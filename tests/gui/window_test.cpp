@@ -382,6 +382,28 @@ TEST_F(WindowTest, LightweightControlsLieBelowWindowedOnes) {
   EXPECT_NE(middle, QColor(0x00, 0xFF, 0x00));
 }
 
+TEST_F(WindowTest, KeptCaptionLayoutsPaintExactlyAsFreshOnes) {
+  // Captions and texts are laid out once and kept; a change must lay them
+  // out again, and going back must give the very same pixels.
+  window.Sync();
+  const QImage first = window.view().grab().toImage();
+  std::vector<std::pair<Control*, std::string>> saved;
+  for (Control* c : form.ui.controls()) {
+    if (!c->caption.empty()) saved.emplace_back(c, c->caption);
+    c->caption = c->caption.empty() ? c->caption : c->caption + " x";
+    if (!c->text.empty() && c->kind != Kind::ComboBox) c->text += " x";
+  }
+  window.Sync();
+  const QImage changed = window.view().grab().toImage();
+  EXPECT_NE(changed, first);
+  for (Control* c : form.ui.controls()) {
+    if (!c->text.empty() && c->kind != Kind::ComboBox) c->text.resize(c->text.size() - 2);
+  }
+  for (auto& [c, caption] : saved) c->caption = caption;
+  window.Sync();
+  EXPECT_EQ(window.view().grab().toImage(), first);
+}
+
 TEST_F(WindowTest, SyncIsCheap) {
   double worstUnchanged = 0;
   for (int i = 0; i < 50; ++i) {
