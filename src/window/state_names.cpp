@@ -21,6 +21,8 @@ std::string Num(float v) {
 }
 
 std::string Val(I16 v) { return Num(static_cast<long>(v)); }
+std::string Val(std::uint32_t v) { return Num(static_cast<long>(v)); }
+std::string Val(bool v) { return v ? "true" : "false"; }
 std::string Val(std::uint8_t v) { return Num(static_cast<long>(v)); }
 std::string Val(float v) { return Num(v); }
 std::string Val(const std::string& v) { return JsonString(v); }
@@ -178,6 +180,10 @@ const std::map<std::string, Getter>& Table() {
     EB_ARRAY(PECcalc_RDFLG);
     EB_ARRAY(PECchip_RDTMP);
     EB_ARRAY(PECcalc_RDTMP);
+    EB_ARRAY(CFGRbad);
+    EB_ARRAY(CVRbad);
+    EB_ARRAY(FLGRbad);
+    EB_ARRAY(TMPRbad);
     EB_ARRAY(CELLhex);
     EB_ARRAY(CELLvolt);
     EB_ARRAY(CELLstatus);
@@ -220,6 +226,7 @@ const std::map<std::string, Getter>& Table() {
     EB_SCALAR(RDCVmode);
     EB_SCALAR(RDTMPmode);
     EB_SCALAR(TABblink);
+    EB_SCALAR(TabBlinkState);
     EB_ARRAY(TABmark);
     EB_ARRAY(RDCVmark);
     EB_ARRAY(RDTMPmark);

@@ -14,7 +14,8 @@ TEST_F(BoardStack, BoardCountShowsAndHidesColumnsAndMovesTheRowHeads) {
   EXPECT_EQ(form.Label9[1].left, 752);
   EXPECT_EQ(form.Label12.caption,
             "BOARD#   1      2      3      4      5      6      7      8      9     10");
-  EXPECT_EQ(form.Label15.caption, "ADDRESS 80    81    82    83    84    85    86    87    88    89");
+  EXPECT_EQ(form.Label15.caption,
+            "ADDRESS 80    81    82    83    84    85    86    87    88    89");
   EXPECT_TRUE(form.Command4[9].visible);
   EXPECT_TRUE(form.Shape1[119].visible);
   EXPECT_EQ(form.Shape15.height, 401);
@@ -178,7 +179,8 @@ TEST_F(ConfigEdit, ThresholdEntryValidatesAndStoresCounts) {
   form.ui.setFocus(form.Text2[1]);
   for (char ch : std::string("4.2\r")) form.ui.typeKey(form.Text2[1], ch);
   form.ui.setFocus(form.Text2[0]);
-  for (char ch : std::string("3a.6.\r")) form.ui.typeKey(form.Text2[0], ch);  // 'a' and 2nd '.' dropped
+  for (char ch : std::string("3a.6.\r"))
+    form.ui.typeKey(form.Text2[0], ch);  // 'a' and 2nd '.' dropped
   EXPECT_EQ(form.VUVreg[0], 150);
   EXPECT_EQ(form.CFGR4[0], "96");
   EXPECT_EQ(form.Text2[0].text, "3.600V ");

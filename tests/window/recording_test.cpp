@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "window/datalog_sheet.h"
 #include "support/datalog_support.h"
 #include "support/form_fixture.h"
+#include "window/datalog_sheet.h"
 
 namespace eb {
 namespace {

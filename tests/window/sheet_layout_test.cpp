@@ -1,9 +1,9 @@
 // Layout of the datalog worksheet, checked cell by cell on an in-memory sheet.
 #include <gtest/gtest.h>
 
-#include "window/datalog_sheet.h"
 #include "support/datalog_support.h"
 #include "support/form_fixture.h"
+#include "window/datalog_sheet.h"
 
 namespace eb {
 namespace {

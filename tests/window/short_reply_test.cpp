@@ -88,7 +88,8 @@ TEST_F(ShortReply, CharactersThatNeverArrivedAreUnreadableForEveryKindOfRead) {
           bool arrived = 4 + 2 * lastByte + 2 <= delivered;
           std::string shown = form.Text1[c - 1].text;
           if (arrived) {
-            EXPECT_EQ(shown, VoltText(static_cast<float>((2000 + 37 * c) * 0.0015)) + "V  ") << "cell " << c;
+            EXPECT_EQ(shown, VoltText(static_cast<float>((2000 + 37 * c) * 0.0015)) + "V  ")
+                << "cell " << c;
           } else {
             EXPECT_EQ(shown, " -.---V  ") << "cell " << c;
             EXPECT_NE(form.CELLhex[static_cast<size_t>(c)].find('?'), std::string::npos);
@@ -135,7 +136,7 @@ TEST_F(ShortReply, WithAutoRetryAShortReplyIsRetriedAndTheFreshOneAccepted) {
   form.Timer1_Timer();
   stack.bridge.writes.clear();
   stack.cannedReplies = {""};
-  form.Timer1_Timer();  // cells of board 81
+  form.Timer1_Timer();               // cells of board 81
   EXPECT_EQ(Count("MSxT81T04"), 2);  // rejected once, then read again
   for (int c = 1; c <= 12; ++c) {
     EXPECT_FLOAT_EQ(form.CELLvolt[static_cast<size_t>(12 + c)],

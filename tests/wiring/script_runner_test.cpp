@@ -151,36 +151,3 @@ print Check5
 
 }  // namespace
 }  // namespace eb
-
-namespace eb {
-namespace {
-
-TEST(ScriptState, EverySharedVariableAndFlagIsPrintable) {
-  test::FakeStack stack;
-  test::FakePlatform platform;
-  Form1 form(stack.bridge, platform);
-  std::vector<std::string> names = form.StateNames();
-  auto known = [&names](const std::string& n) {
-    return std::find(names.begin(), names.end(), n) != names.end();
-  };
-  for (const char* n :
-       {"BRDnumber", "BRDread", "CARDSTACK", "OnOff", "BRDaddress", "CFGR0", "CFGR5", "CFGR0wr",
-        "CFGR5wr", "CFGR0rd", "CFGR5rd", "CDCreg", "VUVreg", "VOVreg", "BCASTflag_PLADC",
-        "BCASTflag_PLINT", "BCASTflag_STCVAD", "BCASTflag_STOWAD", "BCASTflag_STTMPAD",
-        "BCASTflag_STCVDC", "BCASTflag_STOWDC", "BCASTflag_WRCFG", "CFGRbyte", "CVRbyte",
-        "FLGRbyte", "TMPRbyte", "PECchip_RDCFG", "PECcalc_RDCFG", "PECchip_RDCV", "PECcalc_RDCV",
-        "PECchip_RDFLG", "PECcalc_RDFLG", "PECchip_RDTMP", "PECcalc_RDTMP", "CELLhex", "CELLvolt",
-        "CELLstatus", "DCCmark", "MCImark", "PECstatus", "RDCFGvalid", "RDCVvalid", "RDTMPvalid",
-        "THSDbit", "THSDset", "THSDhold", "Initialize", "POLLflag", "STBYflag", "GLOBALCFGRflag",
-        "WRCFGBLINKflag", "RDCFGflag", "AUTORESTARTflag", "SINGLESHOTflag", "PECflag",
-        "MEASURESKIPflag", "MEASUREflag", "DATACOLLECTflag", "VIEWCAPTUREflag", "CYCLEflag",
-        "SELFTESTflag", "SELFTESTTMPflag", "PEC_RDCV", "SINGLECELL_Lnib", "RDCVmode"}) {
-    EXPECT_TRUE(known(n)) << n;
-    EXPECT_TRUE(form.StateJson(n, std::nullopt, std::nullopt).has_value()) << n;
-  }
-  EXPECT_FALSE(form.StateJson("CELLvolt", 151, std::nullopt).has_value());
-  EXPECT_EQ(*form.StateJson("CELLvolt", 150, std::nullopt), "0");
-}
-
-}  // namespace
-}  // namespace eb
