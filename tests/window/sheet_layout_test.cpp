@@ -5,6 +5,8 @@
 #include "support/form_fixture.h"
 #include "window/datalog_sheet.h"
 
+#include <cstdint>
+
 namespace eb {
 namespace {
 
@@ -216,6 +218,66 @@ TEST(DatalogSheetWidths, ColumnsFitTheirLongestValue) {
   bold.WriteText(1, 1, "a much longer text here");
   bold.SetBold({1, 1, 1, 1});
   EXPECT_GT(bold.FittedWidths(1, 1)[1], widths[1]);
+}
+
+}  // namespace
+}  // namespace eb
+
+namespace eb {
+namespace {
+
+// Every cell of a sheet with its look, and the fitted column widths, in row
+// and column order, folded into one FNV-1a hash: two sheets with the same
+// hash hold the same cells.
+std::uint64_t SheetHash(const datalog::MemorySheet& sheet, int lastCol) {
+  std::uint64_t h = 1469598103934665603ull;
+  auto add = [&h](const std::string& s) {
+    for (unsigned char c : s) {
+      h ^= c;
+      h *= 1099511628211ull;
+    }
+  };
+  for (const auto& [at, cell] : sheet.Cells()) {
+    add(std::to_string(at.first) + "\t" + std::to_string(at.second) + "\t" +
+        (cell.integer ? "i" : "t") + cell.Shown() + "\t" + (cell.bold ? "b" : "-") +
+        (cell.verticalCenter ? "v" : "-") + (cell.bottomBorder ? "u" : "-") + "\n");
+  }
+  for (const auto& [col, width] : sheet.FittedWidths(1, lastCol)) {
+    add(std::to_string(col) + "=" + std::to_string(width) + "\n");
+  }
+  return h;
+}
+
+// The largest datalog, wrapped, is laid out cell for cell as it always was.
+TEST(DatalogSheetFull, WrappedTenBoardRingKeepsItsLayoutCellForCell) {
+  test::FakeStack stack;
+  test::FakePlatform platform;
+  Form1 form(stack.bridge, platform);
+  form.CARDSTACK = 9;
+  form.SETpoint = 1000;
+  form.CYCLEflag = 1;
+  form.COUNTERstop = 437;
+  form.DSETUPstamp = "09:00:00 AM @ 12-08-2026";
+  form.DCURRENTstamp = "09:13:20 AM @ 12-08-2026";
+  form.SAMPLEtime = 800;
+  form.SAMPLEpoints = 1000;
+  form.VIEWtime = 800;
+  form.VIEWpoints = 1000;
+  for (int s = 1; s <= 1000; ++s) {
+    for (int b = 0; b <= 9; ++b) {
+      form.DataCell(s, 0, b) = "09:0" + std::to_string(s % 10) + ":00 AM @ 12-08-2026";
+      for (int k = 1; k <= 20; ++k) {
+        form.DataCell(s, k, b) = std::to_string((s * 31 + k * 7 + b) % 4096 * 15 / 10) + "." +
+                                 std::to_string(s % 10) + std::string(k % 3, ' ');
+      }
+    }
+  }
+  datalog::MemorySheet sheet;
+  datalog::BuildDatalogSheet(form, sheet, "/data/bench/full.xlsx");
+  EXPECT_EQ(sheet.LastRow(), 1011);
+  EXPECT_EQ(sheet.LastCol(), 202);
+  EXPECT_EQ(sheet.Cells().size(), 11u * 202u + 1000u * 202u);
+  EXPECT_EQ(SheetHash(sheet, 202), 16092152397744752180ull);
 }
 
 }  // namespace
