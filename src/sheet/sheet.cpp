@@ -1,4 +1,4 @@
-// In-memory worksheet.
+// In-memory worksheet, range formats and column fitting.
 #include "sheet/sheet.h"
 
 #include <algorithm>
@@ -15,6 +15,45 @@ constexpr double kPadding = 2;          // room for the cell margins
 
 }  // namespace
 
+CellLook RangeLooks::At(int row, int col) const {
+  CellLook look;
+  for (const auto& [range, l] : ranges_) {
+    if (!range.Contains(row, col)) continue;
+    look.bold = look.bold || l.bold;
+    look.verticalCenter = look.verticalCenter || l.verticalCenter;
+    look.bottomBorder = look.bottomBorder || l.bottomBorder;
+  }
+  return look;
+}
+
+std::vector<int> RangeLooks::FormattedColumns(int row) const {
+  std::vector<int> cols;
+  for (const auto& [range, l] : ranges_) {
+    if (row < range.firstRow || row > range.lastRow) continue;
+    for (int c = range.firstCol; c <= range.lastCol; ++c) cols.push_back(c);
+  }
+  std::sort(cols.begin(), cols.end());
+  cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
+  return cols;
+}
+
+void ColumnFitter::Add(int col, const std::string& shown, bool bold) {
+  double chars = static_cast<double>(shown.size());
+  if (bold) chars *= kBoldFactor;
+  double& w = widest_[col];
+  w = std::max(w, chars);
+}
+
+std::map<int, double> ColumnFitter::Widths(int firstCol, int lastCol) const {
+  std::map<int, double> widths;
+  for (int col = firstCol; col <= lastCol; ++col) {
+    auto it = widest_.find(col);
+    double w = it == widest_.end() ? kDefaultWidth : std::max(kDefaultWidth, it->second + kPadding);
+    widths[col] = std::min(kMaxWidth, w);
+  }
+  return widths;
+}
+
 std::string SheetCell::Shown() const {
   if (integer) return std::to_string(*integer);
   if (text) return *text;
@@ -26,13 +65,23 @@ SheetCell& MemorySheet::Cell(int row, int col) {
   return cells_[{row, col}];
 }
 
+void MemorySheet::Written(int row, int col) {
+  if (row < lastRow_ && orderFault.empty()) {
+    orderFault = "row " + std::to_string(row) + " column " + std::to_string(col) +
+                 " written after row " + std::to_string(lastRow_);
+  }
+  lastRow_ = std::max(lastRow_, row);
+}
+
 void MemorySheet::WriteText(int row, int col, const std::string& text) {
+  Written(row, col);
   SheetCell& c = Cell(row, col);
   c.integer.reset();
   c.text = text;
 }
 
 void MemorySheet::WriteInteger(int row, int col, long long value) {
+  Written(row, col);
   SheetCell& c = Cell(row, col);
   c.text.reset();
   c.integer = value;
@@ -59,9 +108,9 @@ void MemorySheet::SetBottomBorder(const CellRange& range) {
 
 void MemorySheet::FitColumns(int firstCol, int lastCol) { fitted = std::pair{firstCol, lastCol}; }
 
-std::string MemorySheet::Save(const std::string& path) {
-  if (!saveFailure.empty()) return saveFailure;
-  savedTo = path;
+std::string MemorySheet::Finish() {
+  if (!finishFailure.empty()) return finishFailure;
+  finished = true;
   return "";
 }
 
@@ -97,21 +146,12 @@ int MemorySheet::LastCol() const {
 }
 
 std::map<int, double> MemorySheet::FittedWidths(int firstCol, int lastCol) const {
-  std::map<int, double> widest;
+  ColumnFitter fitter;
   for (const auto& [at, c] : cells_) {
     if (at.second < firstCol || at.second > lastCol || !c.HasValue()) continue;
-    double chars = static_cast<double>(c.Shown().size());
-    if (c.bold) chars *= kBoldFactor;
-    double& w = widest[at.second];
-    w = std::max(w, chars);
+    fitter.Add(at.second, c.Shown(), c.bold);
   }
-  std::map<int, double> widths;
-  for (int col = firstCol; col <= lastCol; ++col) {
-    auto it = widest.find(col);
-    double w = it == widest.end() ? kDefaultWidth : std::max(kDefaultWidth, it->second + kPadding);
-    widths[col] = std::min(kMaxWidth, w);
-  }
-  return widths;
+  return fitter.Widths(firstCol, lastCol);
 }
 
 }  // namespace eb::datalog

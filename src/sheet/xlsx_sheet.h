@@ -1,19 +1,58 @@
-// A worksheet saved as a one-sheet .xlsx workbook (libxlsxwriter).
+// A worksheet streamed into a one-sheet .xlsx workbook (libxlsxwriter in its
+// constant-memory mode): each row goes to the file as soon as the next one
+// begins, so the sheet is never held in memory.
 //
-// Saving never leaves a half-written file: the workbook is written to a
-// temporary file in the target's directory and renamed over the target only
-// once it is complete, so a failed save leaves any earlier file untouched.
+// The workbook is written to a temporary file beside the target and renamed
+// over it only once it is complete (see ReplacingFile): a failed export
+// leaves any earlier file untouched.
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
+#include "sheet/replacing_file.h"
 #include "sheet/sheet.h"
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
 
 namespace eb::datalog {
 
-class XlsxSheet : public MemorySheet {
+class XlsxSheet : public Sheet {
  public:
-  std::string Save(const std::string& path) override;
+  explicit XlsxSheet(const std::string& path);
+  ~XlsxSheet() override;
+  XlsxSheet(const XlsxSheet&) = delete;
+  XlsxSheet& operator=(const XlsxSheet&) = delete;
+
+  void WriteText(int row, int col, const std::string& text) override;
+  void WriteInteger(int row, int col, long long value) override;
+  void SetBold(const CellRange& range) override;
+  void SetVerticalCenter(const CellRange& range) override;
+  void SetBottomBorder(const CellRange& range) override;
+  void FitColumns(int firstCol, int lastCol) override;
+  std::string Finish() override;
+
+ private:
+  // Moves on to `row`, writing the formatted blanks of the rows left behind.
+  bool Reach(int row, int col);
+  void FlushRow();
+  lxw_format* Format(const CellLook& look);
+  void Fail(const std::string& why);
+
+  ReplacingFile file_;
+  lxw_workbook* workbook_ = nullptr;
+  lxw_worksheet* sheet_ = nullptr;
+  std::string error_;
+  RangeLooks looks_;
+  ColumnFitter fitter_;
+  std::vector<std::pair<int, int>> fitted_;
+  std::array<lxw_format*, 8> formats_{};
+  int row_ = 0;               // row being written (0: none yet)
+  std::vector<int> written_;  // columns of that row holding a value
+  int lastFormattedRow_ = 0;
 };
 
 }  // namespace eb::datalog

@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "sheet/xlsx_sheet.h"
 #include "protocol/hex.h"
+#include "sheet/xlsx_sheet.h"
 #include "window/form1.h"
 
 namespace eb::datalog {
@@ -46,20 +46,22 @@ constexpr std::array<const char*, 9> kLegend{
     "MI = MASKED INTERRUPT", "MD = MASKED DISCHARGE", "TS = THERMAL SHUTDOWN",
 };
 
-void WriteBlockHeadings(Sheet& sheet, int board) {
-  sheet.WriteText(10, 1, "SAMPLE");
-  sheet.WriteText(11, 1, "POINT");
-  sheet.WriteText(10, 2, "TIME STAMP");
-  sheet.WriteText(11, 2, "Date/Time");
+// Row `row` (1 … 11) of the header block of board `board`: the legend in
+// its status column (rows 1 … 9), its headings (row 10) and units (row 11),
+// and the point and time-stamp heads of columns A and B.
+void WriteBlockHeaderRow(Sheet& sheet, int board, int row) {
+  if (row <= 9) {
+    sheet.WriteText(row, StatusColumn(board), kLegend[static_cast<size_t>(row - 1)]);
+    return;
+  }
+  const bool units = row == kHeaderRows;
+  sheet.WriteText(row, 1, units ? "POINT" : "SAMPLE");
+  sheet.WriteText(row, 2, units ? "Date/Time" : "TIME STAMP");
   const std::string n = "(" + std::to_string(board + 1) + ") ";
   for (int k = 1; k <= 20; ++k) {
     const Heading& h = kHeadings[static_cast<size_t>(k - 1)];
-    const int col = BlockColumn(board) + k - 1;
-    sheet.WriteText(10, col, n + h.name);
-    sheet.WriteText(11, col, h.unit);
+    sheet.WriteText(row, BlockColumn(board) + k - 1, units ? std::string(h.unit) : n + h.name);
   }
-  for (int r = 1; r <= 9; ++r)
-    sheet.WriteText(r, StatusColumn(board), kLegend[static_cast<size_t>(r - 1)]);
 }
 
 void WriteSampleRow(const Form1& form, Sheet& sheet, int row, int point, int slot) {
@@ -90,12 +92,29 @@ std::string EndCell(int cardstack) {
 }
 
 void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path) {
-  for (int b = 0; b <= form.CARDSTACK; ++b) WriteBlockHeadings(sheet, b);
-
+  // The sheet is written row by row, top down, so a streaming writer never
+  // holds more than one row: the formats first, then the header block, then
+  // the samples.
   const int lastCol = LastColumn(form.CARDSTACK);
   sheet.SetBold({1, 1, kHeaderRows, lastCol});
   sheet.SetVerticalCenter({1, 1, kHeaderRows, lastCol});
   sheet.SetBottomBorder({kHeaderRows, 1, kHeaderRows, lastCol});
+  sheet.FitColumns(1, lastCol);
+
+  const std::string columnA[] = {
+      path,
+      "ZQM4417-1 DATALOGGING SPREADSHEET",
+      "DATALOG SETUP MADE   = " + form.DSETUPstamp,
+      "SECONDS = " + Fixed3(form.SAMPLEtime),
+      "SAMPLES = " + std::to_string(form.SAMPLEpoints),
+      "CURRENT DATALOG VIEW = " + form.DCURRENTstamp,
+      "SECONDS = " + Fixed3(form.VIEWtime),
+      "SAMPLES = " + std::to_string(form.VIEWpoints),
+  };
+  for (int row = 1; row <= kHeaderRows; ++row) {
+    if (row <= 8) sheet.WriteText(row, 1, columnA[row - 1]);
+    for (int b = 0; b <= form.CARDSTACK; ++b) WriteBlockHeaderRow(sheet, b, row);
+  }
 
   // Oldest sample first: after a wrap the ring runs from COUNTERstop to its
   // end, then from slot 1 up to the slot before COUNTERstop.
@@ -106,17 +125,6 @@ void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path)
       WriteSampleRow(form, sheet, row++, point++, s);
   }
   for (int s = 1; s <= form.COUNTERstop - 1; ++s) WriteSampleRow(form, sheet, row++, point++, s);
-
-  sheet.FitColumns(1, lastCol);
-
-  sheet.WriteText(1, 1, path);
-  sheet.WriteText(2, 1, "ZQM4417-1 DATALOGGING SPREADSHEET");
-  sheet.WriteText(3, 1, "DATALOG SETUP MADE   = " + form.DSETUPstamp);
-  sheet.WriteText(4, 1, "SECONDS = " + Fixed3(form.SAMPLEtime));
-  sheet.WriteText(5, 1, "SAMPLES = " + std::to_string(form.SAMPLEpoints));
-  sheet.WriteText(6, 1, "CURRENT DATALOG VIEW = " + form.DCURRENTstamp);
-  sheet.WriteText(7, 1, "SECONDS = " + Fixed3(form.VIEWtime));
-  sheet.WriteText(8, 1, "SAMPLES = " + std::to_string(form.VIEWpoints));
 }
 
 ExportError::ExportError(const std::string& file, const std::string& why)
@@ -128,9 +136,9 @@ ExportError::ExportError(const std::string& file, const std::string& why)
 
 void ExportDatalog(const Form1& form, const std::string& path) {
   if (path.empty()) throw ExportError(path, "no datalog file has been set up");
-  XlsxSheet sheet;
+  XlsxSheet sheet(path);
   BuildDatalogSheet(form, sheet, path);
-  const std::string failure = sheet.Save(path);
+  const std::string failure = sheet.Finish();
   if (!failure.empty()) throw ExportError(path, failure);
 }
 

@@ -1,10 +1,11 @@
 // The .xlsx writer: a real workbook file, written whole or not at all.
 #include <gtest/gtest.h>
 
-#include "window/datalog_sheet.h"
-#include "support/datalog_support.h"
 #include "sheet/xlsx_sheet.h"
+#include "support/datalog_support.h"
 #include "support/form_fixture.h"
+#include "support/xlsx_reader.h"
+#include "window/datalog_sheet.h"
 
 namespace eb {
 namespace {
@@ -29,15 +30,29 @@ TEST_F(DatalogXlsx, WritesAWorkbookFileAndNothingElse) {
   const std::string path = dir / "full.xlsx";
   datalog::ExportDatalog(form, path);
   EXPECT_TRUE(test::LooksLikeXlsx(path));
+  // What a spreadsheet program reads back is every cell the layout holds.
+  datalog::MemorySheet expected;
+  datalog::BuildDatalogSheet(form, expected, path);
+  const auto cells = test::WorkbookCells(path);
+  size_t withValue = 0;
+  for (const auto& [at, cell] : expected.Cells()) {
+    if (!cell.HasValue() || cell.Shown().empty()) continue;
+    ++withValue;
+    auto it = cells.find(at);
+    ASSERT_NE(it, cells.end()) << at.first << "," << at.second;
+    ASSERT_EQ(it->second, cell.Shown()) << at.first << "," << at.second;
+  }
+  EXPECT_EQ(cells.size(), withValue);
+  EXPECT_EQ(withValue, 8u + 4 + 10 * (9 + 40) + 1000u * 202u);  // A1 … A8, heads, blocks, samples
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"full.xlsx"}));
 
   // Saving again replaces the file with the new workbook.
-  XlsxSheet small;
+  XlsxSheet small(path);
+  small.SetBold({1, 1, 2, 3});
   small.WriteText(1, 1, "replaced");
   small.WriteInteger(2, 1, 7);
-  small.SetBold({1, 1, 2, 3});
   small.FitColumns(1, 3);
-  EXPECT_EQ(small.Save(path), "");
+  EXPECT_EQ(small.Finish(), "");
   EXPECT_TRUE(test::LooksLikeXlsx(path));
   EXPECT_LT(test::FileBytes(path).size(), 10000u);
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"full.xlsx"}));
@@ -46,9 +61,9 @@ TEST_F(DatalogXlsx, WritesAWorkbookFileAndNothingElse) {
 TEST_F(DatalogXlsx, AFailedSaveLeavesTheEarlierFileAndNoTemporary) {
   const std::string path = dir / "kept.xlsx";
   std::ofstream(path) << "earlier workbook";
-  XlsxSheet sheet;
+  XlsxSheet sheet(path);
   sheet.WriteText(1, 1, std::string(40000, 'x'));  // longer than a cell may hold
-  const std::string why = sheet.Save(path);
+  const std::string why = sheet.Finish();
   EXPECT_FALSE(why.empty());
   EXPECT_EQ(test::FileBytes(path), "earlier workbook");
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"kept.xlsx"}));
@@ -56,11 +71,14 @@ TEST_F(DatalogXlsx, AFailedSaveLeavesTheEarlierFileAndNoTemporary) {
 
 TEST_F(DatalogXlsx, TargetsThatCannotBeWrittenSayWhy) {
   std::filesystem::create_directory(dir / "folder.xlsx");
-  XlsxSheet sheet;
-  sheet.WriteText(1, 1, "x");
-  EXPECT_EQ(sheet.Save(dir / "missing/out.xlsx"), "No such file or directory");
-  EXPECT_EQ(sheet.Save(dir / "folder.xlsx"), "a folder has that name");
-  EXPECT_EQ(sheet.Save(""), "no file name");
+  auto save = [](const std::string& path) {
+    XlsxSheet sheet(path);
+    sheet.WriteText(1, 1, "x");
+    return sheet.Finish();
+  };
+  EXPECT_EQ(save(dir / "missing/out.xlsx"), "No such file or directory");
+  EXPECT_EQ(save(dir / "folder.xlsx"), "a folder has that name");
+  EXPECT_EQ(save(""), "no file name");
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.xlsx"}));
   try {
     datalog::ExportDatalog(form, "");

@@ -1,11 +1,11 @@
 // Layout of the datalog worksheet, checked cell by cell on an in-memory sheet.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "support/datalog_support.h"
 #include "support/form_fixture.h"
 #include "window/datalog_sheet.h"
-
-#include <cstdint>
 
 namespace eb {
 namespace {
@@ -278,6 +278,7 @@ TEST(DatalogSheetFull, WrappedTenBoardRingKeepsItsLayoutCellForCell) {
   EXPECT_EQ(sheet.LastCol(), 202);
   EXPECT_EQ(sheet.Cells().size(), 11u * 202u + 1000u * 202u);
   EXPECT_EQ(SheetHash(sheet, 202), 16092152397744752180ull);
+  EXPECT_EQ(sheet.orderFault, "") << "rows must come top down for a streaming writer";
 }
 
 }  // namespace

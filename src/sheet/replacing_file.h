@@ -1,0 +1,38 @@
+// A file written beside its target under a temporary name and renamed over
+// the target only when it is complete: a failed write leaves any earlier file
+// as it was, and a crash leaves at most a hidden temporary. A target that is
+// a symbolic link is written through: the file the link points to is
+// replaced and the link stays.
+#pragma once
+
+#include <string>
+
+namespace eb::datalog {
+
+class ReplacingFile {
+ public:
+  // Creates the temporary beside the target; error() says why when it cannot.
+  explicit ReplacingFile(const std::string& target);
+  ~ReplacingFile();  // removes the temporary unless it was committed
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  const std::string& error() const { return error_; }
+  // The file to write (empty when it could not be created).
+  const std::string& temporary() const { return temporary_; }
+  // The file that will be replaced: the target, or where its link points.
+  const std::string& target() const { return target_; }
+
+  // Makes the temporary durable and renames it over the target. Returns an
+  // empty text, or why it failed (the temporary is then removed).
+  std::string Commit();
+  // Gives up: removes the temporary.
+  void Discard();
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  std::string error_;
+};
+
+}  // namespace eb::datalog
