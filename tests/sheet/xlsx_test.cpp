@@ -90,5 +90,37 @@ TEST_F(DatalogXlsx, TargetsThatCannotBeWrittenSayWhy) {
   }
 }
 
+TEST_F(DatalogXlsx, AnyNameTheFileSystemTakesCanBeWritten) {
+  // 255 bytes: the longest name a Linux file system takes.
+  const std::string name = std::string(250, 'n') + ".xlsx";
+  XlsxSheet sheet(dir / name);
+  sheet.WriteText(1, 1, "long name");
+  EXPECT_EQ(sheet.Finish(), "");
+  EXPECT_TRUE(test::LooksLikeXlsx(dir / name));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{name}));
+}
+
+TEST_F(DatalogXlsx, ASymbolicLinkIsWrittenThrough) {
+  std::filesystem::create_directory(dir / "data");
+  std::ofstream(dir / "data/run.xlsx") << "earlier";
+  std::filesystem::create_symlink("data/run.xlsx", dir / "link.xlsx");
+  {
+    XlsxSheet sheet(dir / "link.xlsx");
+    sheet.WriteText(1, 1, "through the link");
+    EXPECT_EQ(sheet.Finish(), "");
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.xlsx"));
+  EXPECT_EQ(std::filesystem::read_symlink(dir / "link.xlsx"), "data/run.xlsx");
+  EXPECT_TRUE(test::LooksLikeXlsx(dir / "data/run.xlsx"));
+  EXPECT_EQ(test::WorkbookCells(dir / "link.xlsx").at({1, 1}), "through the link");
+  // A link to a file that does not exist yet creates that file.
+  std::filesystem::create_symlink("data/new.xlsx", dir / "dangling.xlsx");
+  XlsxSheet fresh(dir / "dangling.xlsx");
+  fresh.WriteText(1, 1, "new");
+  EXPECT_EQ(fresh.Finish(), "");
+  EXPECT_TRUE(test::LooksLikeXlsx(dir / "data/new.xlsx"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.xlsx"));
+}
+
 }  // namespace
 }  // namespace eb
