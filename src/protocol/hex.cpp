@@ -1,5 +1,6 @@
 #include "protocol/hex.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,21 +46,25 @@ std::string ByteHex(int value) {
 
 std::string PecHex(int value) { return value < 0 ? std::string("??") : ByteHex(value); }
 
+// Numbers are formatted and parsed without the C library's locale: the
+// front end switches it to the desktop's, which may write "3,600".
 std::string Fixed3(double value) {
   if (std::isnan(value)) return "-.---";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", value);
-  return buf;
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 3);
+  return std::string(buf, r.ptr);
 }
 
 std::string VoltText(double volts) { return " " + Fixed3(volts); }
 
 float LeadingNumber(const std::string& text) {
   const char* p = text.c_str();
-  while (*p == ' ') ++p;
-  char* end = nullptr;
-  float v = std::strtof(p, &end);
-  if (end == p || std::isnan(v)) return 0.0f;
+  const char* const end = p + text.size();
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  if (p < end && *p == '+') ++p;
+  float v = 0.0f;
+  auto r = std::from_chars(p, end, v);
+  if (r.ec != std::errc() || std::isnan(v)) return 0.0f;
   return v;
 }
 
