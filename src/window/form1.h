@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -413,6 +414,11 @@ class Form1 {
   void StartPeriodicReading();
   void EnableMeasureControls();
   void ZeroStackReadings();
+  // A single read of one register with the retry mode off, so that a failed
+  // PEC is shown rather than retried: the read, its follow-up displays in
+  // order, then the retry mode as the check box sets it.
+  using Procedure = void (Form1::*)();
+  void SingleShotRead(Procedure read, std::initializer_list<Procedure> followUps);
 
   // ------------------------------------------------ cell display (cell_display.cpp)
   void Single_12CELL_Display();

@@ -24,7 +24,7 @@ const char* const kGiveUpTail =
 constexpr I16 kNoAnswerReceived = 0xFF;
 constexpr I16 kConfigNoAnswerCalculated = 0x48;
 
-using Procedure = void (Form1::*)();
+using Procedure = Form1::Procedure;
 
 // Which board a read addresses: always the selected one, or ReadBoard()
 // (the selected one when idle, the one being cycled while reading runs).
