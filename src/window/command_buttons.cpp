@@ -122,10 +122,10 @@ void Form1::Command1_click(int index) {
       DATALOGGING_cmd_EB2250();
       break;
     case 12:  // STOP datalog
-      DLOG_STOP_cmd();
+      StopDatalog();
       break;
     case 13:  // VIEW datalog
-      DLOG_VIEW_cmd();
+      ViewDatalog();
       break;
     case 14:  // LOW CURRENT STBY
       OnOff = 1;
