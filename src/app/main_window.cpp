@@ -160,7 +160,7 @@ void MainWindow::SetupDatalog() {
     std::string problem;
     const int count = samples->value();
     const std::string path = file->text().toStdString();
-    if (!gate_.Run([&] { problem = form_.SETUP_DATAlog(count, path); })) return;
+    if (!gate_.Run([&] { problem = form_.SetupDatalog(count, path); })) return;
     if (problem.empty() || closing_) return;
     QMessageBox::warning(this, windowTitle(), ToQString(problem));
   }

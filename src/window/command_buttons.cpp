@@ -100,30 +100,18 @@ void Form1::Command1_click(int index) {
       if (RDCFGmode == 1) RDCFGmode = 2;
       break;
     case 7:  // READCELLVOLT
-      AUTORESTARTflag = 0;
-      SINGLESHOTflag = 1;
-      RDCV_ADDRESSABLE_RevC();
-      SET_MCI_DCC_RevC_EB2250();
-      DISPLAY_CELLstatus_EB2250();
-      Check_AUTO_Click();
+      SingleShotRead(&Form1::RDCV_ADDRESSABLE_RevC,
+                     {&Form1::SET_MCI_DCC_RevC_EB2250, &Form1::DISPLAY_CELLstatus_EB2250});
       SELFTESTflag = 0;
       RDCVmode = 2;
       break;
     case 8:  // READ FLAG
-      AUTORESTARTflag = 0;
-      SINGLESHOTflag = 1;
-      RDFLG_ADDRESSABLE_RevC();
-      SET_CELLstatus_RevC_EB2250();
-      DISPLAY_CELLstatus_EB2250();
-      Check_AUTO_Click();
+      SingleShotRead(&Form1::RDFLG_ADDRESSABLE_RevC,
+                     {&Form1::SET_CELLstatus_RevC_EB2250, &Form1::DISPLAY_CELLstatus_EB2250});
       break;
     case 9:  // READ TEMP
-      AUTORESTARTflag = 0;
-      SINGLESHOTflag = 1;
       SELFTESTTMPflag = 0;
-      RDTMP_ADDRESSABLE_RevC();
-      SET_REV_THSD_EB2250();
-      Check_AUTO_Click();
+      SingleShotRead(&Form1::RDTMP_ADDRESSABLE_RevC, {&Form1::SET_REV_THSD_EB2250});
       RDTMPmode = 2;
       break;
     case 10:  // START / STOP CONTINUOUS
@@ -134,10 +122,10 @@ void Form1::Command1_click(int index) {
       DATALOGGING_cmd_EB2250();
       break;
     case 12:  // STOP datalog
-      DLOG_STOP_cmd();
+      StopDatalog();
       break;
     case 13:  // VIEW datalog
-      DLOG_VIEW_cmd();
+      ViewDatalog();
       break;
     case 14:  // LOW CURRENT STBY
       OnOff = 1;
@@ -235,6 +223,14 @@ void Form1::ZeroStackReadings() {
   for (int b = 0; b <= CARDSTACK; ++b) {
     for (int k = 1; k <= 3; ++k) CELLvolt[static_cast<size_t>(120 + 3 * b + k)] = 0;
   }
+}
+
+void Form1::SingleShotRead(Procedure read, std::initializer_list<Procedure> followUps) {
+  AUTORESTARTflag = 0;
+  SINGLESHOTflag = 1;
+  (this->*read)();
+  for (Procedure p : followUps) (this->*p)();
+  Check_AUTO_Click();
 }
 
 void Form1::Check_AUTO_Click() {

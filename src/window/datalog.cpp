@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "window/datalog_sheet.h"
-#include "sheet/stamps.h"
 #include "protocol/hex.h"
+#include "sheet/stamps.h"
+#include "window/datalog_sheet.h"
 #include "window/form1.h"
 
 namespace eb {
@@ -142,7 +142,7 @@ void Form1::CLEAR_DATAlog() {
 
 void Form1::VIEW_xls() { platform.ShellOpen(NewFile); }
 
-void Form1::DLOG_VIEW_cmd() {
+void Form1::ViewDatalog() {
   COUNTERstop = DATApoint;
   Label_AUTOstatus.caption = "WAIT FOR DATA TRANSFER TO EXCEL.";
   Label_AUTOstatus.fore = colors::Blue;
@@ -157,7 +157,7 @@ void Form1::DLOG_VIEW_cmd() {
   Check_AUTO_Click();
 }
 
-void Form1::DLOG_STOP_cmd() {
+void Form1::StopDatalog() {
   COUNTERstop = DATApoint;
   Label_AUTOstatus.caption = "WAIT FOR DATA TRANSFER TO EXCEL TO LAST DATALOG.";
   Label_AUTOstatus.fore = colors::Blue;
@@ -194,7 +194,7 @@ void Form1::SAVE_Last_DATAlog_xls() {
   datalog::ExportDatalog(*this, LastDATAlog);
 }
 
-std::string Form1::SETUP_DATAlog(int samples, const std::string& file) {
+std::string Form1::SetupDatalog(int samples, const std::string& file) {
   namespace fs = std::filesystem;
   if (OnOff == 1 && DATACOLLECTflag == 1) {
     return "A datalog is recording. Pause it with START D-LOG or end it with STOP before setting "
@@ -241,7 +241,7 @@ std::string Form1::SETUP_DATAlog(int samples, const std::string& file) {
   return "";
 }
 
-void Form1::SAVE_DATAlog_ON_UNLOAD() {
+void Form1::SaveDatalogOnUnload() {
   if (DATACOLLECTflag != 1) return;
   if (DATApoint <= 1 && CYCLEflag != 1) return;
   COUNTERstop = DATApoint;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -413,6 +414,11 @@ class Form1 {
   void StartPeriodicReading();
   void EnableMeasureControls();
   void ZeroStackReadings();
+  // A single read of one register with the retry mode off, so that a failed
+  // PEC is shown rather than retried: the read, its follow-up displays in
+  // order, then the retry mode as the check box sets it.
+  using Procedure = void (Form1::*)();
+  void SingleShotRead(Procedure read, std::initializer_list<Procedure> followUps);
 
   // ------------------------------------------------ cell display (cell_display.cpp)
   void Single_12CELL_Display();
@@ -455,16 +461,16 @@ class Form1 {
   void UPDATE_VIEW_ToolTip();
   void CLEAR_DATAlog();
   void VIEW_xls();
-  void DLOG_STOP_cmd();
-  void DLOG_VIEW_cmd();
+  void StopDatalog();
+  void ViewDatalog();
   void SAVE_2_xls();
   void SAVE_Last_DATAlog_xls();
   // Datalog setup (menu bar dialog): sets the values the recording needs.
   // Returns an empty text on success, else what is wrong.
-  std::string SETUP_DATAlog(int samples, const std::string& file);
+  std::string SetupDatalog(int samples, const std::string& file);
   // When the window closes while a datalog holds samples, they are written
   // as the last datalog rather than lost.
-  void SAVE_DATAlog_ON_UNLOAD();
+  void SaveDatalogOnUnload();
 
   // ------------------------------------------------ main window (default_state.cpp)
   void GUI_DEFAULT_start_EB2250();

@@ -1,5 +1,8 @@
 // Addressed register reads with PEC check and retry: configuration, cell
-// voltages, flags and temperatures of one board.
+// voltages, flags and temperatures of one board. The four reads run one
+// algorithm; what tells them apart is the RegisterKind of each.
+#include <optional>
+
 #include "protocol/hex.h"
 #include "protocol/registers.h"
 #include "window/form1.h"
@@ -15,6 +18,69 @@ const char* const kGiveUpTail =
     "Then check all power cell connections and "
     "SPI ribbon connections between boards.";
 
+// A board that does not answer leaves the data line high: every character
+// reads as F, so the received PEC is 0xFF and the calculated one is that of
+// all-0xFF register bytes.
+constexpr I16 kNoAnswerReceived = 0xFF;
+constexpr I16 kConfigNoAnswerCalculated = 0x48;
+
+using Procedure = Form1::Procedure;
+
+// Which board a read addresses: always the selected one, or ReadBoard()
+// (the selected one when idle, the one being cycled while reading runs).
+enum class Board { Selected, Cycled };
+
+// Rules in which the kinds of read differ; RegisterKind combines them.
+enum Rule : unsigned {
+  // Local comparison: received = calculated = 0x00 is shown red.
+  kZeroShownRed = 1u << 0,
+  // Overall comparison: an all-zero reply counts as an absent board only
+  // while the board's configuration is not valid.
+  kZerosOnlyWithoutConfig = 1u << 1,
+  // Overall comparison: the valid flag is cleared while the board's
+  // configuration is not valid.
+  kValidNeedsConfig = 1u << 2,
+  // Status adjustment: a matching PEC on a board whose configuration is not
+  // valid gives status 0 (white lamp).
+  kStatusNeedsConfig = 1u << 3,
+};
+
+// One kind of register read: its command, where its reply and results go,
+// and the rules in which the four reads differ.
+struct RegisterKind {
+  struct Command {
+    const char* tail;   // after "MSxT" and the board address
+    int registerBytes;  // the reply length follows from it
+    Board board;
+    ReplyBuffer Form1::*reply;
+  } command;
+  struct Retry {
+    Procedure restartConversion;  // before the next attempt; nullptr: none
+    const char* giveUpWhat;       // named in the give-up message
+  } retry;
+  struct Presence {
+    BoardFlags Form1::*valid;  // nullptr: the read keeps no valid flag
+    // Calculated PEC that, with a received 0xFF, means no answer; empty
+    // when a received 0xFF means no answer whatever was calculated.
+    std::optional<I16> noAnswerCalculated;
+    unsigned rules;  // Rule bits
+  } presence;
+  struct Images {
+    Procedure cut;        // reply into the register image and received PEC
+    Procedure calculate;  // calculated PEC of the image
+  } images;
+  struct Pecs {
+    BoardFlags Form1::*received;
+    BoardFlags Form1::*calculated;
+    I16 Form1::*accepted;  // -1 accepted, 0 rejected for a retry
+  } pecs;
+  struct Local {
+    const char* caption;  // Label8(1)
+    I16 pecFlag;          // PECflag
+  } local;
+  void (*decode)(Form1& f, int board);  // on acceptance
+};
+
 Rgb LampColour(int status) {
   switch (status) {
     case 1: return colors::Green;
@@ -24,299 +90,253 @@ Rgb LampColour(int status) {
   }
 }
 
-// The local comparison shared by the four reads: the two PECs of the
-// selected board in Text8 and the command in Label8(1).
-void LocalCompare(Form1& f, I16 chip, I16 calc, const char* caption, I16& accept, I16 pecflag,
-                  bool zeroShownRed) {
-  std::string received = PecHex(chip);
-  std::string calculated = PecHex(calc);
-  f.Label8[1].caption = "";
-  f.Label8[1].caption = caption;
-  if (chip == calc) {
-    f.Text8.back = (zeroShownRed && chip == 0) ? colors::Red : colors::WindowBackground;
-    f.Text8.text = "0x" + received + " == " + "0x" + calculated;
-  } else {
-    if (f.SINGLESHOTflag == 1) f.AUTORESTARTflag = 0;
-    if (f.AUTORESTARTflag == 1) {
-      accept = 0;
-    } else if (f.AUTORESTARTflag == 0) {
-      accept = -1;
-      f.Text8.back = colors::Red;
-      f.Text8.text = "0x" + received + " != " + "0x" + calculated;
-    }
-  }
-  f.PECflag = pecflag;
-}
-
-// First step of every overall comparison: a match lights green, a mismatch
-// is accepted (red) or rejected for a retry according to the retry mode.
-void MatchStep(Form1& f, int x, I16 chip, I16 calc, I16& accept) {
+// Register bytes of board x as two hex digits each, "??" for an unreadable one.
+template <int N>
+void ShowRegisterBytes(const RegisterImage<N>& image, const PerBoard<std::uint32_t>& bad, int x,
+                       const std::array<BoardTexts*, N>& texts) {
   auto i = static_cast<size_t>(x);
-  if (chip == calc) {
-    f.PECstatus[i] = 1;
-  } else if (f.AUTORESTARTflag == 0) {
-    accept = -1;
-    f.PECstatus[i] = 2;
-  } else if (f.AUTORESTARTflag == 1) {
-    accept = 0;
+  for (int k = 0; k < N; ++k) {
+    bool unreadable = (bad[i] >> k) & 1u;
+    auto byte = image[static_cast<size_t>(k)][i];
+    (*texts[static_cast<size_t>(k)])[i] = unreadable ? std::string("??") : ByteHex(byte);
   }
 }
 
-// Status adjustment and lamp colour at the end of an overall comparison.
-void AdjustAndPaint(Form1& f, int x, I16 chip, I16 calc, bool useConfigRule) {
+// Packed readings 0 … count-1 of board x into CELLhex and CELLvolt from
+// index `first` on: the hex text from the reply, the volts from the image.
+// The image is padded with zero bytes to whole reading pairs.
+template <int N>
+void StoreReadings(Form1& f, const RegisterImage<N>& image, const PerBoard<std::uint32_t>& bad,
+                   const ReplyBuffer& reply, int x, int first, int count) {
   auto i = static_cast<size_t>(x);
-  if (useConfigRule && chip == calc && f.RDCFGvalid[i] == 0) f.PECstatus[i] = 0;
-  if (f.THSDset[i] == 1) f.PECstatus[i] = 3;
-  f.Shape12[x].fill = LampColour(f.PECstatus[i]);
-}
-
-void GiveUp(Form1& f, const char* what) {
-  f.MsgBox(std::string("Excessive ") + what + " Communication Errors! " + kGiveUpTail);
-  f.MEASURESKIPflag = 1;
-  f.Command1_click(10);
-}
-
-std::string ReadCommand(const Form1& f, int x, const char* tail) {
-  return "MSxT" + f.BRDaddress[static_cast<size_t>(x)] + tail;
-}
-
-}  // namespace
-
-// ------------------------------------------------------------ cell voltages
-
-void Form1::RDCV_ADDRESSABLE_RevC() {
-  const int x = ReadBoard();
-  for (int n = 0; n < kAttempts; ++n) {
-    PEC_RDCV = -1;
-    ReadTransaction(ReadCommand(*this, x,
-                            "T04RRRRRRRRRRRRRRRRRR"
-                            "RX"), RDCVreply, ReplyLength(kCvBytes));
-    PEC_Create_CVRbyte_array_ADDR_RevC();
-    PEC_GUI_RDCV_Calc_ADDR_RevC();
-    if (x == BRDnumber) PEC_GUI_vs_4417_RDCV_local_restart();
-    if (PEC_RDCV == -1) {
-      PEC_GUI_vs_4417_RDCV_overall_EB2250();
-      if (PEC_RDCV == -1) {
-        std::array<std::uint8_t, kCvBytes> bytes{};
-        for (int k = 0; k < kCvBytes; ++k)
-          bytes[static_cast<size_t>(k)] = CVRbyte[static_cast<size_t>(k)][static_cast<size_t>(x)];
-        for (int c = 1; c <= 12; ++c) {
-          auto at = static_cast<size_t>(12 * x + c);
-          CELLhex[at] = PackedReadingText(RDCVreply.data(), c - 1, RDCVreply.delivered);
-          CELLvolt[at] =
-              CountToVolts(PackedReading(bytes.data(), CVRbad[static_cast<size_t>(x)], c - 1));
-        }
-        Single_12CELL_Display();
-        return;
-      }
-    }
-    STCVAD_BROADCAST_RevC();
+  std::array<std::uint8_t, 3 * ((N + 2) / 3)> bytes{};
+  for (int k = 0; k < N; ++k) bytes[static_cast<size_t>(k)] = image[static_cast<size_t>(k)][i];
+  for (int n = 0; n < count; ++n) {
+    auto at = static_cast<size_t>(first + n);
+    f.CELLhex[at] = PackedReadingText(reply.data(), n, reply.delivered);
+    f.CELLvolt[at] = CountToVolts(PackedReading(bytes.data(), bad[i], n));
   }
-  GiveUp(*this, "READ CELL VOLTAGE");
-}
-
-void Form1::PEC_GUI_vs_4417_RDCV_local_restart() {
-  auto b = static_cast<size_t>(BRDnumber);
-  LocalCompare(*this, PECchip_RDCV[b], PECcalc_RDCV[b], "Command = 04 RDCV", PEC_RDCV, 2, false);
-}
-
-void Form1::PEC_GUI_vs_4417_RDCV_overall_EB2250() {
-  const int x = ReadBoard();
-  auto i = static_cast<size_t>(x);
-  const I16 chip = PECchip_RDCV[i], calc = PECcalc_RDCV[i];
-  MatchStep(*this, x, chip, calc, PEC_RDCV);
-  if (chip == 0xFF && calc == 0xB2) {
-    RDCVvalid[i] = 0;
-    PEC_RDCV = -1;
-    PECstatus[i] = 2;
-  } else if (chip == 0x00 && calc == 0x00) {
-    RDCVvalid[i] = 0;
-    PEC_RDCV = -1;
-    PECstatus[i] = 0;
-  } else {
-    RDCVvalid[i] = 1;
-  }
-  AdjustAndPaint(*this, x, chip, calc, true);
 }
 
 // ------------------------------------------------------------ configuration
 
-void Form1::RDCFG_ADDRESSABLE_RevC() {
-  const int x = BRDnumber;
+void DecodeConfig(Form1& f, int x) {
   auto i = static_cast<size_t>(x);
-  for (int n = 0; n < kAttempts; ++n) {
-    PEC_RDCFG = -1;
-    ReadTransaction(ReadCommand(*this, x,
-                            "T02RRRRRR"
-                            "RX"), RDCFGreply, ReplyLength(kCfgBytes));
-    PEC_Create_CFGRbyte_array_ADDR_RevC();
-    PEC_GUI_RDCFG_Calc_ADDR_RevC();
-    PEC_GUI_vs_4417_RDCFG_local_restart();
-    if (PEC_RDCFG == -1) {
-      PEC_GUI_vs_4417_RDCFG_overall_EB2250();
-      if (PEC_RDCFG == -1) {
-        BoardTexts* rd[] = {&CFGR0rd, &CFGR1rd, &CFGR2rd, &CFGR3rd, &CFGR4rd, &CFGR5rd};
-        for (int k = 0; k < kCfgBytes; ++k) {
-          bool bad = (CFGRbad[i] >> k) & 1u;
-          (*rd[k])[i] = bad ? std::string("??") : ByteHex(CFGRbyte[static_cast<size_t>(k)][i]);
-        }
-        // A chip whose 10-cell bit and duty cycle are all 0 counts as not
-        // present; so does an unreadable CFGR0.
-        bool noAnswer = PECchip_RDCFG[i] == 0xFF && PECcalc_RDCFG[i] == 0x48;
-        bool cfgr0Readable = (CFGRbad[i] & 1u) == 0;
-        if (cfgr0Readable && (CFGRbyte[0][i] & 0x0F) != 0 && !noAnswer) {
-          RDCFGvalid[i] = 1;
-        } else {
-          RDCFGvalid[i] = 0;
-          RDTMPvalid[i] = 0;
-        }
-        RDCFGflag = 1;
-        DISPLAY_RDCFG();
-        READ_VUV_VOV();
-        return;
-      }
-    }
-  }
-  GiveUp(*this, "READ CONFIG");
-}
-
-void Form1::PEC_GUI_vs_4417_RDCFG_local_restart() {
-  auto b = static_cast<size_t>(BRDnumber);
-  LocalCompare(*this, PECchip_RDCFG[b], PECcalc_RDCFG[b], "Command = 02 RDCFG", PEC_RDCFG, 1, true);
-}
-
-void Form1::PEC_GUI_vs_4417_RDCFG_overall_EB2250() {
-  const int x = BRDnumber;
-  auto i = static_cast<size_t>(x);
-  const I16 chip = PECchip_RDCFG[i], calc = PECcalc_RDCFG[i];
-  MatchStep(*this, x, chip, calc, PEC_RDCFG);
-  if (chip == 0xFF && calc == 0x48) {
-    RDCFGvalid[i] = 0;
-    PEC_RDCFG = -1;
-    PECstatus[i] = 2;
-  } else if (chip == 0x00 && calc == 0x00) {
-    RDCFGvalid[i] = 0;
-    PEC_RDCFG = -1;
-    PECstatus[i] = 0;
+  ShowRegisterBytes<kCfgBytes>(
+      f.CFGRbyte, f.CFGRbad, x,
+      {&f.CFGR0rd, &f.CFGR1rd, &f.CFGR2rd, &f.CFGR3rd, &f.CFGR4rd, &f.CFGR5rd});
+  // A chip whose 10-cell bit and duty cycle are all 0 counts as not
+  // present; so does an unreadable CFGR0.
+  bool noAnswer =
+      f.PECchip_RDCFG[i] == kNoAnswerReceived && f.PECcalc_RDCFG[i] == kConfigNoAnswerCalculated;
+  bool cfgr0Readable = (f.CFGRbad[i] & 1u) == 0;
+  if (cfgr0Readable && (f.CFGRbyte[0][i] & 0x0F) != 0 && !noAnswer) {
+    f.RDCFGvalid[i] = 1;
   } else {
-    RDCFGvalid[i] = 1;
+    f.RDCFGvalid[i] = 0;
+    f.RDTMPvalid[i] = 0;
   }
-  AdjustAndPaint(*this, x, chip, calc, false);
+  f.RDCFGflag = 1;
+  f.DISPLAY_RDCFG();
+  f.READ_VUV_VOV();
 }
+
+constexpr RegisterKind kConfigRead{
+    .command = {"T02RRRRRRRX", kCfgBytes, Board::Selected, &Form1::RDCFGreply},
+    .retry = {nullptr, "READ CONFIG"},
+    .presence = {&Form1::RDCFGvalid, kConfigNoAnswerCalculated, kZeroShownRed},
+    .images = {&Form1::PEC_Create_CFGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDCFG_Calc_ADDR_RevC},
+    .pecs = {&Form1::PECchip_RDCFG, &Form1::PECcalc_RDCFG, &Form1::PEC_RDCFG},
+    .local = {"Command = 02 RDCFG", 1},
+    .decode = DecodeConfig};
+
+// ------------------------------------------------------------ cell voltages
+
+void DecodeCells(Form1& f, int x) {
+  StoreReadings<kCvBytes>(f, f.CVRbyte, f.CVRbad, f.RDCVreply, x, 12 * x + 1, 12);
+  f.Single_12CELL_Display();
+}
+
+constexpr RegisterKind kCellRead{
+    .command = {"T04RRRRRRRRRRRRRRRRRRRX", kCvBytes, Board::Cycled, &Form1::RDCVreply},
+    .retry = {&Form1::STCVAD_BROADCAST_RevC, "READ CELL VOLTAGE"},
+    .presence = {&Form1::RDCVvalid, 0xB2, kStatusNeedsConfig},
+    .images = {&Form1::PEC_Create_CVRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDCV_Calc_ADDR_RevC},
+    .pecs = {&Form1::PECchip_RDCV, &Form1::PECcalc_RDCV, &Form1::PEC_RDCV},
+    .local = {"Command = 04 RDCV", 2},
+    .decode = DecodeCells};
 
 // ------------------------------------------------------------ flags
 
-void Form1::RDFLG_ADDRESSABLE_RevC() {
-  const int x = ReadBoard();
-  auto i = static_cast<size_t>(x);
-  for (int n = 0; n < kAttempts; ++n) {
-    PEC_RDFLG = -1;
-    ReadTransaction(ReadCommand(*this, x,
-                            "T06RRR"
-                            "RX"), RDFLGreply, ReplyLength(kFlgBytes));
-    PEC_Create_FLGRbyte_array_ADDR_RevC();
-    PEC_GUI_RDFLG_Calc_ADDR_RevC();
-    if (x == BRDnumber) PEC_GUI_vs_4417_RDFLG_local_restart();
-    if (PEC_RDFLG == -1) {
-      PEC_GUI_vs_4417_RDFLG_overall_EB2250();
-      if (PEC_RDFLG == -1) {
-        BoardTexts* rd[] = {&FLGR0rd, &FLGR1rd, &FLGR2rd};
-        for (int k = 0; k < kFlgBytes; ++k) {
-          bool bad = (FLGRbad[i] >> k) & 1u;
-          (*rd[k])[i] = bad ? std::string("??") : ByteHex(FLGRbyte[static_cast<size_t>(k)][i]);
-        }
-        UPDATE_RDFLG_Display();
-        return;
-      }
-    }
-  }
-  GiveUp(*this, "READ FLAG");
+void DecodeFlags(Form1& f, int x) {
+  ShowRegisterBytes<kFlgBytes>(f.FLGRbyte, f.FLGRbad, x, {&f.FLGR0rd, &f.FLGR1rd, &f.FLGR2rd});
+  f.UPDATE_RDFLG_Display();
 }
 
-void Form1::PEC_GUI_vs_4417_RDFLG_local_restart() {
-  auto b = static_cast<size_t>(BRDnumber);
-  LocalCompare(*this, PECchip_RDFLG[b], PECcalc_RDFLG[b], "Command = 06 RDFLG", PEC_RDFLG, 3,
-               false);
-}
-
-void Form1::PEC_GUI_vs_4417_RDFLG_overall_EB2250() {
-  const int x = ReadBoard();
-  auto i = static_cast<size_t>(x);
-  const I16 chip = PECchip_RDFLG[i], calc = PECcalc_RDFLG[i];
-  MatchStep(*this, x, chip, calc, PEC_RDFLG);
-  if (chip == 0xFF && calc == 0x0F) {
-    PEC_RDFLG = -1;
-    PECstatus[i] = 2;
-  } else if (chip == 0x00 && calc == 0x00 && RDCFGvalid[i] == 0) {
-    PEC_RDFLG = -1;
-    PECstatus[i] = 0;
-  }
-  AdjustAndPaint(*this, x, chip, calc, true);
-}
+constexpr RegisterKind kFlagRead{
+    .command = {"T06RRRRX", kFlgBytes, Board::Cycled, &Form1::RDFLGreply},
+    .retry = {nullptr, "READ FLAG"},
+    .presence = {nullptr, 0x0F, kZerosOnlyWithoutConfig | kStatusNeedsConfig},
+    .images = {&Form1::PEC_Create_FLGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDFLG_Calc_ADDR_RevC},
+    .pecs = {&Form1::PECchip_RDFLG, &Form1::PECcalc_RDFLG, &Form1::PEC_RDFLG},
+    .local = {"Command = 06 RDFLG", 3},
+    .decode = DecodeFlags};
 
 // ------------------------------------------------------------ temperatures
 
-void Form1::RDTMP_ADDRESSABLE_RevC() {
-  const int x = ReadBoard();
+void DecodeTemps(Form1& f, int x) {
   auto i = static_cast<size_t>(x);
+  // ETMP1, ETMP2 are packed reading 0 and 1, ITMP is packed reading 2.
+  StoreReadings<kTmpBytes>(f, f.TMPRbyte, f.TMPRbad, f.RDTMPreply, x, 121 + 3 * x, 3);
+  // The status bits are believed only from a reply whose PEC matched.
+  if (f.PECchip_RDTMP[i] == f.PECcalc_RDTMP[i]) {
+    f.THSDbit[i] = static_cast<I16>(ThermalShutdownBit(f.TMPRbyte[4][i]));
+    f.REVcode[i] = static_cast<I16>(RevisionCode(f.TMPRbyte[4][i]));
+  }
+  f.UPDATE_RDTMP_Display();
+}
+
+constexpr RegisterKind kTempRead{
+    .command = {"T08RRRRRRX", kTmpBytes, Board::Cycled, &Form1::RDTMPreply},
+    .retry = {&Form1::STTMPAD_BROADCAST_RevC, "READ TEMP"},
+    .presence = {&Form1::RDTMPvalid, std::nullopt, kValidNeedsConfig | kStatusNeedsConfig},
+    .images = {&Form1::PEC_Create_TMPRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDTMP_Calc_ADDR_RevC},
+    .pecs = {&Form1::PECchip_RDTMP, &Form1::PECcalc_RDTMP, &Form1::PEC_RDTMP},
+    .local = {"Command = 08 RDTMP", 4},
+    .decode = DecodeTemps};
+
+// ------------------------------------------------------------ the algorithm
+
+int BoardOf(const Form1& f, const RegisterKind& kind) {
+  return kind.command.board == Board::Selected ? f.BRDnumber : f.ReadBoard();
+}
+
+bool Has(const RegisterKind& kind, Rule rule) { return (kind.presence.rules & rule) != 0; }
+
+void SetValid(Form1& f, const RegisterKind& kind, size_t i, I16 value) {
+  if (kind.presence.valid != nullptr) (f.*kind.presence.valid)[i] = value;
+}
+
+bool NoAnswer(const RegisterKind& kind, I16 received, I16 calculated) {
+  const std::optional<I16>& expected = kind.presence.noAnswerCalculated;
+  return received == kNoAnswerReceived && (!expected || calculated == *expected);
+}
+
+// The local comparison: the two PECs of the selected board in Text8 and the
+// command in Label8(1).
+void CompareLocal(Form1& f, const RegisterKind& kind) {
+  auto b = static_cast<size_t>(f.BRDnumber);
+  const I16 chip = (f.*kind.pecs.received)[b], calc = (f.*kind.pecs.calculated)[b];
+  I16& accepted = f.*kind.pecs.accepted;
+  std::string received = PecHex(chip);
+  std::string calculated = PecHex(calc);
+  f.Label8[1].caption = "";
+  f.Label8[1].caption = kind.local.caption;
+  if (chip == calc) {
+    const bool red = Has(kind, kZeroShownRed) && chip == 0;
+    f.Text8.back = red ? colors::Red : colors::WindowBackground;
+    f.Text8.text = "0x" + received + " == " + "0x" + calculated;
+  } else {
+    if (f.SINGLESHOTflag == 1) f.AUTORESTARTflag = 0;
+    if (f.AUTORESTARTflag == 1) {
+      accepted = 0;
+    } else if (f.AUTORESTARTflag == 0) {
+      accepted = -1;
+      f.Text8.back = colors::Red;
+      f.Text8.text = "0x" + received + " != " + "0x" + calculated;
+    }
+  }
+  f.PECflag = kind.local.pecFlag;
+}
+
+// The overall comparison of the board read: a match lights green, a
+// mismatch is accepted (red) or rejected for a retry according to the retry
+// mode; a board that does not answer, or answers all zeros, is accepted as
+// absent; then the status adjustment and the lamp colour.
+void CompareOverall(Form1& f, const RegisterKind& kind) {
+  const int x = BoardOf(f, kind);
+  auto i = static_cast<size_t>(x);
+  const I16 chip = (f.*kind.pecs.received)[i], calc = (f.*kind.pecs.calculated)[i];
+  I16& accepted = f.*kind.pecs.accepted;
+
+  if (chip == calc) {
+    f.PECstatus[i] = 1;
+  } else if (f.AUTORESTARTflag == 0) {
+    accepted = -1;
+    f.PECstatus[i] = 2;
+  } else if (f.AUTORESTARTflag == 1) {
+    accepted = 0;
+  }
+
+  const bool zeros = chip == 0x00 && calc == 0x00;
+  if (NoAnswer(kind, chip, calc)) {
+    SetValid(f, kind, i, 0);
+    accepted = -1;
+    f.PECstatus[i] = 2;
+  } else if (zeros && (!Has(kind, kZerosOnlyWithoutConfig) || f.RDCFGvalid[i] == 0)) {
+    SetValid(f, kind, i, 0);
+    accepted = -1;
+    f.PECstatus[i] = 0;
+  } else {
+    SetValid(f, kind, i, 1);
+  }
+  if (Has(kind, kValidNeedsConfig) && f.RDCFGvalid[i] == 0) SetValid(f, kind, i, 0);
+
+  if (Has(kind, kStatusNeedsConfig) && chip == calc && f.RDCFGvalid[i] == 0) f.PECstatus[i] = 0;
+  if (f.THSDset[i] == 1) f.PECstatus[i] = 3;
+  f.Shape12[x].fill = LampColour(f.PECstatus[i]);
+}
+
+}  // namespace
+
+void Form1::PEC_GUI_vs_4417_RDCFG_local_restart() { CompareLocal(*this, kConfigRead); }
+void Form1::PEC_GUI_vs_4417_RDCV_local_restart() { CompareLocal(*this, kCellRead); }
+void Form1::PEC_GUI_vs_4417_RDFLG_local_restart() { CompareLocal(*this, kFlagRead); }
+void Form1::PEC_GUI_vs_4417_RDTMP_local_restart() { CompareLocal(*this, kTempRead); }
+
+void Form1::PEC_GUI_vs_4417_RDCFG_overall_EB2250() { CompareOverall(*this, kConfigRead); }
+void Form1::PEC_GUI_vs_4417_RDCV_overall_EB2250() { CompareOverall(*this, kCellRead); }
+void Form1::PEC_GUI_vs_4417_RDFLG_overall_EB2250() { CompareOverall(*this, kFlagRead); }
+void Form1::PEC_GUI_vs_4417_RDTMP_overall_EB2250() { CompareOverall(*this, kTempRead); }
+
+namespace {
+
+// Up to ten attempts: transaction, cut, calculated PEC, the local comparison
+// when the board read is the selected one, the overall comparison, and on
+// acceptance the decoding. A rejected attempt starts the conversion again
+// (where the kind has one) before the next; after the last the read gives up
+// and stops continuous reading.
+void RegisterRead(Form1& f, const RegisterKind& kind) {
+  const int x = BoardOf(f, kind);
+  I16& accepted = f.*kind.pecs.accepted;
   for (int n = 0; n < kAttempts; ++n) {
-    PEC_RDTMP = -1;
-    ReadTransaction(ReadCommand(*this, x,
-                            "T08RRRRR"
-                            "RX"), RDTMPreply, ReplyLength(kTmpBytes));
-    PEC_Create_TMPRbyte_array_ADDR_RevC();
-    PEC_GUI_RDTMP_Calc_ADDR_RevC();
-    if (x == BRDnumber) PEC_GUI_vs_4417_RDTMP_local_restart();
-    if (PEC_RDTMP == -1) {
-      PEC_GUI_vs_4417_RDTMP_overall_EB2250();
-      if (PEC_RDTMP == -1) {
-        std::array<std::uint8_t, kTmpBytes + 1> bytes{};
-        for (int k = 0; k < kTmpBytes; ++k)
-          bytes[static_cast<size_t>(k)] = TMPRbyte[static_cast<size_t>(k)][i];
-        // ETMP1, ETMP2 are packed reading 0 and 1, ITMP is packed reading 2.
-        for (int k = 0; k < 3; ++k) {
-          auto at = static_cast<size_t>(121 + 3 * x + k);
-          CELLhex[at] = PackedReadingText(RDTMPreply.data(), k, RDTMPreply.delivered);
-          CELLvolt[at] = CountToVolts(PackedReading(bytes.data(), TMPRbad[i], k));
-        }
-        if (PECchip_RDTMP[i] == PECcalc_RDTMP[i]) {
-          THSDbit[i] = static_cast<I16>(ThermalShutdownBit(TMPRbyte[4][i]));
-          REVcode[i] = static_cast<I16>(RevisionCode(TMPRbyte[4][i]));
-        }
-        UPDATE_RDTMP_Display();
+    accepted = -1;
+    f.ReadTransaction("MSxT" + f.BRDaddress[static_cast<size_t>(x)] + kind.command.tail,
+                      f.*kind.command.reply, ReplyLength(kind.command.registerBytes));
+    (f.*kind.images.cut)();
+    (f.*kind.images.calculate)();
+    if (x == f.BRDnumber) CompareLocal(f, kind);
+    if (accepted == -1) {
+      CompareOverall(f, kind);
+      if (accepted == -1) {
+        kind.decode(f, x);
         return;
       }
     }
-    STTMPAD_BROADCAST_RevC();
+    if (kind.retry.restartConversion != nullptr) (f.*kind.retry.restartConversion)();
   }
-  GiveUp(*this, "READ TEMP");
+  f.MsgBox(std::string("Excessive ") + kind.retry.giveUpWhat + " Communication Errors! " +
+           kGiveUpTail);
+  f.MEASURESKIPflag = 1;
+  f.Command1_click(10);
 }
 
-void Form1::PEC_GUI_vs_4417_RDTMP_local_restart() {
-  auto b = static_cast<size_t>(BRDnumber);
-  LocalCompare(*this, PECchip_RDTMP[b], PECcalc_RDTMP[b], "Command = 08 RDTMP", PEC_RDTMP, 4,
-               false);
-}
+}  // namespace
 
-void Form1::PEC_GUI_vs_4417_RDTMP_overall_EB2250() {
-  const int x = ReadBoard();
-  auto i = static_cast<size_t>(x);
-  const I16 chip = PECchip_RDTMP[i], calc = PECcalc_RDTMP[i];
-  MatchStep(*this, x, chip, calc, PEC_RDTMP);
-  if (chip == 0xFF) {
-    RDTMPvalid[i] = 0;
-    PEC_RDTMP = -1;
-    PECstatus[i] = 2;
-  } else if (chip == 0x00 && calc == 0x00) {
-    RDTMPvalid[i] = 0;
-    PEC_RDTMP = -1;
-    PECstatus[i] = 0;
-  } else {
-    RDTMPvalid[i] = 1;
-  }
-  if (RDCFGvalid[i] == 0) RDTMPvalid[i] = 0;
-  AdjustAndPaint(*this, x, chip, calc, true);
-}
+void Form1::RDCFG_ADDRESSABLE_RevC() { RegisterRead(*this, kConfigRead); }
+void Form1::RDCV_ADDRESSABLE_RevC() { RegisterRead(*this, kCellRead); }
+void Form1::RDFLG_ADDRESSABLE_RevC() { RegisterRead(*this, kFlagRead); }
+void Form1::RDTMP_ADDRESSABLE_RevC() { RegisterRead(*this, kTempRead); }
 
 // ------------------------------------------------------------ PEC displays
 

@@ -52,23 +52,15 @@ void Form1::Command5_Click(int index) {
       CLEAR_PEC_DISPLAYS();
       break;
     case 3:
-      AUTORESTARTflag = 0;
-      SINGLESHOTflag = 1;
-      RDCV_ADDRESSABLE_RevC();
-      SET_MCI_DCC_RevC_EB2250();
-      DISPLAY_CELLstatus_EB2250();
-      Check_AUTO_Click();
+      SingleShotRead(&Form1::RDCV_ADDRESSABLE_RevC,
+                     {&Form1::SET_MCI_DCC_RevC_EB2250, &Form1::DISPLAY_CELLstatus_EB2250});
       SELFTEST_12CELL_Display();
       SELFTESTflag = 1;
       COMPARE_SELFTEST_CELL();
       break;
     case 4:
-      AUTORESTARTflag = 0;
-      SINGLESHOTflag = 1;
       SELFTESTTMPflag = 1;
-      RDTMP_ADDRESSABLE_RevC();
-      SET_REV_THSD();
-      Check_AUTO_Click();
+      SingleShotRead(&Form1::RDTMP_ADDRESSABLE_RevC, {&Form1::SET_REV_THSD});
       SELFTEST_RDTMP_Display();
       COMPARE_SELFTEST_TEMP();
       break;

@@ -39,7 +39,7 @@ void Form1::Form_Load() {
 
 // Closing is always allowed; every transaction has already closed the
 // device. Samples of a datalog still in memory are saved first.
-void Form1::Form_Unload() { SAVE_DATAlog_ON_UNLOAD(); }
+void Form1::Form_Unload() { SaveDatalogOnUnload(); }
 
 void Form1::Timer1_Timer() {
   if (Unloaded) return;

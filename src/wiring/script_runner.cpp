@@ -380,7 +380,7 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         if (pos >= w.size()) throw ScriptError{"datalog: file missing"};
         std::string file = w[pos++];
         noMore();
-        std::string refused = form.SETUP_DATAlog(samples, file);
+        std::string refused = form.SetupDatalog(samples, file);
         if (!refused.empty()) MsgBox(refused);
       } else if (cmd == "sim") {
         if (sim == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};

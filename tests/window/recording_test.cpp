@@ -31,7 +31,7 @@ class DatalogFixture : public test::FormFixture {
   // Sets up a datalog of `samples` in the scratch directory; fails the test
   // when the setup refuses.
   void SetUpDatalog(int samples, const std::string& name = "run") {
-    ASSERT_EQ(form.SETUP_DATAlog(samples, dir / name), "");
+    ASSERT_EQ(form.SetupDatalog(samples, dir / name), "");
   }
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) form.Timer1_Timer();
@@ -59,7 +59,7 @@ class DatalogSetup : public DatalogFixture {};
 
 TEST_F(DatalogSetup, RefusesSampleCountsOutsideTheRing) {
   for (int samples : {0, -3, 1001, 30000}) {
-    std::string why = form.SETUP_DATAlog(samples, dir / "run.xlsx");
+    std::string why = form.SetupDatalog(samples, dir / "run.xlsx");
     EXPECT_NE(why.find("1 to 1000"), std::string::npos) << samples << ": " << why;
   }
   EXPECT_EQ(form.DATACOLLECTflag, 0);
@@ -80,7 +80,7 @@ TEST_F(DatalogSetup, RefusesPathsItCannotWrite) {
       {dir / "folder.xlsx", "is a folder"},
   };
   for (const auto& [file, reason] : cases) {
-    std::string why = form.SETUP_DATAlog(25, file);
+    std::string why = form.SetupDatalog(25, file);
     EXPECT_NE(why.find(reason), std::string::npos) << file << ": " << why;
   }
   EXPECT_EQ(form.DATACOLLECTflag, 0);
@@ -124,7 +124,7 @@ TEST_F(DatalogSetup, RefusedWhileRecordingAllowedWhilePaused) {
   SetUpDatalog(25, "first");
   form.Command1_click(11);
   ASSERT_EQ(form.OnOff, 1);
-  std::string why = form.SETUP_DATAlog(50, dir / "second");
+  std::string why = form.SetupDatalog(50, dir / "second");
   EXPECT_NE(why.find("recording"), std::string::npos) << why;
   EXPECT_EQ(form.NewFile, dir / "first.xlsx");
   EXPECT_EQ(form.SETpoint, 25);
@@ -455,16 +455,16 @@ TEST_F(DatalogRecording, AFailedExportReportsTheFileAndKeepsEverything) {
 
 TEST_F(DatalogRecording, ClosingSavesRecordedSamplesOnly) {
   // No datalog, or a datalog without samples: nothing is written.
-  form.SAVE_DATAlog_ON_UNLOAD();
+  form.SaveDatalogOnUnload();
   SetUpDatalog(2);
-  form.SAVE_DATAlog_ON_UNLOAD();
+  form.SaveDatalogOnUnload();
   EXPECT_TRUE(dir.Entries().empty());
 
   form.Command1_click(11);
   Ticks(8);  // two samples: the ring of two has wrapped, DATApoint is 1 again
   ASSERT_EQ(form.DATApoint, 1);
   ASSERT_EQ(form.CYCLEflag, 1);
-  form.SAVE_DATAlog_ON_UNLOAD();
+  form.SaveDatalogOnUnload();
   EXPECT_EQ(form.COUNTERstop, 1);
   EXPECT_TRUE(platform.messages.empty());
   EXPECT_EQ(form.LastDATAlog, dir / "12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx");
@@ -472,7 +472,7 @@ TEST_F(DatalogRecording, ClosingSavesRecordedSamplesOnly) {
 
   // A failed write while closing shows nothing.
   platform.appDir = dir / "12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx";
-  form.SAVE_DATAlog_ON_UNLOAD();
+  form.SaveDatalogOnUnload();
   EXPECT_TRUE(platform.messages.empty());
 }
 
