@@ -47,4 +47,21 @@ std::string FileStamp(std::chrono::system_clock::time_point t) {
   return buf;
 }
 
+std::string IsoStamp(std::chrono::system_clock::time_point t) {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(t.time_since_epoch());
+  const auto whole = floor<seconds>(ms);
+  const int millis = static_cast<int>((ms - whole).count());
+  const std::time_t secs = static_cast<std::time_t>(whole.count());
+  std::tm tm{};
+  localtime_r(&secs, &tm);
+  const long offset = tm.tm_gmtoff / 60;  // minutes east of UTC
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
+                tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                millis, offset < 0 ? '-' : '+', (offset < 0 ? -offset : offset) / 60,
+                (offset < 0 ? -offset : offset) % 60);
+  return buf;
+}
+
 }  // namespace eb::datalog

@@ -13,4 +13,8 @@ std::string ClockStamp(std::chrono::system_clock::time_point t);
 // e.g. "12-08-2026_03_15_42 PM".
 std::string FileStamp(std::chrono::system_clock::time_point t);
 
+// ISO 8601 local time with milliseconds and the offset from UTC,
+// e.g. "2026-12-08T15:15:42.125+01:00".
+std::string IsoStamp(std::chrono::system_clock::time_point t);
+
 }  // namespace eb::datalog

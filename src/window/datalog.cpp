@@ -6,8 +6,10 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "protocol/hex.h"
+#include "sheet/datalog_folder.h"
 #include "sheet/stamps.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
@@ -91,7 +93,9 @@ void Form1::COLLECT_DATA_xls() {
   const int s = DATApoint;
   for (int b = 0; b <= CARDSTACK; ++b) {
     const auto i = static_cast<size_t>(b);
-    DataCell(s, 0, b) = datalog::ClockStamp(platform.Now());
+    const auto now = platform.Now();
+    if (b == 0) DataTime(s) = now;
+    DataCell(s, 0, b) = datalog::ClockStamp(now);
     DataCell(s, 1, b) = CFGR0rd[i] + ", " + CFGR1rd[i] + ", " + CFGR2rd[i] + ", " + CFGR3rd[i] +
                         ", " + CFGR4rd[i] + ", " + CFGR5rd[i] + ".";
     DataCell(s, 2, b) = FLGR0rd[i] + ", " + FLGR1rd[i] + ", " + FLGR2rd[i];
@@ -136,6 +140,7 @@ void Form1::CLEAR_DATAlog() {
     for (int b = 0; b <= CARDSTACK; ++b) {
       for (int k = 0; k < kDlogFields; ++k) DataCell(s, k, b).clear();
     }
+    DataTime(s) = {};
   }
   DATApoint = 1;
 }
@@ -180,21 +185,36 @@ void Form1::StopDatalog() {
   DATApoint = 1;
 }
 
-// Throws datalog::ExportError when the file cannot be written.
-void Form1::SAVE_2_xls() { datalog::ExportDatalog(*this, NewFile); }
+// The workbook, and when the setup asked for it the CSV file beside it.
+// Throws datalog::ExportError when a file cannot be written.
+void Form1::ExportDatalogFiles(const std::string& workbook) {
+  datalog::ExportDatalog(*this, workbook);
+  if (CSVflag == 1) datalog::ExportDatalogCsv(*this, datalog::CsvBeside(workbook));
+}
 
 // Throws datalog::ExportError when the file cannot be written.
-void Form1::SAVE_Last_DATAlog_xls() {
-  std::string dir = platform.AppDirectory();
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+void Form1::SAVE_2_xls() { ExportDatalogFiles(NewFile); }
+
+// Throws datalog::ExportError when the file cannot be written.
+void Form1::SAVE_Last_DATAlog_xls() { ExportLastDatalog(platform.AppDirectory()); }
+
+// The last datalog in `folder`, under a name of its own: the stop stamp and
+// "_LAST_DATALOG", never replacing an earlier one. Its full path goes to
+// LastDATAlog and cell A1.
+void Form1::ExportLastDatalog(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+  dir = dir.lexically_normal();
+  std::string base = dir.string();
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
   // Without a datalog report yet there is no last-sample stamp: the file is
   // named after the moment of the export instead.
   const std::string stamp = DLASTstamp.empty() ? datalog::FileStamp(platform.Now()) : DLASTstamp;
-  LastDATAlog = FreeName(dir + "/" + stamp + "_LAST_DATALOG" + kXlsx);
-  datalog::ExportDatalog(*this, LastDATAlog);
+  LastDATAlog = FreeName(base + "/" + stamp + "_LAST_DATALOG" + kXlsx);
+  ExportDatalogFiles(LastDATAlog);
 }
 
-std::string Form1::SetupDatalog(int samples, const std::string& file) {
+std::string Form1::SetupDatalog(int samples, const std::string& file, bool csv) {
   namespace fs = std::filesystem;
   if (OnOff == 1 && DATACOLLECTflag == 1) {
     return "A datalog is recording. Pause it with START D-LOG or end it with STOP before setting "
@@ -224,6 +244,7 @@ std::string Form1::SetupDatalog(int samples, const std::string& file) {
   if (OnOff == 1 && DATACOLLECTflag == 0) Command1_click(10);
 
   SETpoint = static_cast<I16>(samples);
+  CSVflag = csv ? 1 : 0;
   SAMPLEpoints = static_cast<I16>(samples);
   SAMPLEtime = static_cast<float>(samples * kSecondsPerSample);
   NewFile = path;
@@ -245,11 +266,24 @@ void Form1::SaveDatalogOnUnload() {
   if (DATACOLLECTflag != 1) return;
   if (DATApoint <= 1 && CYCLEflag != 1) return;
   COUNTERstop = DATApoint;
-  try {
-    SAVE_Last_DATAlog_xls();
-  } catch (const std::exception&) {
-    // The window is closing: there is no one left to tell.
+  // The datalog folder first; when it cannot be written, the first of the
+  // fallback folders that takes the file. The operator is told where the
+  // samples went, or that they could not be saved anywhere.
+  std::vector<std::string> folders{platform.AppDirectory()};
+  for (const std::string& dir : datalog::FallbackFolders()) folders.push_back(dir);
+  std::string failures;
+  for (const std::string& folder : folders) {
+    try {
+      ExportLastDatalog(folder);
+      MsgBox(failures.empty()
+                 ? "The datalog's samples were saved to " + LastDATAlog + "."
+                 : failures + " The datalog's samples were saved to " + LastDATAlog + " instead.");
+      return;
+    } catch (const datalog::ExportError& e) {
+      if (failures.empty()) failures = e.what();
+    }
   }
+  MsgBox(failures.empty() ? std::string("The datalog's samples could not be saved.") : failures);
 }
 
 }  // namespace eb

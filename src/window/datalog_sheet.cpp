@@ -2,8 +2,11 @@
 #include "window/datalog_sheet.h"
 
 #include <array>
+#include <chrono>
+#include <vector>
 
 #include "protocol/hex.h"
+#include "sheet/stamps.h"
 #include "sheet/xlsx_sheet.h"
 #include "window/form1.h"
 
@@ -140,6 +143,72 @@ void ExportDatalog(const Form1& form, const std::string& path) {
   BuildDatalogSheet(form, sheet, path);
   const std::string failure = sheet.Finish();
   if (!failure.empty()) throw ExportError(path, failure);
+}
+
+namespace {
+
+// CSV column names of a board block's fields 1 … 20.
+constexpr std::array<const char*, 20> kCsvFields{
+    "CFGR", "FLGR", "VUV_V", "VOV_V", "C1_V",  "C2_V",  "C3_V",   "C4_V",    "C5_V",    "C6_V",
+    "C7_V", "C8_V", "C9_V",  "C10_V", "C11_V", "C12_V", "STATUS", "ETMP1_V", "ETMP2_V", "ITMP_V"};
+
+bool NumericField(int k) { return (k >= 3 && k <= 16) || (k >= 18 && k <= 20); }
+
+// A voltage text of the sheet (" 1.234", "2.712V ", "-.---") as a plain
+// decimal, or "" when it holds no number.
+std::string PlainNumber(const std::string& text) {
+  size_t a = text.find_first_not_of(' ');
+  if (a == std::string::npos) return "";
+  size_t b = text.find_last_not_of(" V");
+  if (b == std::string::npos || b < a) return "";
+  const std::string n = text.substr(a, b - a + 1);
+  const bool number = n.find_first_not_of("-0123456789.") == std::string::npos &&
+                      n.find_first_of("0123456789") != std::string::npos;
+  return number ? n : "";
+}
+
+void WriteCsvRow(const Form1& form, CsvFile& csv, int point, int slot) {
+  std::vector<std::string> row{std::to_string(point)};
+  const auto when = form.DataTime(slot);
+  row.push_back(when == std::chrono::system_clock::time_point{} ? "" : IsoStamp(when));
+  for (int b = 0; b <= form.CARDSTACK; ++b) {
+    for (int k = 1; k <= 20; ++k) {
+      const std::string& cell = form.DataCell(slot, k, b);
+      row.push_back(NumericField(k) ? PlainNumber(cell) : cell);
+    }
+  }
+  csv.Row(row);
+}
+
+}  // namespace
+
+void BuildDatalogCsv(const Form1& form, CsvFile& csv) {
+  std::vector<std::string> header{"POINT", "TIME"};
+  for (int b = 0; b <= form.CARDSTACK; ++b) {
+    for (const char* name : kCsvFields) header.push_back("B" + std::to_string(b + 1) + "_" + name);
+  }
+  csv.Row(header);
+  int point = 1;
+  if (form.CYCLEflag == 1) {
+    for (int s = form.COUNTERstop; s <= form.SETpoint; ++s) WriteCsvRow(form, csv, point++, s);
+  }
+  for (int s = 1; s <= form.COUNTERstop - 1; ++s) WriteCsvRow(form, csv, point++, s);
+}
+
+void ExportDatalogCsv(const Form1& form, const std::string& path) {
+  CsvFile csv(path);
+  BuildDatalogCsv(form, csv);
+  const std::string failure = csv.Finish();
+  if (!failure.empty()) throw ExportError(path, failure);
+}
+
+std::string CsvBeside(const std::string& workbook) {
+  const std::string ending = ".xlsx";
+  if (workbook.size() >= ending.size() &&
+      workbook.compare(workbook.size() - ending.size(), ending.size(), ending) == 0) {
+    return workbook.substr(0, workbook.size() - ending.size()) + ".csv";
+  }
+  return workbook + ".csv";
 }
 
 }  // namespace eb::datalog

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "sheet/csv_file.h"
 #include "sheet/sheet.h"
 
 namespace eb {
@@ -47,5 +48,19 @@ class ExportError : public std::runtime_error {
 // Builds the datalog sheet and saves it as an .xlsx workbook under `path`.
 // Throws ExportError when it cannot be written; the form is not changed.
 void ExportDatalog(const Form1& form, const std::string& path);
+
+// The samples of the ring, in the sheet's order, as plain text for analysis
+// tools: a header row naming each column ("POINT", "TIME", "B1_CFGR", …,
+// "B1_C1_V", …), then one row per sample: the point, the ISO 8601 time stamp
+// with milliseconds, then per board its fields in the sheet's order.
+// Voltages are plain decimals with a point; a reading that could not be
+// decoded is an empty field.
+void BuildDatalogCsv(const Form1& form, CsvFile& csv);
+
+// Writes that CSV under `path`. Throws ExportError when it cannot be written.
+void ExportDatalogCsv(const Form1& form, const std::string& path);
+
+// The CSV file beside a workbook: the same name ending in ".csv".
+std::string CsvBeside(const std::string& workbook);
 
 }  // namespace eb::datalog

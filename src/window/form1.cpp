@@ -88,6 +88,17 @@ std::string& Form1::DataCell(int slot, int field, int board) {
                static_cast<size_t>(board)];
 }
 
+std::chrono::system_clock::time_point& Form1::DataTime(int slot) {
+  if (slot < 0 || slot >= kDlogSlots) throw std::out_of_range("datalog slot out of range");
+  if (dlogTime_.empty()) dlogTime_.resize(static_cast<size_t>(kDlogSlots));
+  return dlogTime_[static_cast<size_t>(slot)];
+}
+
+std::chrono::system_clock::time_point Form1::DataTime(int slot) const {
+  if (dlogTime_.empty()) return {};
+  return const_cast<Form1*>(this)->DataTime(slot);
+}
+
 const std::string& Form1::DataCell(int slot, int field, int board) const {
   static const std::string empty;
   if (dlog_.empty()) return empty;

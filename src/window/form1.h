@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -270,6 +271,12 @@ class Form1 {
   // Datalog table cell (slot 0 … 1000, field 0 … 30, board 0 … 10).
   std::string& DataCell(int slot, int field, int board);
   const std::string& DataCell(int slot, int field, int board) const;
+  // Moment a ring slot's sample was taken (board 1's time stamp, to the
+  // millisecond); the epoch for a slot without one.
+  std::chrono::system_clock::time_point& DataTime(int slot);
+  std::chrono::system_clock::time_point DataTime(int slot) const;
+  // 1 when every datalog export also writes a CSV file beside the workbook.
+  I16 CSVflag = 0;
 
   // ------------------------------------------------ bridge link (bridge_link.cpp)
   void IDENTIFY_BRIDGE();
@@ -467,10 +474,14 @@ class Form1 {
   void SAVE_Last_DATAlog_xls();
   // Datalog setup (menu bar dialog): sets the values the recording needs.
   // Returns an empty text on success, else what is wrong.
-  std::string SetupDatalog(int samples, const std::string& file);
+  std::string SetupDatalog(int samples, const std::string& file, bool csv = false);
   // When the window closes while a datalog holds samples, they are written
   // as the last datalog rather than lost.
   void SaveDatalogOnUnload();
+  // Helpers of the exports: the workbook (and CSV) under a path, and the
+  // last datalog in a folder.
+  void ExportDatalogFiles(const std::string& workbook);
+  void ExportLastDatalog(const std::string& folder);
 
   // ------------------------------------------------ main window (default_state.cpp)
   void GUI_DEFAULT_start_EB2250();
@@ -526,6 +537,7 @@ class Form1 {
   void BuildControls();            // initial properties of every control (layout.cpp)
   void BindHandlers();             // operator events to procedures (form1.cpp)
   std::vector<std::string> dlog_;  // datalog table, allocated on first use
+  std::vector<std::chrono::system_clock::time_point> dlogTime_;  // per slot, ditto
 };
 
 }  // namespace eb

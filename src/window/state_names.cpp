@@ -240,6 +240,7 @@ const std::map<std::string, Getter>& Table() {
     EB_SCALAR(DSETUPstamp);
     EB_SCALAR(DCURRENTstamp);
     EB_SCALAR(DLASTstamp);
+    EB_SCALAR(CSVflag);
 #undef EB_SCALAR
 #undef EB_ARRAY
     t["RDCFGreply"] = Buffer(&Form1::RDCFGreply);

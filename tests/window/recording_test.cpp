@@ -466,14 +466,32 @@ TEST_F(DatalogRecording, ClosingSavesRecordedSamplesOnly) {
   ASSERT_EQ(form.CYCLEflag, 1);
   form.SaveDatalogOnUnload();
   EXPECT_EQ(form.COUNTERstop, 1);
-  EXPECT_TRUE(platform.messages.empty());
   EXPECT_EQ(form.LastDATAlog, dir / "12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx");
   EXPECT_TRUE(test::LooksLikeXlsx(form.LastDATAlog));
+  // The operator is told where the samples went.
+  EXPECT_EQ(platform.messages, (std::vector<std::string>{"The datalog's samples were saved to " +
+                                                         form.LastDATAlog + "."}));
+}
 
-  // A failed write while closing shows nothing.
-  platform.appDir = dir / "12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx";
+TEST_F(DatalogRecording, ClosingAfterAFailedWriteSavesInAFallbackFolderAndSaysWhere) {
+  SetUpDatalog(2);
+  form.Command1_click(11);
+  Ticks(4);
+  // The datalog folder is gone; home (a scratch folder here) takes the file.
+  const std::string home = dir / "home";
+  std::filesystem::create_directory(home);
+  test::ScopedEnv homeEnv("HOME", home);
+  test::ScopedEnv documents("XDG_DOCUMENTS_DIR", nullptr);
+  test::ScopedEnv tmp("TMPDIR", nullptr);
+  platform.appDir = dir / "no-such-folder";
   form.SaveDatalogOnUnload();
-  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(form.LastDATAlog, home + "/12-08-2026_03_15_42 PM_LAST_DATALOG.xlsx");
+  EXPECT_TRUE(test::LooksLikeXlsx(form.LastDATAlog));
+  ASSERT_EQ(platform.messages.size(), 1u);
+  const std::string& said = platform.messages[0];
+  EXPECT_NE(said.find("Cannot write the datalog to " + dir / "no-such-folder"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find("saved to " + form.LastDATAlog + " instead."), std::string::npos) << said;
 }
 
 TEST_F(DatalogRecording, LosingTheBridgeWhileRecordingKeepsTheSamples) {
