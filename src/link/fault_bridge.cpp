@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "link/unit_interval.h"
+
 namespace eb {
 namespace {
 
@@ -99,7 +101,7 @@ bool FaultBridge::Unplugged() const {
          counters_.transactions >= static_cast<std::uint64_t>(settings_.unplugAfter);
 }
 
-double FaultBridge::Draw() { return std::uniform_real_distribution<double>(0.0, 1.0)(random_); }
+double FaultBridge::Draw() { return UnitInterval(random_()); }
 
 bool FaultBridge::Open(int device) {
   open_ = false;

@@ -1,12 +1,14 @@
 // The fault-injecting wrapper and the transaction trace.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <regex>
 #include <sstream>
 
 #include "../sim/sim_test_support.h"
 #include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
+#include "link/unit_interval.h"
 #include "sim/sim_bridge.h"
 
 namespace eb {
@@ -135,6 +137,41 @@ TEST(FaultBridge, UnplugAfterNTransactions) {
   EXPECT_EQ(Transact(faulty, "IZ", 50), "");
   EXPECT_EQ(faulty.Counters().transactions, 3u);
   EXPECT_EQ(faulty.Counters().refusedOpens, 2u);
+}
+
+// The fault sequence of a seed is pinned: it depends on nothing but the
+// 64-bit generator, whose output the C++ standard fixes, so every standard
+// library must give these numbers.
+TEST(FaultBridge, ASeedGivesTheSameFaultsWithAnyStandardLibrary) {
+  FaultSettings f;
+  f.corrupt = 0.3;
+  f.shortRead = 0.2;
+  f.seed = 2024;
+  FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+  std::string first;
+  for (int i = 0; i < 400; ++i) {
+    const std::string reply = Transact(faulty, "MSxT80T02RRRRRRRX", 18);
+    if (i < 8) first += reply + "|";
+  }
+  const FaultCounters& n = faulty.Counters();
+  EXPECT_EQ(n.corrupted, 104u);
+  EXPECT_EQ(n.corruptedToHex, 49u);
+  EXPECT_EQ(n.shortened, 56u);
+  EXPECT_EQ(n.charactersDropped, 550u);
+  EXPECT_EQ(first,
+            "FFFF00000000000000|FFFF00000000000000|FFFF00000000000|FFFFJ0000000000000|"
+            "FFFF00000000000000|FFFF00000000000|FFFF00000000000000|FFFF00000000000000|");
+}
+
+TEST(UnitInterval, TopBitsGiveZeroUpToJustBelowOneOrAboveZero) {
+  constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
+  EXPECT_EQ(UnitInterval(0), 0.0);
+  EXPECT_EQ(UnitInterval(std::uint64_t{1} << 63), 0.5);
+  EXPECT_EQ(UnitInterval(kAll), 1.0 - 1.0 / 9007199254740992.0);  // 1 - 2^-53, never 1
+  EXPECT_EQ(UnitInterval(2047), 0.0);                             // the low 11 bits do not count
+  EXPECT_EQ(OpenUnitInterval(0), 0.5 / 9007199254740992.0);       // never 0: safe for log()
+  EXPECT_EQ(OpenUnitInterval(kAll), 1.0);                         // 1 - 2^-54 rounds up
+  EXPECT_EQ(OpenUnitInterval(std::uint64_t{1} << 63), 0.5 + 0.5 / 9007199254740992.0);
 }
 
 TEST(FaultBridge, SettingsText) {
