@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+
+#include "link/settings_parser.h"
 
 namespace eb {
 namespace {
@@ -45,6 +48,34 @@ int Remaining(Clock::time_point deadline) {
 
 }  // namespace
 
+std::optional<TtySettings> ParseTtySettings(std::string_view text, std::string* error) {
+  TtySettings s;
+  const std::size_t comma = text.find(',');
+  s.path = std::string(text.substr(0, comma));
+  if (s.path.empty()) {
+    if (error) *error = "tty: missing device path (e.g. tty:/dev/ttyUSB0)";
+    return std::nullopt;
+  }
+  if (comma == std::string_view::npos) return s;
+  SettingsParser parser("tty");
+  parser.Custom("baud", "a supported baud rate (" + TtyBridge::SupportedBauds() + ")",
+                [&s](std::string_view value) {
+                  std::uint64_t v = 0;
+                  if (!ParseWholeNumber(value, 0, 100000000, &v)) return false;
+                  if (!TtyBridge::SupportedBaud(static_cast<int>(v))) return false;
+                  s.baud = static_cast<int>(v);
+                  return true;
+                });
+  const std::string_view settings = text.substr(comma + 1);
+  if (settings.empty()) {
+    // A comma with nothing after it: an empty item, as in any settings text.
+    if (error) *error = "empty tty setting after the device path (keys: " + parser.Keys() + ")";
+    return std::nullopt;
+  }
+  if (!parser.Parse(settings, error)) return std::nullopt;
+  return s;
+}
+
 TtyBridge::TtyBridge(std::string path, int baud)
     : path_(std::move(path)),
       baud_(baud),
@@ -55,6 +86,12 @@ TtyBridge::~TtyBridge() { Close(); }
 bool TtyBridge::SupportedBaud(int baud) {
   speed_t code;
   return LookupBaud(baud, &code);
+}
+
+std::string TtyBridge::SupportedBauds() {
+  std::string list;
+  for (const auto& e : kBauds) list += (list.empty() ? "" : ", ") + std::to_string(e.baud);
+  return list;
 }
 
 bool TtyBridge::Open(int /*device*/) {

@@ -4,6 +4,7 @@
 // time-out.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,17 @@
 
 namespace eb {
 
+struct TtySettings {
+  std::string path;  // e.g. /dev/ttyUSB0
+  int baud = 115200;
+};
+
+// Parses "PATH[,baud=N]", the text after "tty:" in a connection string.
+std::optional<TtySettings> ParseTtySettings(std::string_view text, std::string* error);
+
 class TtyBridge : public Bridge {
  public:
-  static constexpr int kDefaultBaud = 115200;
+  static constexpr int kDefaultBaud = TtySettings{}.baud;
 
   explicit TtyBridge(std::string path, int baud = kDefaultBaud);
   ~TtyBridge() override;
@@ -22,6 +31,8 @@ class TtyBridge : public Bridge {
 
   // Whether `baud` is a rate the serial driver can be set to.
   static bool SupportedBaud(int baud);
+  // "1200, 2400, ..., 3000000": every supported rate.
+  static std::string SupportedBauds();
 
   bool Open(int device) override;
   void SetTimeouts(int readMs, int writeMs) override;

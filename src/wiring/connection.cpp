@@ -1,7 +1,5 @@
 #include "wiring/connection.h"
 
-#include <charconv>
-
 #include "link/fault_bridge.h"
 #include "link/ftdi_bridge.h"
 #include "link/tty_bridge.h"
@@ -17,35 +15,10 @@ std::optional<Connection> Fail(std::string* error, const std::string& message) {
 }
 
 std::optional<Connection> OpenTty(std::string_view rest, std::string* error) {
-  std::size_t comma = rest.find(',');
-  std::string path(rest.substr(0, comma));
-  if (path.empty()) return Fail(error, "tty: missing device path (e.g. tty:/dev/ttyUSB0)");
-  int baud = TtyBridge::kDefaultBaud;
-  std::string_view keys =
-      comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-  while (!keys.empty()) {
-    std::size_t next = keys.find(',');
-    std::string_view item = keys.substr(0, next);
-    keys = next == std::string_view::npos ? std::string_view() : keys.substr(next + 1);
-    std::size_t eq = item.find('=');
-    if (eq == std::string_view::npos || eq == 0) {
-      return Fail(error,
-                  "tty setting '" + std::string(item) + "' is not KEY=VALUE (known key: baud)");
-    }
-    std::string_view key = item.substr(0, eq);
-    std::string_view value = item.substr(eq + 1);
-    if (key != "baud") {
-      return Fail(error, "unknown tty setting '" + std::string(key) + "' (known: baud)");
-    }
-    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), baud);
-    if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() ||
-        !TtyBridge::SupportedBaud(baud)) {
-      return Fail(error, "tty setting 'baud': '" + std::string(value) +
-                             "' is not a supported baud rate (e.g. 9600, 115200, 921600)");
-    }
-  }
+  auto settings = ParseTtySettings(rest, error);
+  if (!settings) return std::nullopt;
   Connection c;
-  auto bridge = std::make_unique<TtyBridge>(path, baud);
+  auto bridge = std::make_unique<TtyBridge>(settings->path, settings->baud);
   c.description = std::string(bridge->Describe());
   c.bridge = std::move(bridge);
   return c;
