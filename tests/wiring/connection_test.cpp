@@ -260,6 +260,29 @@ TEST(ConnSettings, EmptyItemsAreErrorsButNoSettingsAreTheDefaults) {
   EXPECT_EQ(fault->fault->Settings().seed, 1u);
 }
 
+TEST(ConnTable, EveryTransportIsReachedThroughItsScheme) {
+  std::vector<std::string> schemes;
+  for (const Transport& t : Transports()) {
+    schemes.emplace_back(t.scheme);
+    EXPECT_EQ(t.usage.substr(0, t.scheme.size()), t.scheme);
+    EXPECT_FALSE(t.meaning.empty());
+  }
+  EXPECT_EQ(schemes, (std::vector<std::string>{"ftdi", "tty", "sim", "fault"}));
+  // The unknown-transport error lists the table.
+  std::string error;
+  EXPECT_FALSE(OpenConnection("carrier-pigeon:speed=1", &error));
+  EXPECT_EQ(error, "unknown transport 'carrier-pigeon' (known: ftdi, tty, sim, fault)");
+  EXPECT_FALSE(OpenConnection(":vid=0403", &error));
+  EXPECT_NE(error.find("unknown transport ''"), std::string::npos) << error;
+  // Only ':' (or '/' for fault) may follow a scheme.
+  EXPECT_FALSE(OpenConnection("sim/fault", &error));
+  EXPECT_NE(error.find("expected sim[:"), std::string::npos) << error;
+  // A scheme is matched whole, not by its start.
+  EXPECT_FALSE(OpenConnection("simulator", &error));
+  EXPECT_FALSE(OpenConnection("faults/sim", &error));
+  EXPECT_NE(error.find("unknown transport 'faults'"), std::string::npos) << error;
+}
+
 // A pseudo-terminal: the bridge opens the slave side, the test plays the
 // bridge board on the master side.
 class LinkTty : public ::testing::Test {
