@@ -20,9 +20,10 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
-#include "wiring/connection.h"
+#include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
 #include "window/form1.h"
+#include "wiring/connection.h"
 #include "wiring/script_runner.h"
 
 namespace {
@@ -53,14 +54,17 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-// The line printed when the window closed because the chip was not identified.
+// The line printed when the window closed because the chip was not
+// identified: what was tried, and why nothing answered when the transport
+// can say, or what answered instead.
 std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connection) {
-  const std::string where = connection.description.empty()
-                                ? std::string(connection.bridge->Describe())
-                                : connection.description;
+  const eb::Bridge& bridge = *connection.bridge;
+  const std::string where(bridge.Describe());
   std::string line = std::string(kProgram) + ": ";
   if (form.IDreply.empty()) {
     line += "nothing answered on " + where;
+    const std::string error = bridge.LastError();
+    if (!error.empty()) line += ": " + error;
   } else {
     line += "no ZQM4417-2 answered on " + where + " (identity reply \"" + Printable(form.IDreply) +
             "\")";
@@ -134,6 +138,15 @@ int main(int argc, char** argv) {
     bridge = trace.get();
   }
 
+  // When the run ends, the fault wrapper's counters, one line on stderr.
+  auto finish = [&](int status) {
+    if (connection->fault != nullptr) {
+      std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
+                << std::endl;
+    }
+    return status;
+  };
+
   const bool screenshot = !options.screenshot.empty();
   if (!options.script.empty() && screenshot) {
     // Operator script, then a picture of the window as the script left it.
@@ -148,8 +161,8 @@ int main(int argc, char** argv) {
     const int status = runner.Run(form, script, options.script, connection->sim);
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
     window.view().Sync();
-    if (!SavePicture(window, options.screenshot)) return 1;
-    return status;
+    if (!SavePicture(window, options.screenshot)) return finish(1);
+    return finish(status);
   }
 
   if (!options.script.empty()) {
@@ -160,7 +173,7 @@ int main(int argc, char** argv) {
     eb::Form1 form(*bridge, runner);
     const int status = runner.Run(form, script, options.script, connection->sim);
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
-    return status;
+    return finish(status);
   }
 
   if (!HaveDisplay()) {
@@ -187,7 +200,7 @@ int main(int argc, char** argv) {
                       ? IdentityFailure(form, *connection)
                       : std::string(kProgram) + ": the window closed during start-up")
               << std::endl;
-    return 1;
+    return finish(1);
   }
   window.show();
 
@@ -202,7 +215,7 @@ int main(int argc, char** argv) {
   const int status = app.exec();
   if (ClosedForIdentity(form)) {
     std::cerr << IdentityFailure(form, *connection) << std::endl;
-    return 1;
+    return finish(1);
   }
-  return status != 0 ? status : screenshotStatus;
+  return finish(status != 0 ? status : screenshotStatus);
 }

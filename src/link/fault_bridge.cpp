@@ -40,6 +40,15 @@ std::optional<FaultSettings> ParseFaultSettings(std::string_view text, std::stri
   return s;
 }
 
+std::string FormatFaultCounters(const FaultCounters& n) {
+  return "fault injection: " + std::to_string(n.transactions) + " transactions, " +
+         std::to_string(n.refusedOpens) + " refused after unplug, " + std::to_string(n.reads) +
+         " reads (" + std::to_string(n.exemptReads) + " identify replies left alone), " +
+         std::to_string(n.corrupted) + " corrupted (" + std::to_string(n.corruptedToHex) +
+         " into another hex digit), " + std::to_string(n.shortened) + " short (" +
+         std::to_string(n.charactersDropped) + " characters dropped)";
+}
+
 FaultBridge::FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& settings)
     : inner_(std::move(inner)), settings_(settings), random_(settings.seed) {
   description_ = "fault injection (pec " + FormatRate(settings.corrupt) + ", short " +
@@ -51,6 +60,14 @@ FaultBridge::FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& set
   scratch_.resize(128);
 }
 
+std::string FaultBridge::LastError() const {
+  if (refused_) {
+    return "unplugged by fault injection after " + std::to_string(settings_.unplugAfter) +
+           (settings_.unplugAfter == 1 ? " transaction" : " transactions");
+  }
+  return inner_->LastError();
+}
+
 bool FaultBridge::Unplugged() const {
   return settings_.unplugAfter >= 0 &&
          counters_.transactions >= static_cast<std::uint64_t>(settings_.unplugAfter);
@@ -60,7 +77,8 @@ double FaultBridge::Draw() { return UnitInterval(random_()); }
 
 bool FaultBridge::Open(int device) {
   open_ = false;
-  if (Unplugged()) {
+  refused_ = Unplugged();
+  if (refused_) {
     ++counters_.refusedOpens;
     return false;
   }

@@ -25,6 +25,7 @@ class TraceBridge : public Bridge {
   std::size_t Read(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return inner_.Describe(); }
+  std::string LastError() const override { return inner_.LastError(); }
 
  private:
   void Flush();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 
 #include "link/settings_parser.h"
 
@@ -96,12 +97,23 @@ std::string TtyBridge::SupportedBauds() {
 
 bool TtyBridge::Open(int /*device*/) {
   Close();
+  lastError_.clear();
   speed_t speed;
-  if (!LookupBaud(baud_, &speed)) return false;
+  if (!LookupBaud(baud_, &speed)) {
+    lastError_ = std::to_string(baud_) + " baud is not a rate the serial driver supports";
+    return false;
+  }
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    lastError_ = "cannot open " + path_ + ": " + std::strerror(errno);
+    return false;
+  }
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
+    const int e = errno;
+    lastError_ = (e == ENOTTY ? path_ + " is not a serial port: "
+                              : "cannot read the settings of " + path_ + ": ") +
+                 std::strerror(e);
     ::close(fd);
     return false;
   }
@@ -114,6 +126,8 @@ bool TtyBridge::Open(int /*device*/) {
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    lastError_ = "cannot set up " + path_ + " (raw, 8N1, " + std::to_string(baud_) +
+                 " baud): " + std::strerror(errno);
     ::close(fd);
     return false;
   }
@@ -139,11 +153,21 @@ std::size_t TtyBridge::Write(std::string_view command) {
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      lastError_ = "writing to " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
     const int left = Remaining(deadline);
-    if (left <= 0) break;
+    if (left <= 0) {
+      lastError_ = "writing to " + path_ + " timed out after " + std::to_string(done) + " of " +
+                   std::to_string(command.size()) + " characters";
+      break;
+    }
     pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, left) < 0 && errno != EINTR) break;
+    if (::poll(&p, 1, left) < 0 && errno != EINTR) {
+      lastError_ = "waiting to write to " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
   }
   return done;
 }
@@ -152,6 +176,7 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
   if (fd_ < 0) return 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(readMs_);
   std::size_t got = 0;
+  // Running out of time is no failure: the reply was simply short.
   while (got < n) {
     ssize_t r = ::read(fd_, buffer + got, n - got);
     if (r > 0) {
@@ -159,14 +184,26 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;  // e.g. device gone
+    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {  // e.g. device gone
+      lastError_ = "reading from " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
     const int left = Remaining(deadline);
     if (left <= 0) break;
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, left);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) break;
-    if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) break;
+    if (ready < 0 && errno != EINTR) {
+      lastError_ = "waiting to read from " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
+    if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) {
+      lastError_ = "reading from " + path_ + " failed: the device reported an error";
+      break;
+    }
+    if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
+      lastError_ = "reading from " + path_ + " failed: the device hung up";
+      break;
+    }
   }
   return got;
 }

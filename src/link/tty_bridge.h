@@ -40,6 +40,10 @@ class TtyBridge : public Bridge {
   std::size_t Read(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
+  // Says which step failed with the system's reason: the device cannot be
+  // opened ("No such file or directory", "Permission denied"), is not a
+  // serial port, or failed a write or read.
+  std::string LastError() const override { return lastError_; }
 
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }
@@ -49,6 +53,7 @@ class TtyBridge : public Bridge {
   std::string path_;
   int baud_;
   std::string description_;
+  std::string lastError_;
   int fd_ = -1;
   int readMs_ = 1000;
   int writeMs_ = 1000;

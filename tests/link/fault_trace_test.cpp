@@ -8,6 +8,7 @@
 #include "../sim/sim_test_support.h"
 #include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
+#include "link/tty_bridge.h"
 #include "link/unit_interval.h"
 #include "sim/sim_bridge.h"
 
@@ -163,6 +164,22 @@ TEST(FaultBridge, ASeedGivesTheSameFaultsWithAnyStandardLibrary) {
             "FFFF00000000000000|FFFF00000000000|FFFF00000000000000|FFFF00000000000000|");
 }
 
+TEST(FaultBridge, CountersInOneLine) {
+  FaultCounters n;
+  n.transactions = 12;
+  n.refusedOpens = 3;
+  n.reads = 9;
+  n.exemptReads = 2;
+  n.corrupted = 4;
+  n.corruptedToHex = 1;
+  n.shortened = 5;
+  n.charactersDropped = 17;
+  EXPECT_EQ(FormatFaultCounters(n),
+            "fault injection: 12 transactions, 3 refused after unplug, 9 reads (2 identify "
+            "replies left alone), 4 corrupted (1 into another hex digit), 5 short (17 characters "
+            "dropped)");
+}
+
 TEST(UnitInterval, TopBitsGiveZeroUpToJustBelowOneOrAboveZero) {
   constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
   EXPECT_EQ(UnitInterval(0), 0.0);
@@ -172,6 +189,41 @@ TEST(UnitInterval, TopBitsGiveZeroUpToJustBelowOneOrAboveZero) {
   EXPECT_EQ(OpenUnitInterval(0), 0.5 / 9007199254740992.0);       // never 0: safe for log()
   EXPECT_EQ(OpenUnitInterval(kAll), 1.0);                         // 1 - 2^-54 rounds up
   EXPECT_EQ(OpenUnitInterval(std::uint64_t{1} << 63), 0.5 + 0.5 / 9007199254740992.0);
+}
+
+// Why the last transaction failed reaches the caller through any wrapper;
+// a fault wrapper that refuses an Open says that it did.
+TEST(Wrappers, PassOnTheTransportsReason) {
+  TtyBridge direct("/nonexistent/ttyUSB9");
+  ASSERT_FALSE(direct.Open(0));
+  const std::string missing = direct.LastError();
+  ASSERT_FALSE(missing.empty());
+
+  FaultSettings f;
+  f.unplugAfter = 2;
+  std::ostringstream out;
+  FaultBridge faulty(std::make_unique<TtyBridge>("/nonexistent/ttyUSB9"), f);
+  TraceBridge trace(faulty, out);
+  EXPECT_EQ(trace.LastError(), "");
+  EXPECT_FALSE(trace.Open(0));
+  EXPECT_EQ(faulty.LastError(), missing);
+  EXPECT_EQ(trace.LastError(), missing);
+  trace.Close();
+  EXPECT_FALSE(trace.Open(0));
+  trace.Close();
+  EXPECT_FALSE(trace.Open(0));  // the third: refused by the wrapper itself
+  EXPECT_EQ(trace.LastError(), "unplugged by fault injection after 2 transactions");
+  trace.Close();
+
+  SimBridge sim(Quiet());
+  EXPECT_EQ(Transact(sim, "IZ", 50).substr(0, 9), "ZQM4417-2");
+  EXPECT_EQ(sim.LastError(), "");
+  sim.Stack().ApplyCommand({"unplug"});
+  EXPECT_EQ(Transact(sim, "IZ", 50), "");
+  EXPECT_EQ(sim.LastError(), "the simulated bridge is unplugged (sim unplug)");
+  sim.Stack().ApplyCommand({"replug"});
+  EXPECT_EQ(Transact(sim, "IZ", 50).substr(0, 9), "ZQM4417-2");
+  EXPECT_EQ(sim.LastError(), "");
 }
 
 TEST(FaultBridge, SettingsText) {

@@ -8,7 +8,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "../sim/sim_test_support.h"
 #include "link/fault_bridge.h"
@@ -380,6 +384,53 @@ TEST(LinkTtyOpen, MissingDeviceOrBadBaudDeliversNothing) {
   EXPECT_FALSE(notATty.Open(0));
   EXPECT_TRUE(TtyBridge::SupportedBaud(115200));
   EXPECT_FALSE(TtyBridge::SupportedBaud(12345));
+}
+
+TEST_F(LinkTty, AVanishedDeviceIsAReadFailureWithItsReason) {
+  TtyBridge bridge(slave_, 115200);
+  ASSERT_TRUE(bridge.Open(0));
+  EXPECT_EQ(bridge.LastError(), "");
+  bridge.SetTimeouts(500, 100);
+  close(master_);
+  master_ = -1;
+  char buf[4];
+  EXPECT_EQ(bridge.Read(buf, 4), 0u);
+  EXPECT_EQ(bridge.LastError().rfind("reading from " + slave_ + " failed: ", 0), 0u)
+      << bridge.LastError();
+  bridge.Close();
+}
+
+// Why an Open failed, in the system's words, and different for each cause.
+TEST(LinkTtyOpen, TheReasonNamesTheStepAndTheSystemsText) {
+  TtyBridge missing("/nonexistent/ttyUSB9");
+  EXPECT_EQ(missing.LastError(), "");  // nothing tried yet
+  EXPECT_FALSE(missing.Open(0));
+  const Bridge& asBridge = missing;  // the reason reaches callers through the interface
+  EXPECT_EQ(asBridge.LastError(),
+            std::string("cannot open /nonexistent/ttyUSB9: ") + std::strerror(ENOENT));
+
+  TtyBridge notATty("/dev/null");
+  EXPECT_FALSE(notATty.Open(0));
+  EXPECT_EQ(notATty.LastError(),
+            std::string("/dev/null is not a serial port: ") + std::strerror(ENOTTY));
+
+  TtyBridge badBaud("/dev/null", 12345);
+  EXPECT_FALSE(badBaud.Open(0));
+  EXPECT_EQ(badBaud.LastError(), "12345 baud is not a rate the serial driver supports");
+
+  // Permission is only ever refused to an unprivileged user.
+  if (geteuid() != 0) {
+    char name[] = "/tmp/eb-tty-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    chmod(name, 0);
+    TtyBridge locked(name);
+    EXPECT_FALSE(locked.Open(0));
+    EXPECT_EQ(locked.LastError(),
+              "cannot open " + std::string(name) + ": " + std::strerror(EACCES));
+    unlink(name);
+  }
 }
 
 TEST(LinkFtdi, NoDeviceMeansNothingDelivered) {
