@@ -123,20 +123,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The trace file outlives the transport stack that writes to it.
+  std::ofstream traceFile;
   std::optional<eb::Connection> connection = eb::OpenConnection(options.bridge, &error);
   if (!connection || !connection->bridge) {
     return Fail("bad connection string \"" + options.bridge + "\": " + error);
   }
-  eb::Bridge* bridge = connection->bridge.get();
 
-  std::ofstream traceFile;
-  std::unique_ptr<eb::TraceBridge> trace;
   if (!options.trace.empty()) {
     traceFile.open(options.trace, std::ios::out | std::ios::trunc);
     if (!traceFile) return Fail("cannot write the trace file \"" + options.trace + "\"");
-    trace = std::make_unique<eb::TraceBridge>(*bridge, traceFile);
-    bridge = trace.get();
+    connection->bridge =
+        std::make_unique<eb::TraceBridge>(std::move(connection->bridge), traceFile);
   }
+  eb::Bridge& bridge = *connection->bridge;
 
   // When the run ends, the fault wrapper's counters, one line on stderr.
   auto finish = [&](int status) {
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ConfigureApplication(app);
     eb::ScriptRunner runner(std::cout, std::cerr);
-    eb::Form1 form(*bridge, runner);
+    eb::Form1 form(bridge, runner);
     eb::app::MainWindow window(form);
     const int status = runner.Run(form, script, options.script, connection->sim);
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     std::ifstream script(options.script);
     if (!script) return Fail("cannot read the script \"" + options.script + "\"");
     eb::ScriptRunner runner(std::cout, std::cerr);
-    eb::Form1 form(*bridge, runner);
+    eb::Form1 form(bridge, runner);
     const int status = runner.Run(form, script, options.script, connection->sim);
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
     return finish(status);
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
   eb::app::QtPlatform platform(
       screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask,
       std::cerr);
-  eb::Form1 form(*bridge, platform);
+  eb::Form1 form(bridge, platform);
   eb::app::MainWindow window(form);
   platform.Attach(&window);
 

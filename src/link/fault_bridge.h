@@ -49,6 +49,7 @@ struct FaultCounters {
 // The counters in one line: "fault injection: 120 transactions, ...".
 std::string FormatFaultCounters(const FaultCounters& counters);
 
+// Owns the transport it wraps, as every wrapper does (see TraceBridge).
 class FaultBridge : public Bridge {
  public:
   FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& settings);

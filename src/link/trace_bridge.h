@@ -15,21 +15,24 @@
 
 namespace eb {
 
+// Owns the transport it wraps, as every wrapper does (see FaultBridge).
 class TraceBridge : public Bridge {
  public:
-  TraceBridge(Bridge& inner, std::ostream& out);
+  TraceBridge(std::unique_ptr<Bridge> inner, std::ostream& out);
   ~TraceBridge() override;
   bool Open(int device) override;
   void SetTimeouts(int readMs, int writeMs) override;
   std::size_t Write(std::string_view command) override;
   std::size_t Read(char* buffer, std::size_t n) override;
   void Close() override;
-  std::string_view Describe() const override { return inner_.Describe(); }
-  std::string LastError() const override { return inner_.LastError(); }
+  std::string_view Describe() const override { return inner_->Describe(); }
+  std::string LastError() const override { return inner_->LastError(); }
+
+  Bridge& Inner() { return *inner_; }
 
  private:
   void Flush();
-  Bridge& inner_;
+  std::unique_ptr<Bridge> inner_;
   std::ostream& out_;
   std::chrono::steady_clock::time_point start_;
   bool pending_ = false;

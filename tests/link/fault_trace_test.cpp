@@ -202,8 +202,10 @@ TEST(Wrappers, PassOnTheTransportsReason) {
   FaultSettings f;
   f.unplugAfter = 2;
   std::ostringstream out;
-  FaultBridge faulty(std::make_unique<TtyBridge>("/nonexistent/ttyUSB9"), f);
-  TraceBridge trace(faulty, out);
+  auto fault =
+      std::make_unique<FaultBridge>(std::make_unique<TtyBridge>("/nonexistent/ttyUSB9"), f);
+  FaultBridge& faulty = *fault;
+  TraceBridge trace(std::move(fault), out);
   EXPECT_EQ(trace.LastError(), "");
   EXPECT_FALSE(trace.Open(0));
   EXPECT_EQ(faulty.LastError(), missing);
@@ -250,10 +252,12 @@ TEST(FaultBridge, SettingsText) {
 }
 
 TEST(TraceBridge, OneTabSeparatedLinePerTransaction) {
-  SimBridge sim(Quiet());
+  auto owned = std::make_unique<SimBridge>(Quiet());
+  SimBridge& sim = *owned;
   std::ostringstream out;
   {
-    TraceBridge trace(sim, out);
+    TraceBridge trace(std::move(owned), out);
+    EXPECT_EQ(&trace.Inner(), &sim);
     EXPECT_EQ(trace.Describe(), sim.Describe());
     Transact(trace, "IZ", 50);
     Transact(trace, "MSxS10X", 0);
