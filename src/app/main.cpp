@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     eb::ScriptRunner runner(std::cout, std::cerr);
     eb::Form1 form(bridge, runner);
     eb::app::MainWindow window(form);
-    const int status = runner.Run(form, script, options.script, connection->sim);
+    const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
     window.view().Sync();
     if (!SavePicture(window, options.screenshot)) return finish(1);
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
     if (!script) return Fail("cannot read the script \"" + options.script + "\"");
     eb::ScriptRunner runner(std::cout, std::cerr);
     eb::Form1 form(bridge, runner);
-    const int status = runner.Run(form, script, options.script, connection->sim);
+    const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
     return finish(status);
   }

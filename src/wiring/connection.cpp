@@ -8,6 +8,7 @@
 #include "link/tty_bridge.h"
 #include "sim/sim_bridge.h"
 #include "sim/sim_settings.h"
+#include "sim/sim_stack.h"
 
 namespace eb {
 namespace {
@@ -16,6 +17,18 @@ std::optional<Connection> Fail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return std::nullopt;
 }
+
+// Script "sim" lines carried out on the simulated stack.
+class SimStackControl : public StackControl {
+ public:
+  explicit SimStackControl(SimStack& stack) : stack_(stack) {}
+  std::string Apply(const std::vector<std::string>& words) override {
+    return stack_.ApplyCommand(words);
+  }
+
+ private:
+  SimStack& stack_;
+};
 
 Connection Wrap(std::unique_ptr<Bridge> bridge) {
   Connection c;
@@ -78,6 +91,7 @@ std::optional<Connection> OpenSim(std::string_view rest, std::string* error) {
   SimStack& stack = bridge->Stack();
   Connection c = Wrap(std::move(bridge));
   c.sim = &stack;
+  c.control = std::make_unique<SimStackControl>(stack);
   return c;
 }
 
@@ -101,6 +115,7 @@ std::optional<Connection> OpenFault(std::string_view rest, std::string* error) {
   Connection c = Wrap(std::move(bridge));
   c.fault = fault;
   c.sim = inner->sim;
+  c.control = std::move(inner->control);
   return c;
 }
 

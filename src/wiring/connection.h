@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "link/bridge.h"
+#include "wiring/script_runner.h"
 
 namespace eb {
 
@@ -26,10 +27,11 @@ class SimStack;
 class FaultBridge;
 
 struct Connection {
-  std::unique_ptr<Bridge> bridge;  // the transport the window talks to
-  SimStack* sim = nullptr;         // the simulated stack, when one is in use
-  FaultBridge* fault = nullptr;    // the fault wrapper, when one is in use
-  std::string description;         // e.g. "simulated stack of 4 boards"
+  std::unique_ptr<Bridge> bridge;         // the transport the window talks to
+  std::unique_ptr<StackControl> control;  // what script "sim" lines act on, when simulated
+  SimStack* sim = nullptr;                // the simulated stack, for tests to look at
+  FaultBridge* fault = nullptr;           // the fault wrapper, when one is in use
+  std::string description;                // e.g. "simulated stack of 4 boards"
 };
 
 struct Transport {

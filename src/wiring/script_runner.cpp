@@ -5,7 +5,6 @@
 #include <optional>
 #include <sstream>
 
-#include "sim/sim_stack.h"
 #include "window/form1.h"
 #include "window/json.h"
 
@@ -150,7 +149,8 @@ void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path
 
 std::string ScriptRunner::AppDirectory() { return appDirectory_; }
 
-int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name, SimStack* sim) {
+int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name,
+                      StackControl* stack) {
   form.Form_Load();
   if (closed_) {
     out_ << "CLOSED\n";
@@ -383,9 +383,9 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         std::string refused = form.SETUP_DATAlog(samples, file);
         if (!refused.empty()) MsgBox(refused);
       } else if (cmd == "sim") {
-        if (sim == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
+        if (stack == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
         std::vector<std::string> args(w.begin() + 1, w.end());
-        std::string error = sim->ApplyCommand(args);
+        std::string error = stack->Apply(args);
         if (!error.empty()) throw ScriptError{"sim: " + error};
       } else {
         throw ScriptError{"unknown command \"" + cmd + "\""};

@@ -33,15 +33,24 @@
 namespace eb {
 
 class Form1;
-class SimStack;
 class Control;
+
+// The stack behind the bridge as the script's "sim" lines change it.
+class StackControl {
+ public:
+  virtual ~StackControl() = default;
+  // Carries out the words after "sim" ("cell", "0", "3", "3.912"); returns
+  // "" or, in one line, what is wrong with them.
+  virtual std::string Apply(const std::vector<std::string>& words) = 0;
+};
 
 class ScriptRunner : public Platform {
  public:
   ScriptRunner(std::ostream& out, std::ostream& err);
 
-  // Runs the window's start-up (Form_Load), then the script.
-  int Run(Form1& form, std::istream& script, const std::string& name, SimStack* sim);
+  // Runs the window's start-up (Form_Load), then the script. `stack` is
+  // null when the bridge is no simulated stack ("sim" lines are errors).
+  int Run(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
 
   void MsgBox(const std::string& text) override;
   void Unload() override { closed_ = true; }

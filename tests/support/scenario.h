@@ -72,7 +72,7 @@ inline ScenarioResult RunScenario(const std::string& bridgeSpec, const std::stri
     ScriptRunner runner(out, err);
     Form1 form(traced, runner);
     std::istringstream in(script);
-    r.status = runner.Run(form, in, "scenario", conn->sim);
+    r.status = runner.Run(form, in, "scenario", conn->control.get());
   }
   r.out = out.str();
   r.err = err.str();

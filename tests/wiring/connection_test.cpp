@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -285,6 +284,19 @@ TEST(ConnTable, EveryTransportIsReachedThroughItsScheme) {
   EXPECT_FALSE(OpenConnection("simulator", &error));
   EXPECT_FALSE(OpenConnection("faults/sim", &error));
   EXPECT_NE(error.find("unknown transport 'faults'"), std::string::npos) << error;
+}
+
+TEST(ConnControl, ScriptSimLinesReachTheStackBehindEveryWrapper) {
+  std::string error;
+  auto c = OpenConnection("fault:seed=3/fault/sim:boards=2", &error);
+  ASSERT_TRUE(c) << error;
+  ASSERT_NE(c->control, nullptr);
+  EXPECT_EQ(c->control->Apply({"zeros", "1", "1"}), "");
+  EXPECT_TRUE(c->sim->Chip(1).zeros);
+  EXPECT_EQ(c->control->Apply({"cell", "0", "13", "3.3"}).rfind("sim cell: bad cell '13'", 0), 0u);
+  auto hardware = OpenConnection("fault/tty:/dev/ttyUSB0", &error);
+  ASSERT_TRUE(hardware) << error;
+  EXPECT_EQ(hardware->control, nullptr);
 }
 
 // A pseudo-terminal: the bridge opens the slave side, the test plays the

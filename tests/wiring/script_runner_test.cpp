@@ -18,7 +18,8 @@ struct RunResult {
   std::string err;
 };
 
-RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr) {
+RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr,
+                    StackControl* control = nullptr) {
   test::FakeStack own;
   test::FakeStack& stack = custom ? *custom : own;
   if (stack.boards.empty()) stack.boards["80"] = {};
@@ -26,9 +27,20 @@ RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr
   ScriptRunner runner(out, err);
   Form1 form(stack.bridge, runner);
   std::istringstream in(script);
-  int status = runner.Run(form, in, "t.script", nullptr);
+  int status = runner.Run(form, in, "t.script", control);
   return {status, out.str(), err.str()};
 }
+
+// Records what "sim" lines hand to the stack and answers with a canned error.
+class FakeControl : public StackControl {
+ public:
+  std::vector<std::vector<std::string>> applied;
+  std::string answer;
+  std::string Apply(const std::vector<std::string>& words) override {
+    applied.push_back(words);
+    return answer;
+  }
+};
 
 TEST(ScriptLine, WordsQuotesEscapesAndComments) {
   std::vector<std::string> w;
@@ -109,6 +121,20 @@ TEST(ScriptRun, ExitStatusesAndMessages) {
   EXPECT_EQ(closed.out, "CLOSED\n");
 }
 
+TEST(ScriptRun, SimLinesGoToTheStackControl) {
+  FakeControl control;
+  RunResult r = RunOnFake("sim cell 0 3 3.912\nsim unplug\n", nullptr, &control);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(control.applied,
+            (std::vector<std::vector<std::string>>{{"cell", "0", "3", "3.912"}, {"unplug"}}));
+  control.applied.clear();
+  control.answer = "sim open: expected 0 or 1, got '2'";
+  RunResult refused = RunOnFake("tick\nsim open 0 1 2\ntick\n", nullptr, &control);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "t.script:2: sim: sim open: expected 0 or 1, got '2'\n");
+  EXPECT_EQ(control.applied.size(), 1u);
+}
+
 TEST(ScriptRun, StateValuesAndTheirExpectations) {
   RunResult r = RunOnFake(
       "state BRDaddress 3\nstate CFGR0\nstate DCCmark 0 11\nstate CVRbyte 0 17\n"
@@ -163,18 +189,71 @@ TEST(ScriptState, EverySharedVariableAndFlagIsPrintable) {
   auto known = [&names](const std::string& n) {
     return std::find(names.begin(), names.end(), n) != names.end();
   };
-  for (const char* n :
-       {"BRDnumber", "BRDread", "CARDSTACK", "OnOff", "BRDaddress", "CFGR0", "CFGR5", "CFGR0wr",
-        "CFGR5wr", "CFGR0rd", "CFGR5rd", "CDCreg", "VUVreg", "VOVreg", "BCASTflag_PLADC",
-        "BCASTflag_PLINT", "BCASTflag_STCVAD", "BCASTflag_STOWAD", "BCASTflag_STTMPAD",
-        "BCASTflag_STCVDC", "BCASTflag_STOWDC", "BCASTflag_WRCFG", "CFGRbyte", "CVRbyte",
-        "FLGRbyte", "TMPRbyte", "PECchip_RDCFG", "PECcalc_RDCFG", "PECchip_RDCV", "PECcalc_RDCV",
-        "PECchip_RDFLG", "PECcalc_RDFLG", "PECchip_RDTMP", "PECcalc_RDTMP", "CELLhex", "CELLvolt",
-        "CELLstatus", "DCCmark", "MCImark", "PECstatus", "RDCFGvalid", "RDCVvalid", "RDTMPvalid",
-        "THSDbit", "THSDset", "THSDhold", "Initialize", "POLLflag", "STBYflag", "GLOBALCFGRflag",
-        "WRCFGBLINKflag", "RDCFGflag", "AUTORESTARTflag", "SINGLESHOTflag", "PECflag",
-        "MEASURESKIPflag", "MEASUREflag", "DATACOLLECTflag", "VIEWCAPTUREflag", "CYCLEflag",
-        "SELFTESTflag", "SELFTESTTMPflag", "PEC_RDCV", "SINGLECELL_Lnib", "RDCVmode"}) {
+  for (const char* n : {"BRDnumber",
+                        "BRDread",
+                        "CARDSTACK",
+                        "OnOff",
+                        "BRDaddress",
+                        "CFGR0",
+                        "CFGR5",
+                        "CFGR0wr",
+                        "CFGR5wr",
+                        "CFGR0rd",
+                        "CFGR5rd",
+                        "CDCreg",
+                        "VUVreg",
+                        "VOVreg",
+                        "BCASTflag_PLADC",
+                        "BCASTflag_PLINT",
+                        "BCASTflag_STCVAD",
+                        "BCASTflag_STOWAD",
+                        "BCASTflag_STTMPAD",
+                        "BCASTflag_STCVDC",
+                        "BCASTflag_STOWDC",
+                        "BCASTflag_WRCFG",
+                        "CFGRbyte",
+                        "CVRbyte",
+                        "FLGRbyte",
+                        "TMPRbyte",
+                        "PECchip_RDCFG",
+                        "PECcalc_RDCFG",
+                        "PECchip_RDCV",
+                        "PECcalc_RDCV",
+                        "PECchip_RDFLG",
+                        "PECcalc_RDFLG",
+                        "PECchip_RDTMP",
+                        "PECcalc_RDTMP",
+                        "CELLhex",
+                        "CELLvolt",
+                        "CELLstatus",
+                        "DCCmark",
+                        "MCImark",
+                        "PECstatus",
+                        "RDCFGvalid",
+                        "RDCVvalid",
+                        "RDTMPvalid",
+                        "THSDbit",
+                        "THSDset",
+                        "THSDhold",
+                        "Initialize",
+                        "POLLflag",
+                        "STBYflag",
+                        "GLOBALCFGRflag",
+                        "WRCFGBLINKflag",
+                        "RDCFGflag",
+                        "AUTORESTARTflag",
+                        "SINGLESHOTflag",
+                        "PECflag",
+                        "MEASURESKIPflag",
+                        "MEASUREflag",
+                        "DATACOLLECTflag",
+                        "VIEWCAPTUREflag",
+                        "CYCLEflag",
+                        "SELFTESTflag",
+                        "SELFTESTTMPflag",
+                        "PEC_RDCV",
+                        "SINGLECELL_Lnib",
+                        "RDCVmode"}) {
     EXPECT_TRUE(known(n)) << n;
     EXPECT_TRUE(form.StateJson(n, std::nullopt, std::nullopt).has_value()) << n;
   }
