@@ -7,8 +7,11 @@
 #include <QImage>
 #include <QStyleFactory>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -74,6 +77,23 @@ std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connect
   return line;
 }
 
+// Whether two paths name the same file: the same file on disk when both
+// exist, otherwise the same path once made absolute.
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code errorA, errorB;
+  if (fs::exists(a, errorA) && fs::exists(b, errorB)) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+  }
+  const fs::path pathA = fs::weakly_canonical(a, errorA);
+  const fs::path pathB = fs::weakly_canonical(b, errorB);
+  return !errorA && !errorB && pathA == pathB;
+}
+
+// The system's reason for the last failed call, as ": reason" ("" when none).
+std::string Reason(int error) { return error != 0 ? std::string(": ") + std::strerror(error) : ""; }
+
 bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
 
 // Saves the client area at one image pixel per window pixel, whatever the
@@ -130,36 +150,76 @@ int main(int argc, char** argv) {
     return Fail("bad connection string \"" + options.bridge + "\": " + error);
   }
 
+  // The script is checked and opened before any output file is created, and
+  // no output may be the script itself (the trace would truncate it before
+  // it is read, the screenshot replace it).
+  std::ifstream script;
+  if (!options.script.empty()) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(options.script, ec)) {
+      return Fail("cannot read the script \"" + options.script + "\": it is a directory");
+    }
+    errno = 0;
+    script.open(options.script);
+    if (!script) return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
+    const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
+                                                           {"--screenshot", options.screenshot}};
+    for (const auto& [option, file] : outputs) {
+      if (!file.empty() && SameFile(options.script, file)) {
+        return Fail(option + " \"" + file + "\" names the script \"" + options.script +
+                    "\"; choose another file");
+      }
+    }
+  }
+  if (!options.trace.empty() && !options.screenshot.empty() &&
+      SameFile(options.trace, options.screenshot)) {
+    return Fail("--trace and --screenshot name the same file \"" + options.trace + "\"");
+  }
+
+  eb::TraceBridge* trace = nullptr;
   if (!options.trace.empty()) {
+    errno = 0;
     traceFile.open(options.trace, std::ios::out | std::ios::trunc);
-    if (!traceFile) return Fail("cannot write the trace file \"" + options.trace + "\"");
-    connection->bridge =
-        std::make_unique<eb::TraceBridge>(std::move(connection->bridge), traceFile);
+    if (!traceFile) {
+      return Fail("cannot write the trace file \"" + options.trace + "\"" + Reason(errno));
+    }
+    auto traced = std::make_unique<eb::TraceBridge>(std::move(connection->bridge), traceFile);
+    trace = traced.get();
+    connection->bridge = std::move(traced);
   }
   eb::Bridge& bridge = *connection->bridge;
 
-  // When the run ends, the fault wrapper's counters, one line on stderr.
+  // Every way the run ends goes through here: a trace that could not be
+  // written makes the run a failure, and the fault wrapper's counters are
+  // reported.
   auto finish = [&](int status) {
+    if (trace != nullptr && trace->WriteFailed()) {
+      const std::string& why = trace->WriteError();
+      std::cerr << kProgram << ": cannot write the trace file \"" << options.trace << "\""
+                << (why.empty() ? "" : ": " + why) << std::endl;
+      status = 2;
+    }
     if (connection->fault != nullptr) {
       std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
                 << std::endl;
     }
     return status;
   };
+  auto traceFailed = [trace] { return trace != nullptr && trace->WriteFailed(); };
 
   const bool screenshot = !options.screenshot.empty();
   if (!options.script.empty() && screenshot) {
     // Operator script, then a picture of the window as the script left it.
-    std::ifstream script(options.script);
-    if (!script) return Fail("cannot read the script \"" + options.script + "\"");
     if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     ConfigureApplication(app);
     eb::ScriptRunner runner(std::cout, std::cerr);
+    runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
     eb::app::MainWindow window(form);
     const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
+    if (traceFailed()) return finish(status);
     window.view().Sync();
     if (!SavePicture(window, options.screenshot)) return finish(1);
     return finish(status);
@@ -167,9 +227,8 @@ int main(int argc, char** argv) {
 
   if (!options.script.empty()) {
     // Operator script: no window and no display needed.
-    std::ifstream script(options.script);
-    if (!script) return Fail("cannot read the script \"" + options.script + "\"");
     eb::ScriptRunner runner(std::cout, std::cerr);
+    runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
     const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
@@ -193,8 +252,11 @@ int main(int argc, char** argv) {
   eb::Form1 form(bridge, platform);
   eb::app::MainWindow window(form);
   platform.Attach(&window);
+  // A trace that stops being written ends the event loop at once.
+  if (trace != nullptr) trace->OnWriteFailure([] { QCoreApplication::exit(2); });
 
   window.Start();
+  if (traceFailed()) return finish(2);
   if (form.Unloaded) {
     std::cerr << (ClosedForIdentity(form)
                       ? IdentityFailure(form, *connection)

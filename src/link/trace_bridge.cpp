@@ -1,6 +1,8 @@
 #include "link/trace_bridge.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace eb {
 namespace {
@@ -81,10 +83,16 @@ void TraceBridge::Flush() {
   line.push_back('\t');
   AppendEscaped(&line, reply_);
   line.push_back('\n');
-  out_ << line;
-  out_.flush();
   command_.clear();
   reply_.clear();
+  if (writeFailed_) return;
+  errno = 0;
+  out_ << line;
+  out_.flush();
+  if (out_) return;
+  writeFailed_ = true;
+  if (errno != 0) writeError_ = std::strerror(errno);
+  if (onWriteFailure_) onWriteFailure_();
 }
 
 }  // namespace eb

@@ -228,6 +228,42 @@ TEST(Wrappers, PassOnTheTransportsReason) {
   EXPECT_EQ(sim.LastError(), "");
 }
 
+// A stream with room for a fixed number of characters, then full.
+class FullAfter : public std::streambuf {
+ public:
+  explicit FullAfter(std::size_t room) : room_(room) {}
+  std::string written;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    if (room_ == 0) return traits_type::eof();
+    --room_;
+    written.push_back(traits_type::to_char_type(c));
+    return c;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+TEST(TraceBridge, ALineThatCannotBeWrittenIsNoticedAtOnce) {
+  FullAfter buffer(60);  // the identify line fits, the next does not
+  std::ostream out(&buffer);
+  TraceBridge trace(std::make_unique<SimBridge>(Quiet()), out);
+  int calls = 0;
+  trace.OnWriteFailure([&] { ++calls; });
+  Transact(trace, "IZ", 50);
+  EXPECT_FALSE(trace.WriteFailed());
+  EXPECT_NE(buffer.written.find("\tIZ\tZQM4417-2"), std::string::npos) << buffer.written;
+  // The transactions themselves go on; the failure is reported once.
+  EXPECT_EQ(Transact(trace, "MSxT80T02RRRRRRRX", 18), "FFFF00000000000000");
+  EXPECT_TRUE(trace.WriteFailed());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(Transact(trace, "MSxT80T02RRRRRRRX", 18), "FFFF00000000000000");
+  EXPECT_EQ(calls, 1);
+}
+
 TEST(FaultBridge, SettingsText) {
   std::string error;
   auto s = ParseFaultSettings("pec=0.01,short=0.005,seed=7,unplug=12", &error);

@@ -294,6 +294,14 @@ TEST(ConnControl, ScriptSimLinesReachTheStackBehindEveryWrapper) {
   EXPECT_EQ(c->control->Apply({"zeros", "1", "1"}), "");
   EXPECT_TRUE(c->sim->Chip(1).zeros);
   EXPECT_EQ(c->control->Apply({"cell", "0", "13", "3.3"}).rfind("sim cell: bad cell '13'", 0), 0u);
+  // Words from a script are quoted printable and short.
+  EXPECT_EQ(
+      c->control->Apply({"cell", "\x1B[2J", "1", "3"}).rfind("sim cell: bad board '\\x1B[2J';", 0),
+      0u);
+  EXPECT_EQ(c->control->Apply({std::string(100, 'x')}),
+            "sim: unknown command '" + std::string(40, 'x') +
+                "...' (expected cell, temp, missing, zeros, thsd, open, pec-errors, unplug or "
+                "replug)");
   auto hardware = OpenConnection("fault/tty:/dev/ttyUSB0", &error);
   ASSERT_TRUE(hardware) << error;
   EXPECT_EQ(hardware->control, nullptr);
