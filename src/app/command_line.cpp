@@ -1,5 +1,9 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
+#include "wiring/connection.h"
+
 namespace eb::app {
 
 namespace {
@@ -79,31 +83,40 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
 }
 
 std::string UsageText() {
-  return "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
-         "                  [--script FILE] [--screenshot FILE]\n"
-         "\n"
-         "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
-         "UB774B USB-to-SPI bridge.\n"
-         "\n"
-         "  --bridge STRING       how the bridge is reached (default \"ftdi\"):\n"
-         "                          ftdi[:vid=0403,pid=6001,index=0]   first FTDI device\n"
-         "                          tty:/dev/ttyUSB0                   kernel serial driver\n"
-         "                          sim[:boards=4,seed=1,...]          built-in simulated stack\n"
-         "                          fault:pec=0.01,seed=7/<STRING>     seeded fault injection\n"
-         "  --simulate[=SETTINGS] short for --bridge sim[:SETTINGS]\n"
-         "  --trace FILE          write every bridge transaction to FILE, one line each\n"
-         "  --script FILE         run an operator script without opening a window; exit\n"
-         "                        status 0 when every expect held, 1 when one failed,\n"
-         "                        2 for a malformed script, 3 when the window closed\n"
-         "  --screenshot FILE     open the window, run start-up and a few timer ticks,\n"
-         "                        save the window as a PNG image and exit; message boxes\n"
-         "                        are answered at once and their text goes to stderr;\n"
-         "                        with --script: run the script, then save the window\n"
-         "                        as the script left it\n"
-         "  --help                show this text\n"
-         "\n"
-         "Exit status: 0 normal end; 1 the bridge did not identify the chip (or an\n"
-         "expect failed, or the screenshot could not be written); 2 bad arguments.\n";
+  std::string text =
+      "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
+      "                  [--script FILE] [--screenshot FILE]\n"
+      "\n"
+      "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
+      "UB774B USB-to-SPI bridge.\n"
+      "\n"
+      "  --bridge STRING       how the bridge is reached (default \"ftdi\"), one of the\n"
+      "                        connection strings below\n"
+      "  --simulate[=SETTINGS] short for --bridge sim[:SETTINGS]\n"
+      "  --trace FILE          write every bridge transaction to FILE, one line each\n"
+      "  --script FILE         run an operator script without opening a window; exit\n"
+      "                        status 0 when every expect held, 1 when one failed,\n"
+      "                        2 for a malformed script, 3 when the window closed\n"
+      "  --screenshot FILE     open the window, run start-up and a few timer ticks,\n"
+      "                        save the window as a PNG image and exit; message boxes\n"
+      "                        are answered at once and their text goes to stderr;\n"
+      "                        with --script: run the script, then save the window\n"
+      "                        as the script left it\n"
+      "  --help                show this text\n"
+      "\n"
+      "Connection strings (settings are KEY=VALUE, each key at most once):\n";
+  std::size_t width = 0;
+  for (const Transport& t : Transports()) width = std::max(width, t.usage.size());
+  for (const Transport& t : Transports()) {
+    text += "  " + std::string(t.usage) + std::string(width - t.usage.size() + 3, ' ') +
+            std::string(t.meaning) + "\n";
+  }
+  text +=
+      "\n"
+      "Exit status: 0 normal end; 1 the bridge did not identify the chip (or an\n"
+      "expect failed, or the screenshot could not be written); 2 bad arguments, a\n"
+      "malformed script or a trace file that could not be written.\n";
+  return text;
 }
 
 }  // namespace eb::app

@@ -7,8 +7,11 @@
 #include <QImage>
 #include <QStyleFactory>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -20,6 +23,7 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
@@ -53,14 +57,17 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-// The line printed when the window closed because the chip was not identified.
+// The line printed when the window closed because the chip was not
+// identified: what was tried, and why nothing answered when the transport
+// can say, or what answered instead.
 std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connection) {
-  const std::string where = connection.description.empty()
-                                ? std::string(connection.bridge->Describe())
-                                : connection.description;
+  const eb::Bridge& bridge = *connection.bridge;
+  const std::string where(bridge.Describe());
   std::string line = std::string(kProgram) + ": ";
   if (form.IDreply.empty()) {
     line += "nothing answered on " + where;
+    const std::string error = bridge.LastError();
+    if (!error.empty()) line += ": " + error;
   } else {
     line += "no ZQM4417-2 answered on " + where + " (identity reply \"" + Printable(form.IDreply) +
             "\")";
@@ -69,6 +76,23 @@ std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connect
     line += "; run with --simulate to use the built-in simulated stack";
   return line;
 }
+
+// Whether two paths name the same file: the same file on disk when both
+// exist, otherwise the same path once made absolute.
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code errorA, errorB;
+  if (fs::exists(a, errorA) && fs::exists(b, errorB)) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+  }
+  const fs::path pathA = fs::weakly_canonical(a, errorA);
+  const fs::path pathB = fs::weakly_canonical(b, errorB);
+  return !errorA && !errorB && pathA == pathB;
+}
+
+// The system's reason for the last failed call, as ": reason" ("" when none).
+std::string Reason(int error) { return error != 0 ? std::string(": ") + std::strerror(error) : ""; }
 
 bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
 
@@ -119,48 +143,96 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The trace file outlives the transport stack that writes to it.
+  std::ofstream traceFile;
   std::optional<eb::Connection> connection = eb::OpenConnection(options.bridge, &error);
   if (!connection || !connection->bridge) {
     return Fail("bad connection string \"" + options.bridge + "\": " + error);
   }
-  eb::Bridge* bridge = connection->bridge.get();
 
-  std::ofstream traceFile;
-  std::unique_ptr<eb::TraceBridge> trace;
-  if (!options.trace.empty()) {
-    traceFile.open(options.trace, std::ios::out | std::ios::trunc);
-    if (!traceFile) return Fail("cannot write the trace file \"" + options.trace + "\"");
-    trace = std::make_unique<eb::TraceBridge>(*bridge, traceFile);
-    bridge = trace.get();
+  // The script is checked and opened before any output file is created, and
+  // no output may be the script itself (the trace would truncate it before
+  // it is read, the screenshot replace it).
+  std::ifstream script;
+  if (!options.script.empty()) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(options.script, ec)) {
+      return Fail("cannot read the script \"" + options.script + "\": it is a directory");
+    }
+    errno = 0;
+    script.open(options.script);
+    if (!script) return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
+    const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
+                                                           {"--screenshot", options.screenshot}};
+    for (const auto& [option, file] : outputs) {
+      if (!file.empty() && SameFile(options.script, file)) {
+        return Fail(option + " \"" + file + "\" names the script \"" + options.script +
+                    "\"; choose another file");
+      }
+    }
   }
+  if (!options.trace.empty() && !options.screenshot.empty() &&
+      SameFile(options.trace, options.screenshot)) {
+    return Fail("--trace and --screenshot name the same file \"" + options.trace + "\"");
+  }
+
+  eb::TraceBridge* trace = nullptr;
+  if (!options.trace.empty()) {
+    errno = 0;
+    traceFile.open(options.trace, std::ios::out | std::ios::trunc);
+    if (!traceFile) {
+      return Fail("cannot write the trace file \"" + options.trace + "\"" + Reason(errno));
+    }
+    auto traced = std::make_unique<eb::TraceBridge>(std::move(connection->bridge), traceFile);
+    trace = traced.get();
+    connection->bridge = std::move(traced);
+  }
+  eb::Bridge& bridge = *connection->bridge;
+
+  // Every way the run ends goes through here: a trace that could not be
+  // written makes the run a failure, and the fault wrapper's counters are
+  // reported.
+  auto finish = [&](int status) {
+    if (trace != nullptr && trace->WriteFailed()) {
+      const std::string& why = trace->WriteError();
+      std::cerr << kProgram << ": cannot write the trace file \"" << options.trace << "\""
+                << (why.empty() ? "" : ": " + why) << std::endl;
+      status = 2;
+    }
+    if (connection->fault != nullptr) {
+      std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
+                << std::endl;
+    }
+    return status;
+  };
+  auto traceFailed = [trace] { return trace != nullptr && trace->WriteFailed(); };
 
   const bool screenshot = !options.screenshot.empty();
   if (!options.script.empty() && screenshot) {
     // Operator script, then a picture of the window as the script left it.
-    std::ifstream script(options.script);
-    if (!script) return Fail("cannot read the script \"" + options.script + "\"");
     if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     ConfigureApplication(app);
     eb::ScriptRunner runner(std::cout, std::cerr);
-    eb::Form1 form(*bridge, runner);
+    runner.StopWhen(traceFailed);
+    eb::Form1 form(bridge, runner);
     eb::app::MainWindow window(form);
-    const int status = runner.Run(form, script, options.script, connection->sim);
+    const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
+    if (traceFailed()) return finish(status);
     window.view().Sync();
-    if (!SavePicture(window, options.screenshot)) return 1;
-    return status;
+    if (!SavePicture(window, options.screenshot)) return finish(1);
+    return finish(status);
   }
 
   if (!options.script.empty()) {
     // Operator script: no window and no display needed.
-    std::ifstream script(options.script);
-    if (!script) return Fail("cannot read the script \"" + options.script + "\"");
     eb::ScriptRunner runner(std::cout, std::cerr);
-    eb::Form1 form(*bridge, runner);
-    const int status = runner.Run(form, script, options.script, connection->sim);
+    runner.StopWhen(traceFailed);
+    eb::Form1 form(bridge, runner);
+    const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
-    return status;
+    return finish(status);
   }
 
   if (!HaveDisplay()) {
@@ -177,17 +249,20 @@ int main(int argc, char** argv) {
   eb::app::QtPlatform platform(
       screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask,
       std::cerr);
-  eb::Form1 form(*bridge, platform);
+  eb::Form1 form(bridge, platform);
   eb::app::MainWindow window(form);
   platform.Attach(&window);
+  // A trace that stops being written ends the event loop at once.
+  if (trace != nullptr) trace->OnWriteFailure([] { QCoreApplication::exit(2); });
 
   window.Start();
+  if (traceFailed()) return finish(2);
   if (form.Unloaded) {
     std::cerr << (ClosedForIdentity(form)
                       ? IdentityFailure(form, *connection)
                       : std::string(kProgram) + ": the window closed during start-up")
               << std::endl;
-    return 1;
+    return finish(1);
   }
   window.show();
 
@@ -202,7 +277,7 @@ int main(int argc, char** argv) {
   const int status = app.exec();
   if (ClosedForIdentity(form)) {
     std::cerr << IdentityFailure(form, *connection) << std::endl;
-    return 1;
+    return finish(1);
   }
-  return status != 0 ? status : screenshotStatus;
+  return finish(status != 0 ? status : screenshotStatus);
 }

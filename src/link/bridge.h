@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace eb {
@@ -24,6 +25,9 @@ class Bridge {
   virtual void Close() = 0;
   // One line saying what this transport is (for messages).
   virtual std::string_view Describe() const = 0;
+  // Why the last Open, Write or Read failed, in one line ("" when it did
+  // not fail or the transport cannot say). Open starts afresh.
+  virtual std::string LastError() const { return {}; }
 };
 
 }  // namespace eb

@@ -1,9 +1,10 @@
 #include "link/fault_bridge.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
+
+#include "link/settings_parser.h"
+#include "link/unit_interval.h"
 
 namespace eb {
 namespace {
@@ -19,20 +20,6 @@ int HexValue(char c) {
   return -1;
 }
 
-bool ParseProbability(std::string_view text, double* value) {
-  if (text.empty()) return false;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && ptr == text.data() + text.size() && std::isfinite(*value) &&
-         *value >= 0 && *value <= 1;
-}
-
-template <typename T>
-bool ParseWhole(std::string_view text, T* value) {
-  if (text.empty()) return false;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && ptr == text.data() + text.size();
-}
-
 std::string FormatRate(double p) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", p);
@@ -43,44 +30,23 @@ std::string FormatRate(double p) {
 
 std::optional<FaultSettings> ParseFaultSettings(std::string_view text, std::string* error) {
   FaultSettings s;
-  auto fail = [&](const std::string& message) -> std::optional<FaultSettings> {
-    if (error) *error = message;
-    return std::nullopt;
-  };
-  std::size_t start = 0;
-  while (!text.empty()) {
-    std::size_t comma = text.find(',', start);
-    if (comma == std::string_view::npos) comma = text.size();
-    std::string_view item = text.substr(start, comma - start);
-    start = comma + 1;
-    std::size_t eq = item.find('=');
-    if (eq == std::string_view::npos || eq == 0) {
-      return fail("fault setting '" + std::string(item) +
-                  "' is not KEY=VALUE (known keys: pec, corrupt, short, seed, unplug)");
-    }
-    std::string_view key = item.substr(0, eq);
-    std::string_view value = item.substr(eq + 1);
-    auto bad = [&](const char* what) {
-      return fail("fault setting '" + std::string(key) + "': '" + std::string(value) + "' is not " +
-                  what);
-    };
-    if (key == "pec" || key == "corrupt") {
-      if (!ParseProbability(value, &s.corrupt)) return bad("a probability 0 .. 1");
-    } else if (key == "short") {
-      if (!ParseProbability(value, &s.shortRead)) return bad("a probability 0 .. 1");
-    } else if (key == "seed") {
-      if (!ParseWhole(value, &s.seed)) return bad("a non-negative integer");
-    } else if (key == "unplug") {
-      if (!ParseWhole(value, &s.unplugAfter) || s.unplugAfter < 0) {
-        return bad("a transaction count >= 0");
-      }
-    } else {
-      return fail("unknown fault setting '" + std::string(key) +
-                  "' (known: pec, corrupt, short, seed, unplug)");
-    }
-    if (comma == text.size()) break;
-  }
+  SettingsParser parser("fault");
+  parser.Probability("pec", &s.corrupt)
+      .Alias("corrupt", "pec")
+      .Probability("short", &s.shortRead)
+      .Whole("seed", &s.seed, "a seed")
+      .Whole("unplug", &s.unplugAfter, "a transaction count");
+  if (!parser.Parse(text, error)) return std::nullopt;
   return s;
+}
+
+std::string FormatFaultCounters(const FaultCounters& n) {
+  return "fault injection: " + std::to_string(n.transactions) + " transactions, " +
+         std::to_string(n.refusedOpens) + " refused after unplug, " + std::to_string(n.reads) +
+         " reads (" + std::to_string(n.exemptReads) + " identify replies left alone), " +
+         std::to_string(n.corrupted) + " corrupted (" + std::to_string(n.corruptedToHex) +
+         " into another hex digit), " + std::to_string(n.shortened) + " short (" +
+         std::to_string(n.charactersDropped) + " characters dropped)";
 }
 
 FaultBridge::FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& settings)
@@ -94,16 +60,25 @@ FaultBridge::FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& set
   scratch_.resize(128);
 }
 
+std::string FaultBridge::LastError() const {
+  if (refused_) {
+    return "unplugged by fault injection after " + std::to_string(settings_.unplugAfter) +
+           (settings_.unplugAfter == 1 ? " transaction" : " transactions");
+  }
+  return inner_->LastError();
+}
+
 bool FaultBridge::Unplugged() const {
   return settings_.unplugAfter >= 0 &&
          counters_.transactions >= static_cast<std::uint64_t>(settings_.unplugAfter);
 }
 
-double FaultBridge::Draw() { return std::uniform_real_distribution<double>(0.0, 1.0)(random_); }
+double FaultBridge::Draw() { return UnitInterval(random_()); }
 
 bool FaultBridge::Open(int device) {
   open_ = false;
-  if (Unplugged()) {
+  refused_ = Unplugged();
+  if (refused_) {
     ++counters_.refusedOpens;
     return false;
   }

@@ -46,6 +46,10 @@ struct FaultCounters {
   std::uint64_t charactersDropped = 0;
 };
 
+// The counters in one line: "fault injection: 120 transactions, ...".
+std::string FormatFaultCounters(const FaultCounters& counters);
+
+// Owns the transport it wraps, as every wrapper does (see TraceBridge).
 class FaultBridge : public Bridge {
  public:
   FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& settings);
@@ -56,6 +60,9 @@ class FaultBridge : public Bridge {
   std::size_t Read(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
+  // The unplug when this wrapper refused the last Open, otherwise the
+  // wrapped transport's own reason.
+  std::string LastError() const override;
 
   const FaultCounters& Counters() const { return counters_; }
   const FaultSettings& Settings() const { return settings_; }
@@ -72,7 +79,8 @@ class FaultBridge : public Bridge {
   std::string description_;
   std::vector<char> scratch_;
   bool open_ = false;
-  bool exempt_ = false;  // this transaction is an identify
+  bool refused_ = false;  // the last Open was refused after unplug
+  bool exempt_ = false;   // this transaction is an identify
   FaultCounters counters_;
 };
 

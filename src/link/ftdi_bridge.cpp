@@ -3,27 +3,14 @@
 #include <ftdi.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "link/settings_parser.h"
+
 namespace eb {
 namespace {
-
-bool ParseHexId(std::string_view text, int* value) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    text.remove_prefix(2);
-  if (text.empty() || text.size() > 4) return false;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value, 16);
-  return ec == std::errc() && ptr == text.data() + text.size();
-}
-
-bool ParseDecimal(std::string_view text, int lo, int hi, int* value) {
-  if (text.empty()) return false;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && ptr == text.data() + text.size() && *value >= lo && *value <= hi;
-}
 
 std::string Hex4(int v) {
   char buf[8];
@@ -35,37 +22,12 @@ std::string Hex4(int v) {
 
 std::optional<FtdiSettings> ParseFtdiSettings(std::string_view text, std::string* error) {
   FtdiSettings s;
-  auto fail = [&](const std::string& message) -> std::optional<FtdiSettings> {
-    if (error) *error = message;
-    return std::nullopt;
-  };
-  while (!text.empty()) {
-    std::size_t comma = text.find(',');
-    std::string_view item = text.substr(0, comma);
-    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-    std::size_t eq = item.find('=');
-    if (eq == std::string_view::npos || eq == 0) {
-      return fail("ftdi setting '" + std::string(item) +
-                  "' is not KEY=VALUE (known keys: vid, pid, index, baud)");
-    }
-    std::string_view key = item.substr(0, eq);
-    std::string_view value = item.substr(eq + 1);
-    auto bad = [&](const char* what) {
-      return fail("ftdi setting '" + std::string(key) + "': '" + std::string(value) + "' is not " +
-                  what);
-    };
-    if (key == "vid") {
-      if (!ParseHexId(value, &s.vid)) return bad("a hexadecimal vendor id (e.g. 0403)");
-    } else if (key == "pid") {
-      if (!ParseHexId(value, &s.pid)) return bad("a hexadecimal product id (e.g. 6001)");
-    } else if (key == "index") {
-      if (!ParseDecimal(value, 0, 255, &s.index)) return bad("a device index 0 .. 255");
-    } else if (key == "baud") {
-      if (!ParseDecimal(value, 1, 12000000, &s.baud)) return bad("a baud rate");
-    } else {
-      return fail("unknown ftdi setting '" + std::string(key) + "' (known: vid, pid, index, baud)");
-    }
-  }
+  SettingsParser parser("ftdi");
+  parser.Hex("vid", &s.vid, "a vendor id", 0xFFFF, "0403")
+      .Hex("pid", &s.pid, "a product id", 0xFFFF, "6001")
+      .Whole("index", &s.index, "a device index", 0, 255)
+      .Whole("baud", &s.baud, "a baud rate", 1, 12000000);
+  if (!parser.Parse(text, error)) return std::nullopt;
   return s;
 }
 

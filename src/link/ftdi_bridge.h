@@ -47,7 +47,7 @@ class FtdiBridge : public Bridge {
   bool IsOpen() const { return ctx_ != nullptr; }
   const FtdiSettings& Settings() const { return settings_; }
   // libftdi's text for the last failure ("" when none).
-  const std::string& LastError() const { return lastError_; }
+  std::string LastError() const override { return lastError_; }
 
  private:
   void ApplyTimeouts();

@@ -1,6 +1,8 @@
 #include "link/trace_bridge.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace eb {
 namespace {
@@ -29,8 +31,8 @@ void AppendEscaped(std::string* line, std::string_view text) {
 
 }  // namespace
 
-TraceBridge::TraceBridge(Bridge& inner, std::ostream& out)
-    : inner_(inner), out_(out), start_(std::chrono::steady_clock::now()) {}
+TraceBridge::TraceBridge(std::unique_ptr<Bridge> inner, std::ostream& out)
+    : inner_(std::move(inner)), out_(out), start_(std::chrono::steady_clock::now()) {}
 
 TraceBridge::~TraceBridge() { Flush(); }
 
@@ -40,10 +42,10 @@ bool TraceBridge::Open(int device) {
   stamp_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   command_.clear();
   reply_.clear();
-  return inner_.Open(device);
+  return inner_->Open(device);
 }
 
-void TraceBridge::SetTimeouts(int readMs, int writeMs) { inner_.SetTimeouts(readMs, writeMs); }
+void TraceBridge::SetTimeouts(int readMs, int writeMs) { inner_->SetTimeouts(readMs, writeMs); }
 
 std::size_t TraceBridge::Write(std::string_view command) {
   if (!pending_) {
@@ -52,11 +54,11 @@ std::size_t TraceBridge::Write(std::string_view command) {
     stamp_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   }
   command_.append(command);
-  return inner_.Write(command);
+  return inner_->Write(command);
 }
 
 std::size_t TraceBridge::Read(char* buffer, std::size_t n) {
-  const std::size_t got = inner_.Read(buffer, n);
+  const std::size_t got = inner_->Read(buffer, n);
   if (!pending_) {
     pending_ = true;
     stamp_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -66,7 +68,7 @@ std::size_t TraceBridge::Read(char* buffer, std::size_t n) {
 }
 
 void TraceBridge::Close() {
-  inner_.Close();
+  inner_->Close();
   Flush();
 }
 
@@ -81,10 +83,16 @@ void TraceBridge::Flush() {
   line.push_back('\t');
   AppendEscaped(&line, reply_);
   line.push_back('\n');
-  out_ << line;
-  out_.flush();
   command_.clear();
   reply_.clear();
+  if (writeFailed_) return;
+  errno = 0;
+  out_ << line;
+  out_.flush();
+  if (out_) return;
+  writeFailed_ = true;
+  if (errno != 0) writeError_ = std::strerror(errno);
+  if (onWriteFailure_) onWriteFailure_();
 }
 
 }  // namespace eb

@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
+
+#include "link/settings_parser.h"
 
 namespace eb {
 namespace {
@@ -45,6 +49,34 @@ int Remaining(Clock::time_point deadline) {
 
 }  // namespace
 
+std::optional<TtySettings> ParseTtySettings(std::string_view text, std::string* error) {
+  TtySettings s;
+  const std::size_t comma = text.find(',');
+  s.path = std::string(text.substr(0, comma));
+  if (s.path.empty()) {
+    if (error) *error = "tty: missing device path (e.g. tty:/dev/ttyUSB0)";
+    return std::nullopt;
+  }
+  if (comma == std::string_view::npos) return s;
+  SettingsParser parser("tty");
+  parser.Custom("baud", "a supported baud rate (" + TtyBridge::SupportedBauds() + ")",
+                [&s](std::string_view value) {
+                  std::uint64_t v = 0;
+                  if (!ParseWholeNumber(value, 0, 100000000, &v)) return false;
+                  if (!TtyBridge::SupportedBaud(static_cast<int>(v))) return false;
+                  s.baud = static_cast<int>(v);
+                  return true;
+                });
+  const std::string_view settings = text.substr(comma + 1);
+  if (settings.empty()) {
+    // A comma with nothing after it: an empty item, as in any settings text.
+    if (error) *error = "empty tty setting after the device path (keys: " + parser.Keys() + ")";
+    return std::nullopt;
+  }
+  if (!parser.Parse(settings, error)) return std::nullopt;
+  return s;
+}
+
 TtyBridge::TtyBridge(std::string path, int baud)
     : path_(std::move(path)),
       baud_(baud),
@@ -57,14 +89,31 @@ bool TtyBridge::SupportedBaud(int baud) {
   return LookupBaud(baud, &code);
 }
 
+std::string TtyBridge::SupportedBauds() {
+  std::string list;
+  for (const auto& e : kBauds) list += (list.empty() ? "" : ", ") + std::to_string(e.baud);
+  return list;
+}
+
 bool TtyBridge::Open(int /*device*/) {
   Close();
+  lastError_.clear();
   speed_t speed;
-  if (!LookupBaud(baud_, &speed)) return false;
+  if (!LookupBaud(baud_, &speed)) {
+    lastError_ = std::to_string(baud_) + " baud is not a rate the serial driver supports";
+    return false;
+  }
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    lastError_ = "cannot open " + path_ + ": " + std::strerror(errno);
+    return false;
+  }
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
+    const int e = errno;
+    lastError_ = (e == ENOTTY ? path_ + " is not a serial port: "
+                              : "cannot read the settings of " + path_ + ": ") +
+                 std::strerror(e);
     ::close(fd);
     return false;
   }
@@ -77,6 +126,8 @@ bool TtyBridge::Open(int /*device*/) {
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    lastError_ = "cannot set up " + path_ + " (raw, 8N1, " + std::to_string(baud_) +
+                 " baud): " + std::strerror(errno);
     ::close(fd);
     return false;
   }
@@ -102,11 +153,21 @@ std::size_t TtyBridge::Write(std::string_view command) {
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      lastError_ = "writing to " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
     const int left = Remaining(deadline);
-    if (left <= 0) break;
+    if (left <= 0) {
+      lastError_ = "writing to " + path_ + " timed out after " + std::to_string(done) + " of " +
+                   std::to_string(command.size()) + " characters";
+      break;
+    }
     pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, left) < 0 && errno != EINTR) break;
+    if (::poll(&p, 1, left) < 0 && errno != EINTR) {
+      lastError_ = "waiting to write to " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
   }
   return done;
 }
@@ -115,6 +176,7 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
   if (fd_ < 0) return 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(readMs_);
   std::size_t got = 0;
+  // Running out of time is no failure: the reply was simply short.
   while (got < n) {
     ssize_t r = ::read(fd_, buffer + got, n - got);
     if (r > 0) {
@@ -122,14 +184,26 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;  // e.g. device gone
+    if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {  // e.g. device gone
+      lastError_ = "reading from " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
     const int left = Remaining(deadline);
     if (left <= 0) break;
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, left);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) break;
-    if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) break;
+    if (ready < 0 && errno != EINTR) {
+      lastError_ = "waiting to read from " + path_ + " failed: " + std::strerror(errno);
+      break;
+    }
+    if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) {
+      lastError_ = "reading from " + path_ + " failed: the device reported an error";
+      break;
+    }
+    if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
+      lastError_ = "reading from " + path_ + " failed: the device hung up";
+      break;
+    }
   }
   return got;
 }

@@ -4,6 +4,7 @@
 // time-out.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,17 @@
 
 namespace eb {
 
+struct TtySettings {
+  std::string path;  // e.g. /dev/ttyUSB0
+  int baud = 115200;
+};
+
+// Parses "PATH[,baud=N]", the text after "tty:" in a connection string.
+std::optional<TtySettings> ParseTtySettings(std::string_view text, std::string* error);
+
 class TtyBridge : public Bridge {
  public:
-  static constexpr int kDefaultBaud = 115200;
+  static constexpr int kDefaultBaud = TtySettings{}.baud;
 
   explicit TtyBridge(std::string path, int baud = kDefaultBaud);
   ~TtyBridge() override;
@@ -22,6 +31,8 @@ class TtyBridge : public Bridge {
 
   // Whether `baud` is a rate the serial driver can be set to.
   static bool SupportedBaud(int baud);
+  // "1200, 2400, ..., 3000000": every supported rate.
+  static std::string SupportedBauds();
 
   bool Open(int device) override;
   void SetTimeouts(int readMs, int writeMs) override;
@@ -29,6 +40,10 @@ class TtyBridge : public Bridge {
   std::size_t Read(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
+  // Says which step failed with the system's reason: the device cannot be
+  // opened ("No such file or directory", "Permission denied"), is not a
+  // serial port, or failed a write or read.
+  std::string LastError() const override { return lastError_; }
 
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }
@@ -38,6 +53,7 @@ class TtyBridge : public Bridge {
   std::string path_;
   int baud_;
   std::string description_;
+  std::string lastError_;
   int fd_ = -1;
   int readMs_ = 1000;
   int writeMs_ = 1000;

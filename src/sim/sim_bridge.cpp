@@ -13,7 +13,12 @@ bool SimBridge::Open(int /*device*/) {
   reply_.clear();
   replyPos_ = 0;
   open_ = stack_.BeginTransaction();
+  refused_ = !open_;
   return open_;
+}
+
+std::string SimBridge::LastError() const {
+  return refused_ ? "the simulated bridge is unplugged (sim unplug)" : std::string();
 }
 
 void SimBridge::SetTimeouts(int readMs, int writeMs) {

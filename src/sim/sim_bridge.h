@@ -26,6 +26,8 @@ class SimBridge : public Bridge {
   std::size_t Read(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
+  // Says so when the last Open found the stack unplugged ("sim unplug").
+  std::string LastError() const override;
 
   SimStack& Stack() { return stack_; }
   const SimStack& Stack() const { return stack_; }
@@ -41,6 +43,7 @@ class SimBridge : public Bridge {
   std::string reply_;
   std::size_t replyPos_ = 0;
   bool open_ = false;
+  bool refused_ = false;  // the last Open found the stack unplugged
   int readMs_ = 0;
   int writeMs_ = 0;
 };

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <random>
 
+#include "link/unit_interval.h"
 #include "sim/sim_settings.h"
 
 namespace eb {
@@ -29,9 +30,7 @@ class SimRandom {
   // Standard normal deviate.
   double Gaussian();
   // Uniform in [lo, hi).
-  double Uniform(double lo, double hi) {
-    return lo + (hi - lo) * static_cast<double>(gen_() >> 11) * (1.0 / 9007199254740992.0);
-  }
+  double Uniform(double lo, double hi) { return lo + (hi - lo) * UnitInterval(gen_()); }
   bool Chance(double p) { return p > 0 && Uniform(0.0, 1.0) < p; }
   std::uint64_t Next() { return gen_(); }
 
@@ -47,10 +46,8 @@ class SimRandom {
     haveHalf_ = true;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(half_ >> 32));
   }
-  // Uniform in (0, 1), never 0.
-  double OpenUniform() {
-    return (static_cast<double>(gen_() >> 11) + 0.5) * (1.0 / 9007199254740992.0);
-  }
+  // Uniform in (0, 1], never 0.
+  double OpenUniform() { return OpenUnitInterval(gen_()); }
   std::mt19937_64 gen_;
   std::uint64_t half_ = 0;
   bool haveHalf_ = false;

@@ -43,9 +43,10 @@ struct SimSettings {
   int rev = 1;
 };
 
-// Parses the settings text ("" gives the defaults). Unknown keys, malformed
-// values and values out of range give nullopt with *error saying which key
-// is wrong.
+// Parses the settings text ("" gives the defaults) with the rules of every
+// connection string (link/settings_parser.h): unknown or repeated keys,
+// malformed values and values out of range give nullopt with *error naming
+// the key and what it accepts.
 std::optional<SimSettings> ParseSimSettings(std::string_view text, std::string* error);
 
 // "simulated stack of 4 boards"

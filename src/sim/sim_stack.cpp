@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/printable.h"
 #include "sim/sim_text.h"
 
 namespace eb {
@@ -313,12 +314,14 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
     if (words.size() != 4) return "sim " + what + ": " + usage;
     int index = 0;
     double volts = 0;
-    if (!boardOk(words[1])) return "sim " + what + ": bad board '" + words[1] + "'; " + usage;
+    if (!boardOk(words[1]))
+      return "sim " + what + ": bad board '" + Excerpt(words[1]) + "'; " + usage;
     if (!ParseIntIn(words[2], 1, cell ? kSimCells : 3, &index)) {
-      return "sim " + what + ": bad " + (cell ? "cell" : "input") + " '" + words[2] + "'; " + usage;
+      return "sim " + what + ": bad " + (cell ? "cell" : "input") + " '" + Excerpt(words[2]) +
+             "'; " + usage;
     }
     if (!ParseDouble(words[3], &volts) || volts < 0 || volts > 10) {
-      return "sim " + what + ": bad voltage '" + words[3] + "' (0 .. 10 V); " + usage;
+      return "sim " + what + ": bad voltage '" + Excerpt(words[3]) + "' (0 .. 10 V); " + usage;
     }
     Settle(board);
     if (cell) {
@@ -333,8 +336,10 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
     const std::string usage = "usage: sim " + what + " BOARD 0|1 (board 0 .. 15)";
     bool on = false;
     if (words.size() != 3) return "sim " + what + ": " + usage;
-    if (!boardOk(words[1])) return "sim " + what + ": bad board '" + words[1] + "'; " + usage;
-    if (!flagOk(words[2], &on)) return "sim " + what + ": expected 0 or 1, got '" + words[2] + "'";
+    if (!boardOk(words[1]))
+      return "sim " + what + ": bad board '" + Excerpt(words[1]) + "'; " + usage;
+    if (!flagOk(words[2], &on))
+      return "sim " + what + ": expected 0 or 1, got '" + Excerpt(words[2]) + "'";
     SimChip& chip = chips_[static_cast<std::size_t>(board)];
     Settle(board);
     if (what == "missing") {
@@ -357,11 +362,11 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
     int cell = 0;
     bool on = false;
     if (words.size() != 4) return "sim open: " + usage;
-    if (!boardOk(words[1])) return "sim open: bad board '" + words[1] + "'; " + usage;
+    if (!boardOk(words[1])) return "sim open: bad board '" + Excerpt(words[1]) + "'; " + usage;
     if (!ParseIntIn(words[2], 1, kSimCells, &cell)) {
-      return "sim open: bad cell '" + words[2] + "'; " + usage;
+      return "sim open: bad cell '" + Excerpt(words[2]) + "'; " + usage;
     }
-    if (!flagOk(words[3], &on)) return "sim open: expected 0 or 1, got '" + words[3] + "'";
+    if (!flagOk(words[3], &on)) return "sim open: expected 0 or 1, got '" + Excerpt(words[3]) + "'";
     SimChip& chip = chips_[static_cast<std::size_t>(board)];
     const auto bit = static_cast<std::uint16_t>(1u << (cell - 1));
     chip.openWires =
@@ -373,7 +378,7 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
     double rate = 0;
     if (words.size() != 2) return "sim pec-errors: usage: sim pec-errors RATE (0 .. 1)";
     if (!ParseDouble(words[1], &rate) || rate < 0 || rate > 1) {
-      return "sim pec-errors: bad rate '" + words[1] + "' (a probability 0 .. 1)";
+      return "sim pec-errors: bad rate '" + Excerpt(words[1]) + "' (a probability 0 .. 1)";
     }
     pecErrors_ = rate;
     return "";
@@ -385,7 +390,7 @@ std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
     return "";
   }
 
-  return "sim: unknown command '" + what +
+  return "sim: unknown command '" + Excerpt(what) +
          "' (expected cell, temp, missing, zeros, thsd, open, pec-errors, unplug or replug)";
 }
 

@@ -87,7 +87,8 @@ class SimStack {
   //   open B C 0|1       open wire on cell C
   //   pec-errors RATE    probability of a wrong PEC on a register read
   //   unplug | replug    the bridge stops / starts answering
-  // Returns "" on success, otherwise what is wrong.
+  // Returns "" on success, otherwise what is wrong in one line (the words
+  // it quotes are short printable excerpts).
   std::string ApplyCommand(const std::vector<std::string>& words);
 
   // --- inspection and tests ---------------------------------------------------

@@ -1,5 +1,6 @@
-// Small locale-independent number parsers shared by the settings parser and
-// the run-time command interpreter of the simulated stack.
+// Small locale-independent number parsers of the run-time command
+// interpreter of the simulated stack (the "sim" lines of operator scripts;
+// the settings in connection strings go through link/settings_parser.h).
 #pragma once
 
 #include <charconv>
@@ -16,14 +17,6 @@ inline bool ParseInt(std::string_view text, long long* value) {
   const char* first = text.data();
   const char* last = first + text.size();
   if (*first == '+') ++first;
-  auto [ptr, ec] = std::from_chars(first, last, *value);
-  return ec == std::errc() && ptr == last;
-}
-
-inline bool ParseUnsigned(std::string_view text, std::uint64_t* value) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
   auto [ptr, ec] = std::from_chars(first, last, *value);
   return ec == std::errc() && ptr == last;
 }

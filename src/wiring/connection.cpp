@@ -1,12 +1,14 @@
 #include "wiring/connection.h"
 
-#include <charconv>
+#include <array>
 
 #include "link/fault_bridge.h"
 #include "link/ftdi_bridge.h"
+#include "link/printable.h"
 #include "link/tty_bridge.h"
 #include "sim/sim_bridge.h"
 #include "sim/sim_settings.h"
+#include "sim/sim_stack.h"
 
 namespace eb {
 namespace {
@@ -16,108 +18,122 @@ std::optional<Connection> Fail(std::string* error, const std::string& message) {
   return std::nullopt;
 }
 
-std::optional<Connection> OpenTty(std::string_view rest, std::string* error) {
-  std::size_t comma = rest.find(',');
-  std::string path(rest.substr(0, comma));
-  if (path.empty()) return Fail(error, "tty: missing device path (e.g. tty:/dev/ttyUSB0)");
-  int baud = TtyBridge::kDefaultBaud;
-  std::string_view keys =
-      comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-  while (!keys.empty()) {
-    std::size_t next = keys.find(',');
-    std::string_view item = keys.substr(0, next);
-    keys = next == std::string_view::npos ? std::string_view() : keys.substr(next + 1);
-    std::size_t eq = item.find('=');
-    if (eq == std::string_view::npos || eq == 0) {
-      return Fail(error,
-                  "tty setting '" + std::string(item) + "' is not KEY=VALUE (known key: baud)");
-    }
-    std::string_view key = item.substr(0, eq);
-    std::string_view value = item.substr(eq + 1);
-    if (key != "baud") {
-      return Fail(error, "unknown tty setting '" + std::string(key) + "' (known: baud)");
-    }
-    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), baud);
-    if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() ||
-        !TtyBridge::SupportedBaud(baud)) {
-      return Fail(error, "tty setting 'baud': '" + std::string(value) +
-                             "' is not a supported baud rate (e.g. 9600, 115200, 921600)");
-    }
+// Script "sim" lines carried out on the simulated stack.
+class SimStackControl : public StackControl {
+ public:
+  explicit SimStackControl(SimStack& stack) : stack_(stack) {}
+  std::string Apply(const std::vector<std::string>& words) override {
+    return stack_.ApplyCommand(words);
   }
+
+ private:
+  SimStack& stack_;
+};
+
+Connection Wrap(std::unique_ptr<Bridge> bridge) {
   Connection c;
-  auto bridge = std::make_unique<TtyBridge>(path, baud);
   c.description = std::string(bridge->Describe());
   c.bridge = std::move(bridge);
   return c;
 }
 
+// The settings of "scheme" or "scheme:SETTINGS" (rest is what follows the
+// scheme); false for anything else after the scheme.
+bool SettingsAfterColon(std::string_view scheme, std::string_view usage, std::string_view rest,
+                        std::string_view* settings, std::string* error) {
+  if (rest.empty() || rest[0] == ':') {
+    *settings = rest.empty() ? rest : rest.substr(1);
+    return true;
+  }
+  if (error) {
+    *error = std::string(scheme) + ": '" + Excerpt(rest) + "' after '" + std::string(scheme) +
+             "' (expected " + std::string(usage) + ")";
+  }
+  return false;
+}
+
+std::optional<Connection> OpenFtdi(std::string_view rest, std::string* error);
+std::optional<Connection> OpenTty(std::string_view rest, std::string* error);
+std::optional<Connection> OpenSim(std::string_view rest, std::string* error);
+std::optional<Connection> OpenFault(std::string_view rest, std::string* error);
+
+constexpr std::array<Transport, 4> kTransports = {{
+    {"ftdi", "ftdi[:vid=0403,pid=6001,index=0,baud=N]", "FTDI device (libftdi1)", OpenFtdi},
+    {"tty", "tty:PATH[,baud=115200]", "kernel serial driver", OpenTty},
+    {"sim", "sim[:boards=4,seed=1,noise=0.002,...]", "built-in simulated stack", OpenSim},
+    {"fault", "fault[:pec=P,short=P,unplug=N,seed=N]/STRING", "fault injection over STRING",
+     OpenFault},
+}};
+
+std::optional<Connection> OpenFtdi(std::string_view rest, std::string* error) {
+  std::string_view text;
+  if (!SettingsAfterColon("ftdi", kTransports[0].usage, rest, &text, error)) return std::nullopt;
+  auto settings = ParseFtdiSettings(text, error);
+  if (!settings) return std::nullopt;
+  return Wrap(std::make_unique<FtdiBridge>(*settings));
+}
+
+std::optional<Connection> OpenTty(std::string_view rest, std::string* error) {
+  if (rest.empty() || rest[0] != ':') {
+    return Fail(error, "tty: missing device path (expected tty:PATH, e.g. tty:/dev/ttyUSB0)");
+  }
+  auto settings = ParseTtySettings(rest.substr(1), error);
+  if (!settings) return std::nullopt;
+  return Wrap(std::make_unique<TtyBridge>(settings->path, settings->baud));
+}
+
+std::optional<Connection> OpenSim(std::string_view rest, std::string* error) {
+  std::string_view text;
+  if (!SettingsAfterColon("sim", kTransports[2].usage, rest, &text, error)) return std::nullopt;
+  auto settings = ParseSimSettings(text, error);
+  if (!settings) return std::nullopt;
+  auto bridge = std::make_unique<SimBridge>(*settings);
+  SimStack& stack = bridge->Stack();
+  Connection c = Wrap(std::move(bridge));
+  c.sim = &stack;
+  c.control = std::make_unique<SimStackControl>(stack);
+  return c;
+}
+
+// ":SETTINGS/INNER" or "/INNER".
+std::optional<Connection> OpenFault(std::string_view rest, std::string* error) {
+  if (!rest.empty() && rest[0] == ':') rest.remove_prefix(1);
+  const std::size_t sep = rest.find('/');
+  if (sep == std::string_view::npos) {
+    return Fail(error, "fault: missing inner transport (e.g. fault:pec=0.01,seed=7/sim)");
+  }
+  auto settings = ParseFaultSettings(rest.substr(0, sep), error);
+  if (!settings) return std::nullopt;
+  const std::string innerText(rest.substr(sep + 1));
+  if (innerText.empty()) {
+    return Fail(error, "fault: missing inner transport after '/' (e.g. fault:pec=0.01/sim)");
+  }
+  auto inner = OpenConnection(innerText, error);
+  if (!inner) return std::nullopt;
+  auto bridge = std::make_unique<FaultBridge>(std::move(inner->bridge), *settings);
+  FaultBridge* fault = bridge.get();
+  Connection c = Wrap(std::move(bridge));
+  c.fault = fault;
+  c.sim = inner->sim;
+  c.control = std::move(inner->control);
+  return c;
+}
+
 }  // namespace
 
-std::optional<Connection> OpenConnection(const std::string& connection, std::string* error) {
-  std::string_view text = connection;
-  std::string_view transport = text;
-  std::string_view rest;
-  bool hasSettings = false;
-  std::size_t colon = text.find(':');
-  std::size_t slash = text.find('/');
-  // "fault/<inner>" carries no settings of its own.
-  if (slash != std::string_view::npos && (colon == std::string_view::npos || slash < colon)) {
-    colon = std::string_view::npos;
-  }
-  if (colon != std::string_view::npos) {
-    transport = text.substr(0, colon);
-    rest = text.substr(colon + 1);
-    hasSettings = true;
-  }
+std::span<const Transport> Transports() { return kTransports; }
 
-  if (transport.empty() || transport == "ftdi") {
-    auto settings = ParseFtdiSettings(rest, error);
-    if (!settings) return std::nullopt;
-    Connection c;
-    auto bridge = std::make_unique<FtdiBridge>(*settings);
-    c.description = std::string(bridge->Describe());
-    c.bridge = std::move(bridge);
-    return c;
+std::optional<Connection> OpenConnection(const std::string& connection, std::string* error) {
+  const std::string_view text = connection;
+  if (text.empty()) return kTransports[0].open("", error);
+  const std::string_view scheme = text.substr(0, text.find_first_of(":/"));
+  for (const Transport& t : kTransports) {
+    if (t.scheme == scheme) return t.open(text.substr(scheme.size()), error);
   }
-  if (transport == "tty") {
-    if (!hasSettings) return Fail(error, "tty: missing device path (e.g. tty:/dev/ttyUSB0)");
-    return OpenTty(rest, error);
-  }
-  if (transport == "sim") {
-    auto settings = ParseSimSettings(rest, error);
-    if (!settings) return std::nullopt;
-    Connection c;
-    auto bridge = std::make_unique<SimBridge>(*settings);
-    c.sim = &bridge->Stack();
-    c.description = std::string(bridge->Describe());
-    c.bridge = std::move(bridge);
-    return c;
-  }
-  if (transport == "fault" || transport.substr(0, 6) == "fault/") {
-    std::string_view all = text.substr(5);  // after "fault"
-    if (!all.empty() && all[0] == ':') all.remove_prefix(1);
-    std::size_t sep = all.find('/');
-    if (sep == std::string_view::npos) {
-      return Fail(error, "fault: missing inner transport (e.g. fault:pec=0.01,seed=7/sim)");
-    }
-    auto settings = ParseFaultSettings(all.substr(0, sep), error);
-    if (!settings) return std::nullopt;
-    std::string innerText(all.substr(sep + 1));
-    if (innerText.empty()) {
-      return Fail(error, "fault: missing inner transport after '/' (e.g. fault:pec=0.01/sim)");
-    }
-    auto inner = OpenConnection(innerText, error);
-    if (!inner) return std::nullopt;
-    Connection c;
-    auto bridge = std::make_unique<FaultBridge>(std::move(inner->bridge), *settings);
-    c.fault = bridge.get();
-    c.sim = inner->sim;
-    c.description = std::string(bridge->Describe());
-    c.bridge = std::move(bridge);
-    return c;
-  }
-  return Fail(error, "unknown transport '" + std::string(transport) +
-                         "' (expected ftdi, tty:PATH, sim or fault:.../INNER)");
+  std::string known;
+  for (const Transport& t : kTransports)
+    known += (known.empty() ? "" : ", ") + std::string(t.scheme);
+  return Fail(error, "unknown transport '" + Excerpt(scheme) + "' (known: " + known + ")");
 }
 
 }  // namespace eb

@@ -5,7 +5,7 @@
 #include <optional>
 #include <sstream>
 
-#include "sim/sim_stack.h"
+#include "link/printable.h"
 #include "window/form1.h"
 #include "window/json.h"
 
@@ -80,6 +80,9 @@ struct ScriptError {
   std::string message;
 };
 
+// A word of the script inside a message: quoted, short, printable.
+std::string Quoted(const std::string& word) { return "\"" + Excerpt(word) + "\""; }
+
 }  // namespace
 
 std::string ScriptRunner::ControlJson(const Control& c) {
@@ -150,8 +153,10 @@ void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path
 
 std::string ScriptRunner::AppDirectory() { return appDirectory_; }
 
-int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name, SimStack* sim) {
+int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name,
+                      StackControl* stack) {
   form.Form_Load();
+  if (Stopped()) return 2;
   if (closed_) {
     out_ << "CLOSED\n";
     return 3;
@@ -177,7 +182,7 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         if (form.ui.isArray(ctl)) {
           if (pos >= w.size()) throw ScriptError{cmd + ": " + ctl + " needs an index"};
           std::optional<int> idx = ParseInt(w[pos]);
-          if (!idx) throw ScriptError{cmd + ": bad index \"" + w[pos] + "\" for " + ctl};
+          if (!idx) throw ScriptError{cmd + ": bad index " + Quoted(w[pos]) + " for " + ctl};
           ++pos;
           Control* c = form.ui.find(ctl, *idx);
           if (c == nullptr) {
@@ -187,18 +192,18 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
           return *c;
         }
         Control* c = form.ui.find(ctl, -1);
-        if (c == nullptr) throw ScriptError{cmd + ": unknown control \"" + ctl + "\""};
+        if (c == nullptr) throw ScriptError{cmd + ": unknown control " + Quoted(ctl)};
         return *c;
       };
       auto integer = [&](const char* what) {
         if (pos >= w.size()) throw ScriptError{cmd + ": " + what + " missing"};
         std::optional<int> v = ParseInt(w[pos]);
-        if (!v) throw ScriptError{cmd + ": bad " + std::string(what) + " \"" + w[pos] + "\""};
+        if (!v) throw ScriptError{cmd + ": bad " + std::string(what) + " " + Quoted(w[pos])};
         ++pos;
         return *v;
       };
       auto noMore = [&] {
-        if (pos != w.size()) throw ScriptError{cmd + ": unexpected \"" + w[pos] + "\""};
+        if (pos != w.size()) throw ScriptError{cmd + ": unexpected " + Quoted(w[pos])};
       };
       // An operator acts only on controls that are shown and enabled.
       auto reachable = [&](Control& c) {
@@ -240,6 +245,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         }
         if (c.kind == Kind::CheckBox && v != 0 && v != 1)
           throw ScriptError{"set: a check box takes 0 or 1"};
+        if (c.kind == Kind::OptionButton && v != 0 && v != 1)
+          throw ScriptError{"set: an option button takes 0 or 1"};
         if (reachable(c)) {
           operatorFocus(c);
           if (!closed_) {
@@ -277,7 +284,8 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
       } else if (cmd == "tick") {
         int n = pos < w.size() ? integer("count") : 1;
         noMore();
-        for (int i = 0; i < n && !closed_; ++i) {
+        if (n < 0) throw ScriptError{"tick: bad count " + std::to_string(n) + " (0 or more)"};
+        for (int i = 0; i < n && !closed_ && !Stopped(); ++i) {
           if (form.Timer1.enabled) form.Timer1_Timer();
         }
       } else if (cmd == "print") {
@@ -301,7 +309,7 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         std::optional<std::string> json = form.StateJson(var, i, j);
         if (!json) {
           if (!form.StateJson(var, std::nullopt, std::nullopt))
-            throw ScriptError{"state: unknown variable \"" + var + "\""};
+            throw ScriptError{"state: unknown variable " + Quoted(var)};
           throw ScriptError{"state: bad index for " + var};
         }
         out_ << "{\"name\":" << JsonString(var);
@@ -326,7 +334,7 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
             }
           }
           if (!found)
-            throw ScriptError{"expect: " + c.Label() + " has no property \"" + prop + "\""};
+            throw ScriptError{"expect: " + c.Label() + " has no property " + Quoted(prop)};
           label = c.Label() + "." + prop;
         } else {
           ++pos;
@@ -341,7 +349,7 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
           std::optional<std::string> json = form.StateJson(target, i, j);
           if (!json) {
             if (!form.StateJson(target, std::nullopt, std::nullopt))
-              throw ScriptError{"expect: unknown control or variable \"" + target + "\""};
+              throw ScriptError{"expect: unknown control or variable " + Quoted(target)};
             throw ScriptError{"expect: bad index for " + target};
           }
           actual = *json;
@@ -383,12 +391,12 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         std::string refused = form.SetupDatalog(samples, file);
         if (!refused.empty()) MsgBox(refused);
       } else if (cmd == "sim") {
-        if (sim == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
+        if (stack == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
         std::vector<std::string> args(w.begin() + 1, w.end());
-        std::string error = sim->ApplyCommand(args);
+        std::string error = stack->Apply(args);
         if (!error.empty()) throw ScriptError{"sim: " + error};
       } else {
-        throw ScriptError{"unknown command \"" + cmd + "\""};
+        throw ScriptError{"unknown command " + Quoted(cmd)};
       }
     } catch (const ScriptError& e) {
       err_ << where << e.message << "\n";
@@ -399,10 +407,18 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
       out_ << "INTERNAL ERROR " << where << e.what() << "\n";
       return 4;
     }
+    if (Stopped()) return 2;
     if (closed_) {
       out_ << "CLOSED\n";
       return 3;
     }
+  }
+  if (script.bad()) {
+    // A read error is no end of the script: the rest was never run.
+    const std::string where = name + ":" + std::to_string(lineNo + 1) + ": ";
+    err_ << where << "cannot read the script\n";
+    out_ << "SCRIPT ERROR " << where << "cannot read the script\n";
+    return 2;
   }
   return 0;
 }

@@ -14,8 +14,11 @@
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
-// returns 1, a malformed line 2 (naming the line), an internal failure of the
-// window logic 4, otherwise 0.
+// returns 1, a malformed line 2, an internal failure of the window logic 4,
+// otherwise 0. A malformed line is reported in one line on each stream,
+// naming the script line; whatever it quotes from the script is a short
+// excerpt with unprintable bytes written as \xNN. A script that cannot be
+// read to its end is malformed too.
 //
 // Two more checks serve self-checking scripts:
 //   expect-msgbox "TEXT"      a message box with that text appeared since the
@@ -23,6 +26,7 @@
 //   expect-no-msgbox          no message box appeared since then
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -33,15 +37,30 @@
 namespace eb {
 
 class Form1;
-class SimStack;
 class Control;
+
+// The stack behind the bridge as the script's "sim" lines change it.
+class StackControl {
+ public:
+  virtual ~StackControl() = default;
+  // Carries out the words after "sim" ("cell", "0", "3", "3.912"); returns
+  // "" or, in one line, what is wrong with them.
+  virtual std::string Apply(const std::vector<std::string>& words) = 0;
+};
 
 class ScriptRunner : public Platform {
  public:
   ScriptRunner(std::ostream& out, std::ostream& err);
 
-  // Runs the window's start-up (Form_Load), then the script.
-  int Run(Form1& form, std::istream& script, const std::string& name, SimStack* sim);
+  // Runs the window's start-up (Form_Load), then the script. `stack` is
+  // null when the bridge is no simulated stack ("sim" lines are errors).
+  int Run(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
+
+  // A condition from outside that ends the run (e.g. the trace cannot be
+  // written), checked after start-up, after every line and between timer
+  // ticks. When it holds Run returns 2 without a message of its own: the
+  // caller says why.
+  void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
 
   void MsgBox(const std::string& text) override;
   void Unload() override { closed_ = true; }
@@ -57,8 +76,11 @@ class ScriptRunner : public Platform {
   bool closed() const { return closed_; }
 
  private:
+  bool Stopped() const { return stop_ && stop_(); }
+
   std::ostream& out_;
   std::ostream& err_;
+  std::function<bool()> stop_;
   bool closed_ = false;
   std::vector<std::string> messages_;
   std::string appDirectory_ = ".";

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "wiring/connection.h"
+
 namespace eb::app {
 namespace {
 
@@ -70,6 +74,30 @@ TEST(CommandLine, Help) {
   ASSERT_TRUE(Parse({"--help"}, &o, &error));
   EXPECT_TRUE(o.help);
   EXPECT_NE(UsageText().find("--simulate[=SETTINGS]"), std::string::npos);
+}
+
+// The connection strings in --help are the transport table's, one aligned
+// line each, and the whole text fits 80 columns.
+TEST(CommandLine, HelpListsEveryTransportOfTheTable) {
+  const std::string text = UsageText();
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    lines.push_back(line);
+  }
+  std::size_t column = 0;
+  for (const Transport& t : Transports()) {
+    const std::string start = "  " + std::string(t.usage) + " ";
+    auto line = std::find_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+    ASSERT_NE(line, lines.end()) << t.usage;
+    const std::size_t at = line->find(t.meaning);
+    ASSERT_NE(at, std::string::npos) << *line;
+    EXPECT_EQ(at + t.meaning.size(), line->size()) << *line;
+    if (column == 0) column = at;
+    EXPECT_EQ(at, column) << *line;  // the meanings form one column
+  }
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The fault-injecting wrapper and the transaction trace.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <regex>
 #include <sstream>
 
 #include "../sim/sim_test_support.h"
 #include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
+#include "link/tty_bridge.h"
+#include "link/unit_interval.h"
 #include "sim/sim_bridge.h"
 
 namespace eb {
@@ -137,6 +140,130 @@ TEST(FaultBridge, UnplugAfterNTransactions) {
   EXPECT_EQ(faulty.Counters().refusedOpens, 2u);
 }
 
+// The fault sequence of a seed is pinned: it depends on nothing but the
+// 64-bit generator, whose output the C++ standard fixes, so every standard
+// library must give these numbers.
+TEST(FaultBridge, ASeedGivesTheSameFaultsWithAnyStandardLibrary) {
+  FaultSettings f;
+  f.corrupt = 0.3;
+  f.shortRead = 0.2;
+  f.seed = 2024;
+  FaultBridge faulty(std::make_unique<SimBridge>(Quiet()), f);
+  std::string first;
+  for (int i = 0; i < 400; ++i) {
+    const std::string reply = Transact(faulty, "MSxT80T02RRRRRRRX", 18);
+    if (i < 8) first += reply + "|";
+  }
+  const FaultCounters& n = faulty.Counters();
+  EXPECT_EQ(n.corrupted, 104u);
+  EXPECT_EQ(n.corruptedToHex, 49u);
+  EXPECT_EQ(n.shortened, 56u);
+  EXPECT_EQ(n.charactersDropped, 550u);
+  EXPECT_EQ(first,
+            "FFFF00000000000000|FFFF00000000000000|FFFF00000000000|FFFFJ0000000000000|"
+            "FFFF00000000000000|FFFF00000000000|FFFF00000000000000|FFFF00000000000000|");
+}
+
+TEST(FaultBridge, CountersInOneLine) {
+  FaultCounters n;
+  n.transactions = 12;
+  n.refusedOpens = 3;
+  n.reads = 9;
+  n.exemptReads = 2;
+  n.corrupted = 4;
+  n.corruptedToHex = 1;
+  n.shortened = 5;
+  n.charactersDropped = 17;
+  EXPECT_EQ(FormatFaultCounters(n),
+            "fault injection: 12 transactions, 3 refused after unplug, 9 reads (2 identify "
+            "replies left alone), 4 corrupted (1 into another hex digit), 5 short (17 characters "
+            "dropped)");
+}
+
+TEST(UnitInterval, TopBitsGiveZeroUpToJustBelowOneOrAboveZero) {
+  constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
+  EXPECT_EQ(UnitInterval(0), 0.0);
+  EXPECT_EQ(UnitInterval(std::uint64_t{1} << 63), 0.5);
+  EXPECT_EQ(UnitInterval(kAll), 1.0 - 1.0 / 9007199254740992.0);  // 1 - 2^-53, never 1
+  EXPECT_EQ(UnitInterval(2047), 0.0);                             // the low 11 bits do not count
+  EXPECT_EQ(OpenUnitInterval(0), 0.5 / 9007199254740992.0);       // never 0: safe for log()
+  EXPECT_EQ(OpenUnitInterval(kAll), 1.0);                         // 1 - 2^-54 rounds up
+  EXPECT_EQ(OpenUnitInterval(std::uint64_t{1} << 63), 0.5 + 0.5 / 9007199254740992.0);
+}
+
+// Why the last transaction failed reaches the caller through any wrapper;
+// a fault wrapper that refuses an Open says that it did.
+TEST(Wrappers, PassOnTheTransportsReason) {
+  TtyBridge direct("/nonexistent/ttyUSB9");
+  ASSERT_FALSE(direct.Open(0));
+  const std::string missing = direct.LastError();
+  ASSERT_FALSE(missing.empty());
+
+  FaultSettings f;
+  f.unplugAfter = 2;
+  std::ostringstream out;
+  auto fault =
+      std::make_unique<FaultBridge>(std::make_unique<TtyBridge>("/nonexistent/ttyUSB9"), f);
+  FaultBridge& faulty = *fault;
+  TraceBridge trace(std::move(fault), out);
+  EXPECT_EQ(trace.LastError(), "");
+  EXPECT_FALSE(trace.Open(0));
+  EXPECT_EQ(faulty.LastError(), missing);
+  EXPECT_EQ(trace.LastError(), missing);
+  trace.Close();
+  EXPECT_FALSE(trace.Open(0));
+  trace.Close();
+  EXPECT_FALSE(trace.Open(0));  // the third: refused by the wrapper itself
+  EXPECT_EQ(trace.LastError(), "unplugged by fault injection after 2 transactions");
+  trace.Close();
+
+  SimBridge sim(Quiet());
+  EXPECT_EQ(Transact(sim, "IZ", 50).substr(0, 9), "ZQM4417-2");
+  EXPECT_EQ(sim.LastError(), "");
+  sim.Stack().ApplyCommand({"unplug"});
+  EXPECT_EQ(Transact(sim, "IZ", 50), "");
+  EXPECT_EQ(sim.LastError(), "the simulated bridge is unplugged (sim unplug)");
+  sim.Stack().ApplyCommand({"replug"});
+  EXPECT_EQ(Transact(sim, "IZ", 50).substr(0, 9), "ZQM4417-2");
+  EXPECT_EQ(sim.LastError(), "");
+}
+
+// A stream with room for a fixed number of characters, then full.
+class FullAfter : public std::streambuf {
+ public:
+  explicit FullAfter(std::size_t room) : room_(room) {}
+  std::string written;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    if (room_ == 0) return traits_type::eof();
+    --room_;
+    written.push_back(traits_type::to_char_type(c));
+    return c;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+TEST(TraceBridge, ALineThatCannotBeWrittenIsNoticedAtOnce) {
+  FullAfter buffer(60);  // the identify line fits, the next does not
+  std::ostream out(&buffer);
+  TraceBridge trace(std::make_unique<SimBridge>(Quiet()), out);
+  int calls = 0;
+  trace.OnWriteFailure([&] { ++calls; });
+  Transact(trace, "IZ", 50);
+  EXPECT_FALSE(trace.WriteFailed());
+  EXPECT_NE(buffer.written.find("\tIZ\tZQM4417-2"), std::string::npos) << buffer.written;
+  // The transactions themselves go on; the failure is reported once.
+  EXPECT_EQ(Transact(trace, "MSxT80T02RRRRRRRX", 18), "FFFF00000000000000");
+  EXPECT_TRUE(trace.WriteFailed());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(Transact(trace, "MSxT80T02RRRRRRRX", 18), "FFFF00000000000000");
+  EXPECT_EQ(calls, 1);
+}
+
 TEST(FaultBridge, SettingsText) {
   std::string error;
   auto s = ParseFaultSettings("pec=0.01,short=0.005,seed=7,unplug=12", &error);
@@ -161,10 +288,12 @@ TEST(FaultBridge, SettingsText) {
 }
 
 TEST(TraceBridge, OneTabSeparatedLinePerTransaction) {
-  SimBridge sim(Quiet());
+  auto owned = std::make_unique<SimBridge>(Quiet());
+  SimBridge& sim = *owned;
   std::ostringstream out;
   {
-    TraceBridge trace(sim, out);
+    TraceBridge trace(std::move(owned), out);
+    EXPECT_EQ(&trace.Inner(), &sim);
     EXPECT_EQ(trace.Describe(), sim.Describe());
     Transact(trace, "IZ", 50);
     Transact(trace, "MSxS10X", 0);

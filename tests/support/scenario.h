@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "wiring/connection.h"
 #include "link/trace_bridge.h"
 #include "window/form1.h"
+#include "wiring/connection.h"
 #include "wiring/script_runner.h"
 
 namespace eb::test {
@@ -68,11 +68,11 @@ inline ScenarioResult RunScenario(const std::string& bridgeSpec, const std::stri
   }
   std::ostringstream out, err, trace;
   {
-    TraceBridge traced(*conn->bridge, trace);
+    TraceBridge traced(std::move(conn->bridge), trace);
     ScriptRunner runner(out, err);
     Form1 form(traced, runner);
     std::istringstream in(script);
-    r.status = runner.Run(form, in, "scenario", conn->sim);
+    r.status = runner.Run(form, in, "scenario", conn->control.get());
   }
   r.out = out.str();
   r.err = err.str();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "support/fake_stack.h"
@@ -18,7 +19,8 @@ struct RunResult {
   std::string err;
 };
 
-RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr) {
+RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr,
+                    StackControl* control = nullptr) {
   test::FakeStack own;
   test::FakeStack& stack = custom ? *custom : own;
   if (stack.boards.empty()) stack.boards["80"] = {};
@@ -26,9 +28,20 @@ RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr
   ScriptRunner runner(out, err);
   Form1 form(stack.bridge, runner);
   std::istringstream in(script);
-  int status = runner.Run(form, in, "t.script", nullptr);
+  int status = runner.Run(form, in, "t.script", control);
   return {status, out.str(), err.str()};
 }
+
+// Records what "sim" lines hand to the stack and answers with a canned error.
+class FakeControl : public StackControl {
+ public:
+  std::vector<std::vector<std::string>> applied;
+  std::string answer;
+  std::string Apply(const std::vector<std::string>& words) override {
+    applied.push_back(words);
+    return answer;
+  }
+};
 
 TEST(ScriptLine, WordsQuotesEscapesAndComments) {
   std::vector<std::string> w;
@@ -107,6 +120,107 @@ TEST(ScriptRun, ExitStatusesAndMessages) {
   }();
   EXPECT_EQ(closed.status, 3);
   EXPECT_EQ(closed.out, "CLOSED\n");
+}
+
+TEST(ScriptRun, ValuesAControlCannotTakeAreMalformedLines) {
+  struct Case {
+    const char* line;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"set Option1 0 5", "t.script:1: set: an option button takes 0 or 1\n"},
+      {"set Option1 1 -1", "t.script:1: set: an option button takes 0 or 1\n"},
+      {"set Check5 2 2", "t.script:1: set: a check box takes 0 or 1\n"},
+      {"set Combo1 -1", "t.script:1: set: list index -1 out of range for Combo1\n"},
+      {"tick -5", "t.script:1: tick: bad count -5 (0 or more)\n"},
+  };
+  for (const Case& c : cases) {
+    RunResult r = RunOnFake(std::string(c.line) + "\n");
+    EXPECT_EQ(r.status, 2) << c.line;
+    EXPECT_EQ(r.err, c.error) << c.line;
+    EXPECT_EQ(r.out, std::string("SCRIPT ERROR ") + c.error) << c.line;
+  }
+  // The values they do take.
+  RunResult ok = RunOnFake("set Option1 1 1\nset Check5 2 1\nset Check5 2 0\ntick 0\ntick 2\n");
+  EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+}
+
+TEST(ScriptRun, AMalformedLineIsReportedInOneShortPrintableLine) {
+  // Ten megabytes of one word: the message quotes its first 40 characters.
+  RunResult huge = RunOnFake("tick\n" + std::string(10 * 1024 * 1024, 'A') + "\n");
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_EQ(huge.err, "t.script:2: unknown command \"" + std::string(40, 'A') + "...\"\n");
+  EXPECT_EQ(huge.out, "SCRIPT ERROR " + huge.err);
+  // Binary garbage and escapes that would move the terminal's cursor or
+  // break the line come out as \xNN.
+  RunResult binary = RunOnFake(std::string("click Command1 \x01\x1B[2J\xFF\n"));
+  EXPECT_EQ(binary.status, 2);
+  EXPECT_EQ(binary.err, "t.script:1: click: bad index \"\\x01\\x1B[2J\\xFF\" for Command1\n");
+  RunResult newline = RunOnFake("print \"Text1\\nText2\" 0\n");
+  EXPECT_EQ(newline.status, 2);
+  EXPECT_EQ(newline.err, "t.script:1: print: unknown control \"Text1\\x0AText2\"\n");
+  RunResult nul = RunOnFake(std::string("state CELL\0volt\n", 16));
+  EXPECT_EQ(nul.status, 2);
+  EXPECT_EQ(nul.err, "t.script:1: state: unknown variable \"CELL\\x00volt\"\n");
+  // The simulated stack's own complaints quote the same way.
+  FakeControl control;
+  control.answer = "sim cell: bad board '\\x1B'";
+  RunResult sim = RunOnFake("sim cell \x1B 1 3\n", nullptr, &control);
+  EXPECT_EQ(sim.status, 2);
+  EXPECT_EQ(sim.err, "t.script:1: sim: sim cell: bad board '\\x1B'\n");
+}
+
+TEST(ScriptRun, SimLinesGoToTheStackControl) {
+  FakeControl control;
+  RunResult r = RunOnFake("sim cell 0 3 3.912\nsim unplug\n", nullptr, &control);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(control.applied,
+            (std::vector<std::vector<std::string>>{{"cell", "0", "3", "3.912"}, {"unplug"}}));
+  control.applied.clear();
+  control.answer = "sim open: expected 0 or 1, got '2'";
+  RunResult refused = RunOnFake("tick\nsim open 0 1 2\ntick\n", nullptr, &control);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "t.script:2: sim: sim open: expected 0 or 1, got '2'\n");
+  EXPECT_EQ(control.applied.size(), 1u);
+}
+
+TEST(ScriptRun, AScriptThatCannotBeReadIsNoEmptyScript) {
+  // A directory opens as a stream but every read fails.
+  test::FakeStack stack;
+  stack.boards["80"] = {};
+  std::ostringstream out, err;
+  ScriptRunner runner(out, err);
+  Form1 form(stack.bridge, runner);
+  std::ifstream directory(EB_TEST_DATA_DIR);
+  ASSERT_TRUE(directory.is_open());
+  EXPECT_EQ(runner.Run(form, directory, "t.script", nullptr), 2);
+  EXPECT_EQ(err.str(), "t.script:1: cannot read the script\n");
+}
+
+TEST(ScriptRun, AStopFromOutsideEndsTheRunBetweenTicks) {
+  // Like a trace that stops being written five transactions into the ticks.
+  test::FakeStack stack;
+  stack.boards["80"] = {};
+  bool started = false;
+  bool broken = false;
+  int writes = 0;
+  auto answer = stack.bridge.responder;
+  stack.bridge.responder = [&](const std::string& command) {
+    if (started && ++writes == 5) broken = true;
+    return answer(command);
+  };
+  std::ostringstream out, err;
+  ScriptRunner runner(out, err);
+  runner.StopWhen([&] {
+    started = true;
+    return broken;
+  });
+  Form1 form(stack.bridge, runner);
+  std::istringstream in("tick 100000\nprint Label21\n");
+  EXPECT_EQ(runner.Run(form, in, "t.script", nullptr), 2);
+  EXPECT_LT(writes, 100);  // the ticks stopped right after the failure
+  EXPECT_EQ(out.str().find("Label21"), std::string::npos) << out.str();
+  EXPECT_EQ(err.str(), "");  // the caller says why
 }
 
 TEST(ScriptRun, StateValuesAndTheirExpectations) {
