@@ -70,6 +70,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       if (!takeValue(&out.script)) return false;
     } else if (name == "--screenshot") {
       if (!takeValue(&out.screenshot)) return false;
+    } else if (name == "--datalog-dir") {
+      if (!takeValue(&out.datalogDir)) return false;
     } else if (!arg.empty() && arg[0] == '-') {
       *error = "unknown option " + name;
       return false;
@@ -85,7 +87,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
 std::string UsageText() {
   std::string text =
       "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
-      "                  [--script FILE] [--screenshot FILE]\n"
+      "                  [--script FILE] [--screenshot FILE] [--datalog-dir DIR]\n"
       "\n"
       "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
       "UB774B USB-to-SPI bridge.\n"
@@ -102,6 +104,9 @@ std::string UsageText() {
       "                        are answered at once and their text goes to stderr;\n"
       "                        with --script: run the script, then save the window\n"
       "                        as the script left it\n"
+      "  --datalog-dir DIR     folder for last datalogs and their CSV files (default:\n"
+      "                        beside the program, else the documents folder, else\n"
+      "                        home); it must exist and be writable\n"
       "  --help                show this text\n"
       "\n"
       "Connection strings (settings are KEY=VALUE, each key at most once):\n";

@@ -1,6 +1,6 @@
 // Command line of the program:
 //   eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]
-//              [--script FILE] [--screenshot FILE] [--help]
+//              [--script FILE] [--screenshot FILE] [--datalog-dir DIR] [--help]
 // Every option with a value also takes the "--option=value" form.
 #pragma once
 
@@ -14,6 +14,7 @@ struct Options {
   std::string trace;            // empty: no trace
   std::string script;           // empty: open the window
   std::string screenshot;       // empty: run interactively
+  std::string datalogDir;       // empty: beside the program (or a fallback)
   bool help = false;
 };
 

@@ -3,9 +3,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFont>
 #include <QImage>
-#include <QStyleFactory>
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
@@ -19,12 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/command_line.h"
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
+#include "sheet/datalog_folder.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
 #include "wiring/script_runner.h"
@@ -121,16 +121,6 @@ bool HaveDisplay() {
 #endif
 }
 
-void ConfigureApplication(QApplication& app) {
-  app.setApplicationName(QStringLiteral("eb2250-gui"));
-  app.setApplicationDisplayName(QStringLiteral("EB2250 stack evaluation"));
-  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
-  QFont font(QStringLiteral("Liberation Sans"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(11);
-  app.setFont(font);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,6 +135,14 @@ int main(int argc, char** argv) {
 
   // The trace file outlives the transport stack that writes to it.
   std::ofstream traceFile;
+  // A datalog folder the operator chose must be usable from the start: the
+  // samples of a long recording are not to find out at STOP that it is not.
+  if (!options.datalogDir.empty()) {
+    const eb::datalog::FolderChoice folder =
+        eb::datalog::ChooseDatalogFolder(options.datalogDir, eb::datalog::ProgramFolder());
+    if (!folder.error.empty()) return Fail("--datalog-dir: " + folder.error);
+  }
+
   std::optional<eb::Connection> connection = eb::OpenConnection(options.bridge, &error);
   if (!connection || !connection->bridge) {
     return Fail("bad connection string \"" + options.bridge + "\": " + error);
@@ -212,8 +210,9 @@ int main(int argc, char** argv) {
     // Operator script, then a picture of the window as the script left it.
     if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    ConfigureApplication(app);
+    eb::app::ConfigureApplication(app);
     eb::ScriptRunner runner(std::cout, std::cerr);
+    runner.SetAppDirectory(options.datalogDir);
     runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
     eb::app::MainWindow window(form);
@@ -228,6 +227,7 @@ int main(int argc, char** argv) {
   if (!options.script.empty()) {
     // Operator script: no window and no display needed.
     eb::ScriptRunner runner(std::cout, std::cerr);
+    runner.SetAppDirectory(options.datalogDir);
     runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
     const int status = runner.Run(form, script, options.script, connection->control.get());
@@ -245,10 +245,11 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   QApplication app(argc, argv);
-  ConfigureApplication(app);
+  eb::app::ConfigureApplication(app);
   eb::app::QtPlatform platform(
       screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask,
       std::cerr);
+  platform.SetDatalogFolder(options.datalogDir);
   eb::Form1 form(bridge, platform);
   eb::app::MainWindow window(form);
   platform.Attach(&window);

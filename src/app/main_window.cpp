@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -135,6 +136,10 @@ void MainWindow::SetupDatalog() {
   fileRow->addWidget(file);
   fileRow->addWidget(browse);
   form->addRow(tr("Spreadsheet file:"), fileRow);
+  auto* csv =
+      new QCheckBox(tr("Also write a CSV file of the samples beside the workbook"), &dialog);
+  csv->setChecked(form_.CSVflag == 1);
+  form->addRow(QString(), csv);
   connect(browse, &QPushButton::clicked, &dialog, [&dialog, file] {
     const QString chosen = QFileDialog::getSaveFileName(&dialog, tr("Datalog file"), file->text(),
                                                         tr("Spreadsheet (*.xlsx)"));
@@ -160,7 +165,8 @@ void MainWindow::SetupDatalog() {
     std::string problem;
     const int count = samples->value();
     const std::string path = file->text().toStdString();
-    if (!gate_.Run([&] { problem = form_.SetupDatalog(count, path); })) return;
+    const bool withCsv = csv->isChecked();
+    if (!gate_.Run([&] { problem = form_.SetupDatalog(count, path, withCsv); })) return;
     if (problem.empty() || closing_) return;
     QMessageBox::warning(this, windowTitle(), ToQString(problem));
   }

@@ -1,16 +1,13 @@
 #include "app/qt_platform.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QUrl>
 #include <ostream>
 
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "sheet/datalog_folder.h"
 
 namespace eb::app {
 
@@ -54,17 +51,9 @@ void QtPlatform::ShellOpen(const std::string& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path)));
 }
 
-// The stop export goes beside the program; when that folder is not writable
-// (an installed program), it goes to the user's documents folder, then home.
-std::string QtPlatform::AppDirectory() {
-  const QString own = QCoreApplication::applicationDirPath();
-  if (QFileInfo(own).isWritable()) return own.toStdString();
-  for (auto where : {QStandardPaths::DocumentsLocation, QStandardPaths::HomeLocation}) {
-    const QString dir = QStandardPaths::writableLocation(where);
-    if (!dir.isEmpty() && QFileInfo(dir).isDir() && QFileInfo(dir).isWritable())
-      return dir.toStdString();
-  }
-  return QDir::tempPath().toStdString();
-}
+// The stop export goes to the datalog folder: the one chosen with
+// --datalog-dir, or beside the program, falling back to the documents
+// folder, then home, when that folder is not writable (an installed program).
+std::string QtPlatform::AppDirectory() { return datalog::CurrentDatalogFolder(datalogFolder_); }
 
 }  // namespace eb::app

@@ -28,11 +28,14 @@ class QtPlatform : public Platform {
   std::chrono::system_clock::time_point Now() override;
   void ShellOpen(const std::string& path) override;
   std::string AppDirectory() override;
+  // The datalog folder the operator chose (--datalog-dir); empty: the default.
+  void SetDatalogFolder(std::string dir) { datalogFolder_ = std::move(dir); }
 
   // Number of message boxes shown (or answered at once).
   int boxes() const { return boxCount_; }
 
  private:
+  std::string datalogFolder_;
   Boxes mode_;
   std::ostream& log_;
   MainWindow* window_ = nullptr;

@@ -64,4 +64,10 @@ FolderChoice ChooseDatalogFolder(const std::string& chosen, const std::string& p
   return {"", "no folder can be written to for the datalog"};
 }
 
+std::string CurrentDatalogFolder(const std::string& chosen) {
+  if (!chosen.empty()) return Absolute(chosen);
+  const FolderChoice choice = ChooseDatalogFolder("", ProgramFolder());
+  return choice.error.empty() ? choice.path : std::string("/tmp");
+}
+
 }  // namespace eb::datalog

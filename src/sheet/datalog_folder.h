@@ -23,6 +23,12 @@ struct FolderChoice {
 // writable of the program's folder and the fallbacks.
 FolderChoice ChooseDatalogFolder(const std::string& chosen, const std::string& programFolder);
 
+// The folder to write to now: `chosen` (made absolute) when not empty,
+// whether or not it can still be written (a chosen folder is not silently
+// replaced), otherwise the first writable of the program's folder and the
+// fallbacks.
+std::string CurrentDatalogFolder(const std::string& chosen);
+
 // The writable fallback folders in order: documents, home, temporary.
 std::vector<std::string> FallbackFolders();
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "link/printable.h"
+#include "sheet/datalog_folder.h"
 #include "window/form1.h"
 #include "window/json.h"
 
@@ -151,10 +152,19 @@ std::chrono::system_clock::time_point ScriptRunner::Now() {
 
 void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path << "\n"; }
 
-std::string ScriptRunner::AppDirectory() { return appDirectory_; }
-
 int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name,
                       StackControl* stack) {
+  const int status = RunLines(form, script, name, stack);
+  // The end of a run closes the window as the operator would: a datalog
+  // holding samples is saved as the last datalog rather than lost.
+  if (!form.Unloaded) form.Form_Unload();
+  return status;
+}
+
+std::string ScriptRunner::AppDirectory() { return datalog::CurrentDatalogFolder(appDirectory_); }
+
+int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string& name,
+                           StackControl* stack) {
   form.Form_Load();
   if (Stopped()) return 2;
   if (closed_) {
@@ -382,13 +392,34 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
           return 1;
         }
       } else if (cmd == "datalog") {
-        // The datalog setup dialog: number of samples and file; a refused
-        // setup is reported the way the dialog reports it, in a message box.
+        // The datalog setup dialog: number of samples and file, then the
+        // words "csv" (a CSV file beside every export) and "discard" (give
+        // up samples not yet saved with STOP, which the dialog asks about:
+        // without it such a ring is an error, never silently lost). A
+        // refused setup is reported the way the dialog reports it, in a
+        // message box.
         int samples = integer("sample count");
         if (pos >= w.size()) throw ScriptError{"datalog: file missing"};
         std::string file = w[pos++];
-        noMore();
-        std::string refused = form.SetupDatalog(samples, file);
+        bool csv = false, discard = false;
+        for (; pos < w.size(); ++pos) {
+          if (w[pos] == "csv" && !csv) {
+            csv = true;
+          } else if (w[pos] == "discard" && !discard) {
+            discard = true;
+          } else {
+            throw ScriptError{"datalog: unexpected " + Quoted(w[pos]) +
+                              " (after the file: csv, discard)"};
+          }
+        }
+        const bool unsaved =
+            form.DATACOLLECTflag == 1 && (form.DATApoint > 1 || form.CYCLEflag == 1);
+        if (unsaved && !discard) {
+          throw ScriptError{
+              "datalog: the datalog holds samples not saved with STOP; press STOP first or add "
+              "\"discard\""};
+        }
+        std::string refused = form.SetupDatalog(samples, file, csv);
         if (!refused.empty()) MsgBox(refused);
       } else if (cmd == "sim") {
         if (stack == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};

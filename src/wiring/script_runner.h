@@ -71,19 +71,21 @@ class ScriptRunner : public Platform {
   // JSON object with every property the control has.
   static std::string ControlJson(const Control& c);
 
-  // Directory given to the window as the application's own (stop exports).
+  // The datalog folder the operator chose (--datalog-dir); empty: beside the
+  // program, falling back as the window does.
   void SetAppDirectory(std::string dir) { appDirectory_ = std::move(dir); }
   bool closed() const { return closed_; }
 
  private:
   bool Stopped() const { return stop_ && stop_(); }
+  int RunLines(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
 
   std::ostream& out_;
   std::ostream& err_;
   std::function<bool()> stop_;
   bool closed_ = false;
   std::vector<std::string> messages_;
-  std::string appDirectory_ = ".";
+  std::string appDirectory_;
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and

@@ -58,7 +58,10 @@ inline std::vector<TraceLine> ParseTrace(const std::string& text) {
   return lines;
 }
 
-inline ScenarioResult RunScenario(const std::string& bridgeSpec, const std::string& script) {
+// `datalogDir`: the folder last datalogs go to (--datalog-dir); empty for
+// the default rule.
+inline ScenarioResult RunScenario(const std::string& bridgeSpec, const std::string& script,
+                                  const std::string& datalogDir = "") {
   ScenarioResult r;
   std::string error;
   auto conn = OpenConnection(bridgeSpec, &error);
@@ -70,6 +73,7 @@ inline ScenarioResult RunScenario(const std::string& bridgeSpec, const std::stri
   {
     TraceBridge traced(std::move(conn->bridge), trace);
     ScriptRunner runner(out, err);
+    runner.SetAppDirectory(datalogDir);
     Form1 form(traced, runner);
     std::istringstream in(script);
     r.status = runner.Run(form, in, "scenario", conn->control.get());
