@@ -67,13 +67,24 @@ void WriteBlockHeaderRow(Sheet& sheet, int board, int row) {
   }
 }
 
-void WriteSampleRow(const Form1& form, Sheet& sheet, int row, int point, int slot) {
+void WriteSampleRow(const DatalogView& view, Sheet& sheet, int row, int point, int slot) {
   sheet.WriteInteger(row, 1, point);
-  sheet.WriteText(row, 2, form.DataCell(slot, 0, 0));
-  for (int b = 0; b <= form.CARDSTACK; ++b) {
+  sheet.WriteText(row, 2, view.cell(slot, 0, 0));
+  for (int b = 0; b <= view.cardstack; ++b) {
     for (int k = 1; k <= 20; ++k)
-      sheet.WriteText(row, BlockColumn(b) + k - 1, form.DataCell(slot, k, b));
+      sheet.WriteText(row, BlockColumn(b) + k - 1, view.cell(slot, k, b));
   }
+}
+
+// The slots of the ring in recording order: after a wrap it runs from
+// `counterStop` to its end, then from slot 1 up to the slot before.
+template <typename F>
+void ForEachSample(const DatalogView& view, F each) {
+  int point = 1;
+  if (view.cycle == 1) {
+    for (int s = view.counterStop; s <= view.setpoint; ++s) each(point++, s);
+  }
+  for (int s = 1; s <= view.counterStop - 1; ++s) each(point++, s);
 }
 
 std::string WithoutFinalStop(std::string text) {
@@ -94,11 +105,30 @@ std::string EndCell(int cardstack) {
   return ColumnName(LastColumn(cardstack)) + std::to_string(kHeaderRows);
 }
 
-void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path) {
+DatalogView ViewOf(const Form1& form) {
+  DatalogView v;
+  v.cardstack = form.CARDSTACK;
+  v.setpoint = form.SETpoint;
+  v.cycle = form.CYCLEflag;
+  v.counterStop = form.COUNTERstop;
+  v.setupStamp = form.DSETUPstamp;
+  v.currentStamp = form.DCURRENTstamp;
+  v.sampleTime = form.SAMPLEtime;
+  v.viewTime = form.VIEWtime;
+  v.samplePoints = form.SAMPLEpoints;
+  v.viewPoints = form.VIEWpoints;
+  v.cell = [&form](int slot, int field, int board) -> const std::string& {
+    return form.DataCell(slot, field, board);
+  };
+  v.time = [&form](int slot) { return form.DataTime(slot); };
+  return v;
+}
+
+void BuildDatalogSheet(const DatalogView& view, Sheet& sheet, const std::string& path) {
   // The sheet is written row by row, top down, so a streaming writer never
   // holds more than one row: the formats first, then the header block, then
   // the samples.
-  const int lastCol = LastColumn(form.CARDSTACK);
+  const int lastCol = LastColumn(view.cardstack);
   sheet.SetBold({1, 1, kHeaderRows, lastCol});
   sheet.SetVerticalCenter({1, 1, kHeaderRows, lastCol});
   sheet.SetBottomBorder({kHeaderRows, 1, kHeaderRows, lastCol});
@@ -107,27 +137,22 @@ void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path)
   const std::string columnA[] = {
       path,
       "ZQM4417-1 DATALOGGING SPREADSHEET",
-      "DATALOG SETUP MADE   = " + form.DSETUPstamp,
-      "SECONDS = " + Fixed3(form.SAMPLEtime),
-      "SAMPLES = " + std::to_string(form.SAMPLEpoints),
-      "CURRENT DATALOG VIEW = " + form.DCURRENTstamp,
-      "SECONDS = " + Fixed3(form.VIEWtime),
-      "SAMPLES = " + std::to_string(form.VIEWpoints),
+      "DATALOG SETUP MADE   = " + view.setupStamp,
+      "SECONDS = " + Fixed3(view.sampleTime),
+      "SAMPLES = " + std::to_string(view.samplePoints),
+      "CURRENT DATALOG VIEW = " + view.currentStamp,
+      "SECONDS = " + Fixed3(view.viewTime),
+      "SAMPLES = " + std::to_string(view.viewPoints),
   };
   for (int row = 1; row <= kHeaderRows; ++row) {
     if (row <= 8) sheet.WriteText(row, 1, columnA[row - 1]);
-    for (int b = 0; b <= form.CARDSTACK; ++b) WriteBlockHeaderRow(sheet, b, row);
+    for (int b = 0; b <= view.cardstack; ++b) WriteBlockHeaderRow(sheet, b, row);
   }
 
-  // Oldest sample first: after a wrap the ring runs from COUNTERstop to its
-  // end, then from slot 1 up to the slot before COUNTERstop.
-  int row = kFirstDataRow;
-  int point = 1;
-  if (form.CYCLEflag == 1) {
-    for (int s = form.COUNTERstop; s <= form.SETpoint; ++s)
-      WriteSampleRow(form, sheet, row++, point++, s);
-  }
-  for (int s = 1; s <= form.COUNTERstop - 1; ++s) WriteSampleRow(form, sheet, row++, point++, s);
+  // Oldest sample first.
+  ForEachSample(view, [&](int point, int slot) {
+    WriteSampleRow(view, sheet, kFirstDataRow + point - 1, point, slot);
+  });
 }
 
 ExportError::ExportError(const std::string& file, const std::string& why)
@@ -137,10 +162,10 @@ ExportError::ExportError(const std::string& file, const std::string& why)
       path(file),
       reason(why) {}
 
-void ExportDatalog(const Form1& form, const std::string& path) {
+void ExportDatalog(const DatalogView& view, const std::string& path) {
   if (path.empty()) throw ExportError(path, "no datalog file has been set up");
   XlsxSheet sheet(path);
-  BuildDatalogSheet(form, sheet, path);
+  BuildDatalogSheet(view, sheet, path);
   const std::string failure = sheet.Finish();
   if (!failure.empty()) throw ExportError(path, failure);
 }
@@ -167,13 +192,13 @@ std::string PlainNumber(const std::string& text) {
   return number ? n : "";
 }
 
-void WriteCsvRow(const Form1& form, CsvFile& csv, int point, int slot) {
+void WriteCsvRow(const DatalogView& view, CsvFile& csv, int point, int slot) {
   std::vector<std::string> row{std::to_string(point)};
-  const auto when = form.DataTime(slot);
+  const auto when = view.time(slot);
   row.push_back(when == std::chrono::system_clock::time_point{} ? "" : IsoStamp(when));
-  for (int b = 0; b <= form.CARDSTACK; ++b) {
+  for (int b = 0; b <= view.cardstack; ++b) {
     for (int k = 1; k <= 20; ++k) {
-      const std::string& cell = form.DataCell(slot, k, b);
+      const std::string& cell = view.cell(slot, k, b);
       row.push_back(NumericField(k) ? PlainNumber(cell) : cell);
     }
   }
@@ -182,22 +207,18 @@ void WriteCsvRow(const Form1& form, CsvFile& csv, int point, int slot) {
 
 }  // namespace
 
-void BuildDatalogCsv(const Form1& form, CsvFile& csv) {
+void BuildDatalogCsv(const DatalogView& view, CsvFile& csv) {
   std::vector<std::string> header{"POINT", "TIME"};
-  for (int b = 0; b <= form.CARDSTACK; ++b) {
+  for (int b = 0; b <= view.cardstack; ++b) {
     for (const char* name : kCsvFields) header.push_back("B" + std::to_string(b + 1) + "_" + name);
   }
   csv.Row(header);
-  int point = 1;
-  if (form.CYCLEflag == 1) {
-    for (int s = form.COUNTERstop; s <= form.SETpoint; ++s) WriteCsvRow(form, csv, point++, s);
-  }
-  for (int s = 1; s <= form.COUNTERstop - 1; ++s) WriteCsvRow(form, csv, point++, s);
+  ForEachSample(view, [&](int point, int slot) { WriteCsvRow(view, csv, point, slot); });
 }
 
-void ExportDatalogCsv(const Form1& form, const std::string& path) {
+void ExportDatalogCsv(const DatalogView& view, const std::string& path) {
   CsvFile csv(path);
-  BuildDatalogCsv(form, csv);
+  BuildDatalogCsv(view, csv);
   const std::string failure = csv.Finish();
   if (!failure.empty()) throw ExportError(path, failure);
 }

@@ -6,6 +6,8 @@
 // point number, column B the sample's time stamp.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +19,23 @@ class Form1;
 }
 
 namespace eb::datalog {
+
+// What an export needs of a datalog: the ring and the figures of the header
+// block. The window's datalog is one (ViewOf); a recovered journal another.
+struct DatalogView {
+  int cardstack = 0;    // last board of the stack
+  int setpoint = 0;     // slots of the ring in use
+  int cycle = 0;        // 1 once the ring has wrapped
+  int counterStop = 1;  // the slot the next sample fills
+  std::string setupStamp, currentStamp;
+  float sampleTime = 0, viewTime = 0;
+  int samplePoints = 0, viewPoints = 0;
+  std::function<const std::string&(int slot, int field, int board)> cell;
+  std::function<std::chrono::system_clock::time_point(int slot)> time;
+};
+
+// The window's datalog as it stands (COUNTERstop as the export sets it).
+DatalogView ViewOf(const Form1& form);
 
 constexpr int kHeaderRows = 11;
 constexpr int kFirstDataRow = 12;
@@ -35,7 +54,10 @@ std::string EndCell(int cardstack);
 // Lays out the form's datalog in `sheet`: the header block, the samples of
 // the ring in recording order (up to COUNTERstop), fitted columns, and
 // `path` in A1. Does not save.
-void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path);
+void BuildDatalogSheet(const DatalogView& view, Sheet& sheet, const std::string& path);
+inline void BuildDatalogSheet(const Form1& form, Sheet& sheet, const std::string& path) {
+  BuildDatalogSheet(ViewOf(form), sheet, path);
+}
 
 // A datalog export that could not be written. what() is the operator text.
 class ExportError : public std::runtime_error {
@@ -47,7 +69,10 @@ class ExportError : public std::runtime_error {
 
 // Builds the datalog sheet and saves it as an .xlsx workbook under `path`.
 // Throws ExportError when it cannot be written; the form is not changed.
-void ExportDatalog(const Form1& form, const std::string& path);
+void ExportDatalog(const DatalogView& view, const std::string& path);
+inline void ExportDatalog(const Form1& form, const std::string& path) {
+  ExportDatalog(ViewOf(form), path);
+}
 
 // The samples of the ring, in the sheet's order, as plain text for analysis
 // tools: a header row naming each column ("POINT", "TIME", "B1_CFGR", …,
@@ -55,10 +80,13 @@ void ExportDatalog(const Form1& form, const std::string& path);
 // with milliseconds, then per board its fields in the sheet's order.
 // Voltages are plain decimals with a point; a reading that could not be
 // decoded is an empty field.
-void BuildDatalogCsv(const Form1& form, CsvFile& csv);
+void BuildDatalogCsv(const DatalogView& view, CsvFile& csv);
 
 // Writes that CSV under `path`. Throws ExportError when it cannot be written.
-void ExportDatalogCsv(const Form1& form, const std::string& path);
+void ExportDatalogCsv(const DatalogView& view, const std::string& path);
+inline void ExportDatalogCsv(const Form1& form, const std::string& path) {
+  ExportDatalogCsv(ViewOf(form), path);
+}
 
 // The CSV file beside a workbook: the same name ending in ".csv".
 std::string CsvBeside(const std::string& workbook);
