@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,7 @@
 #include "link/fault_bridge.h"
 #include "link/trace_bridge.h"
 #include "sheet/datalog_folder.h"
+#include "window/datalog_journal.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
 #include "wiring/script_runner.h"
@@ -205,12 +207,22 @@ int main(int argc, char** argv) {
   };
   auto traceFailed = [trace] { return trace != nullptr && trace->WriteFailed(); };
 
+  // A recording that never ended (a crash, a kill, a power cut) left its
+  // journal in the datalog folder: its samples become a recovered workbook
+  // before anything else runs.
+  const std::string recovered = eb::datalog::RecoveryMessage(eb::datalog::RecoverJournal(
+      eb::datalog::CurrentDatalogFolder(options.datalogDir), std::chrono::system_clock::now()));
+  auto reportRecovery = [&recovered] {
+    if (!recovered.empty()) std::cerr << kProgram << ": " << recovered << std::endl;
+  };
+
   const bool screenshot = !options.screenshot.empty();
   if (!options.script.empty() && screenshot) {
     // Operator script, then a picture of the window as the script left it.
     if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     eb::app::ConfigureApplication(app);
+    reportRecovery();
     eb::ScriptRunner runner(std::cout, std::cerr);
     runner.SetAppDirectory(options.datalogDir);
     runner.StopWhen(traceFailed);
@@ -226,6 +238,7 @@ int main(int argc, char** argv) {
 
   if (!options.script.empty()) {
     // Operator script: no window and no display needed.
+    reportRecovery();
     eb::ScriptRunner runner(std::cout, std::cerr);
     runner.SetAppDirectory(options.datalogDir);
     runner.StopWhen(traceFailed);
@@ -259,6 +272,7 @@ int main(int argc, char** argv) {
   window.Start();
   if (traceFailed()) return finish(2);
   if (form.Unloaded) {
+    reportRecovery();
     std::cerr << (ClosedForIdentity(form)
                       ? IdentityFailure(form, *connection)
                       : std::string(kProgram) + ": the window closed during start-up")
@@ -266,6 +280,7 @@ int main(int argc, char** argv) {
     return finish(1);
   }
   window.show();
+  if (!recovered.empty()) platform.MsgBox(recovered);
 
   int screenshotStatus = 0;
   if (screenshot) {

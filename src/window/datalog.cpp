@@ -41,17 +41,6 @@ bool EndsWithXlsx(const std::string& path) {
   return true;
 }
 
-// `path`, or when a file of that name exists already, the first free
-// "<name>_2.xlsx", "<name>_3.xlsx", … so an earlier datalog is never replaced.
-std::string FreeName(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return path;
-  const std::string stem = path.substr(0, path.size() - std::string(kXlsx).size());
-  for (int n = 2;; ++n) {
-    std::string candidate = stem + "_" + std::to_string(n) + kXlsx;
-    if (!std::filesystem::exists(candidate, ec)) return candidate;
-  }
-}
 
 }  // namespace
 
@@ -114,6 +103,7 @@ void Form1::COLLECT_DATA_xls() {
     }
   }
   DATApoint = static_cast<I16>(s + 1);
+  JournalSample(s);
 }
 
 void Form1::REPORT_DLOG_current() {
@@ -175,6 +165,7 @@ void Form1::StopDatalog() {
     return;
   }
   Check_AUTO_Click();
+  JournalEnd();  // the samples are saved
   CLEAR_DATAlog();
   DATACOLLECTflag = 0;
   OnOff = 0;
@@ -210,7 +201,7 @@ void Form1::ExportLastDatalog(const std::string& folder) {
   // Without a datalog report yet there is no last-sample stamp: the file is
   // named after the moment of the export instead.
   const std::string stamp = DLASTstamp.empty() ? datalog::FileStamp(platform.Now()) : DLASTstamp;
-  LastDATAlog = FreeName(base + "/" + stamp + "_LAST_DATALOG" + kXlsx);
+  LastDATAlog = datalog::FreeName(base + "/" + stamp + "_LAST_DATALOG" + kXlsx);
   ExportDatalogFiles(LastDATAlog);
 }
 
@@ -259,12 +250,16 @@ std::string Form1::SetupDatalog(int samples, const std::string& file, bool csv) 
   CYCLEflag = 0;
   DATACOLLECTflag = 1;
   SET_collect_BUTTONS();
+  JournalStart();
   return "";
 }
 
 void Form1::SaveDatalogOnUnload() {
   if (DATACOLLECTflag != 1) return;
-  if (DATApoint <= 1 && CYCLEflag != 1) return;
+  if (DATApoint <= 1 && CYCLEflag != 1) {
+    JournalEnd();  // nothing was recorded
+    return;
+  }
   COUNTERstop = DATApoint;
   // The datalog folder first; when it cannot be written, the first of the
   // fallback folders that takes the file. The operator is told where the
@@ -275,6 +270,7 @@ void Form1::SaveDatalogOnUnload() {
   for (const std::string& folder : folders) {
     try {
       ExportLastDatalog(folder);
+      JournalEnd();
       MsgBox(failures.empty()
                  ? "The datalog's samples were saved to " + LastDATAlog + "."
                  : failures + " The datalog's samples were saved to " + LastDATAlog + " instead.");

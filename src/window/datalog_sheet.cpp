@@ -3,6 +3,8 @@
 
 #include <array>
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "protocol/hex.h"
@@ -221,6 +223,19 @@ void ExportDatalogCsv(const DatalogView& view, const std::string& path) {
   BuildDatalogCsv(view, csv);
   const std::string failure = csv.Finish();
   if (!failure.empty()) throw ExportError(path, failure);
+}
+
+std::string FreeName(const std::string& path) {
+  const std::string ending = ".xlsx";
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return path;
+  const bool xlsx = path.size() >= ending.size() &&
+                    path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+  const std::string stem = xlsx ? path.substr(0, path.size() - ending.size()) : path;
+  for (int n = 2;; ++n) {
+    std::string candidate = stem + "_" + std::to_string(n) + (xlsx ? ending : "");
+    if (!std::filesystem::exists(candidate, ec)) return candidate;
+  }
 }
 
 std::string CsvBeside(const std::string& workbook) {

@@ -88,6 +88,10 @@ inline void ExportDatalogCsv(const Form1& form, const std::string& path) {
   ExportDatalogCsv(ViewOf(form), path);
 }
 
+// `path`, or when a file of that name exists already, the first free
+// "<name>_2.xlsx", "<name>_3.xlsx", … so an earlier datalog is never replaced.
+std::string FreeName(const std::string& path);
+
 // The CSV file beside a workbook: the same name ending in ".csv".
 std::string CsvBeside(const std::string& workbook);
 

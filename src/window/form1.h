@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/bridge.h"
+#include "sheet/journal.h"
 #include "window/control.h"
 #include "window/platform.h"
 
@@ -482,6 +483,13 @@ class Form1 {
   // last datalog in a folder.
   void ExportDatalogFiles(const std::string& workbook);
   void ExportLastDatalog(const std::string& folder);
+  // The recording journal (datalog_journal.cpp): started by a datalog setup,
+  // one durable record per collected sample, removed once the samples are
+  // saved. A journal that cannot be written is said once; recording goes on
+  // in memory.
+  void JournalStart();
+  void JournalSample(int slot);
+  void JournalEnd();
 
   // ------------------------------------------------ main window (default_state.cpp)
   void GUI_DEFAULT_start_EB2250();
@@ -538,6 +546,7 @@ class Form1 {
   void BindHandlers();             // operator events to procedures (form1.cpp)
   std::vector<std::string> dlog_;  // datalog table, allocated on first use
   std::vector<std::chrono::system_clock::time_point> dlogTime_;  // per slot, ditto
+  datalog::JournalWriter journal_;
 };
 
 }  // namespace eb

@@ -326,7 +326,8 @@ TEST_F(DatalogRecording, RingWrapsAndTheViewListsTheNewestSamplesOldestFirst) {
   ASSERT_TRUE(platform.messages.empty()) << platform.messages[0];
   EXPECT_EQ(platform.opened, (std::vector<std::string>{dir / "run.xlsx"}));
   EXPECT_TRUE(test::LooksLikeXlsx(dir / "run.xlsx"));
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"run.xlsx"}));
+  // VIEW does not end the recording: its journal stays beside the workbook.
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"eb2250_datalog.journal", "run.xlsx"}));
   EXPECT_EQ(form.Label_AUTOstatus.caption, "DISPLAY ALL DATA TRANSFERS!");
   EXPECT_EQ(form.Label_AUTOstatus.fore, colors::DarkRed);
   // Recording goes on with the ring as it was.
@@ -448,7 +449,8 @@ TEST_F(DatalogRecording, AFailedExportReportsTheFileAndKeepsEverything) {
   EXPECT_EQ(form.DATApoint, 3);
   EXPECT_EQ(Fields(2, 0), sample);
   EXPECT_TRUE(DatalogButtonsShown());
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"file-not-dir"}));
+  // Nothing saved: the journal of the recording stays.
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"eb2250_datalog.journal", "file-not-dir"}));
   Ticks(4);
   EXPECT_EQ(form.DATApoint, 4);
 }
