@@ -9,7 +9,9 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "sheet/journal.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
 
@@ -90,5 +92,39 @@ void BM_ExportFullDatalog(benchmark::State& state) {
   rmdir(dir);
 }
 BENCHMARK(BM_ExportFullDatalog)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One sample of a ten-board datalog appended to the recording journal and
+// made durable (write and fdatasync), as each collected sample is.
+void BM_JournalAppendTenBoards(benchmark::State& state) {
+  char dir[] = "/tmp/eb-journal-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    state.SkipWithError("no scratch directory");
+    return;
+  }
+  eb::datalog::JournalWriter journal;
+  if (!journal.Start(dir, {"1000", "1000", "800", "/tmp/run.xlsx", "stamp", "0"})) {
+    state.SkipWithError(journal.error().c_str());
+    return;
+  }
+  std::vector<std::string> sample{
+      "437",   "9",  "1796000000000", "09:13:20 AM @ 12-08-2026", "12-08-2026_09_13_20 AM",
+      "349.6", "437"};
+  for (int b = 0; b <= 9; ++b) {
+    sample.push_back("09:13:20 AM @ 12-08-2026");
+    sample.push_back("E1, 00, 00, 00, 71, AB.");
+    sample.push_back("00, 00, 00");
+    sample.push_back("2.712V ");
+    sample.push_back("4.200V ");
+    for (int k = 5; k <= 16; ++k) sample.push_back("3.610");
+    sample.push_back("OK, OK, OK, OK, OK, OK, OK, OK, OK, OK, OK, OK");
+    for (int k = 18; k <= 20; ++k) sample.push_back(" 1.234");
+  }
+  for (auto _ : state) {
+    if (!journal.Append(sample)) state.SkipWithError(journal.error().c_str());
+  }
+  journal.Finish();
+  rmdir(dir);
+}
+BENCHMARK(BM_JournalAppendTenBoards)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

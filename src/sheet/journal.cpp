@@ -52,8 +52,8 @@ bool Unescape(const std::string& text, std::string* out) {
 }
 
 std::string Crc(const std::string& text) {
-  const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(text.data()),
-                          static_cast<uInt>(text.size()));
+  const uLong crc =
+      crc32(0L, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
   char buf[16];
   std::snprintf(buf, sizeof buf, "%08lx", crc & 0xFFFFFFFFul);
   return buf;
@@ -120,7 +120,8 @@ bool JournalLock::Take(const std::string& folder, bool create) {
       close(fd);
       return false;
     }
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
         opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
       fd_ = fd;

@@ -41,7 +41,6 @@ bool EndsWithXlsx(const std::string& path) {
   return true;
 }
 
-
 }  // namespace
 
 void Form1::DATALOGGING_cmd_EB2250() {

@@ -43,9 +43,12 @@ std::optional<T> Number(const std::string& text) {
 }  // namespace
 
 void Form1::JournalStart() {
-  const std::vector<std::string> setup{std::to_string(SETpoint), std::to_string(SAMPLEpoints),
-                                       FloatText(SAMPLEtime),   NewFile,
-                                       DSETUPstamp,              std::to_string(CSVflag)};
+  const std::vector<std::string> setup{std::to_string(SETpoint),
+                                       std::to_string(SAMPLEpoints),
+                                       FloatText(SAMPLEtime),
+                                       NewFile,
+                                       DSETUPstamp,
+                                       std::to_string(CSVflag)};
   if (!journal_.Start(platform.AppDirectory(), setup)) {
     MsgBox("The recovery journal of this datalog cannot be written (" + journal_.error() +
            "). Recording goes on, but until STOP its samples are kept in memory only.");

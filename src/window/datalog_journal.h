@@ -11,8 +11,8 @@
 namespace eb::datalog {
 
 struct Recovery {
-  bool found = false;   // an unfinished journal was there
-  bool inUse = false;   // it belongs to a running program: left alone
+  bool found = false;    // an unfinished journal was there
+  bool inUse = false;    // it belongs to a running program: left alone
   std::string workbook;  // the recovered workbook ("" when none was written)
   std::string csv;       // the CSV beside it, when one was written
   int samples = 0;

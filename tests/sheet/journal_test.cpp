@@ -1,10 +1,11 @@
 // The recording journal's file: records that survive being cut anywhere,
 // escaping, and the lock that keeps two programs off one journal.
+#include "sheet/journal.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "sheet/journal.h"
 #include "support/datalog_support.h"
 
 namespace eb {
@@ -71,7 +72,8 @@ TEST(Journal, OneProgramAtATimeWritesAFolder) {
   JournalWriter first, second;
   ASSERT_TRUE(first.Start(dir.path(), kSetup));
   EXPECT_FALSE(second.Start(dir.path(), kSetup));
-  EXPECT_EQ(second.error(), "the datalog folder " + dir.path() + " is in use by another eb2250-gui");
+  EXPECT_EQ(second.error(),
+            "the datalog folder " + dir.path() + " is in use by another eb2250-gui");
   datalog::JournalLock probe;
   EXPECT_FALSE(probe.Take(dir.path(), false));
   // The first one's journal is untouched by the refused start.
