@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh default
 bin=build/default/eb2250-gui
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$bin" --simulate "$@"
+  exec "$bin" --demo "$@"
 else
   echo "run: no display; starting the window under Xvfb and writing eb2250-screenshot.png"
-  xvfb-run -a -s "-screen 0 1280x800x24" "$bin" --simulate --screenshot eb2250-screenshot.png "$@"
+  xvfb-run -a -s "-screen 0 1280x800x24" "$bin" --demo --screenshot eb2250-screenshot.png "$@"
   echo "run: screenshot written to $(pwd)/eb2250-screenshot.png"
 fi

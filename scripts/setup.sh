@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   locales
+  dpkg-dev qt6-svg-dev
 )
 
 missing=()

@@ -3,9 +3,14 @@
 #pragma once
 
 class QApplication;
+class QIcon;
 
 namespace eb::app {
 
 void ConfigureApplication(QApplication& app);
+
+// The program's icon: the desktop theme's (as installed with the program),
+// else the one built into the program.
+QIcon AppIcon();
 
 }  // namespace eb::app

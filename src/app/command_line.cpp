@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/version.h"
 #include "wiring/connection.h"
+#include "wiring/demo.h"
 
 namespace eb::app {
 
@@ -53,12 +55,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       return true;
     };
 
-    if (name == "--help" || name == "-h") {
+    if (name == "--help" || name == "-h" || name == "--version" || name == "--demo") {
       if (hasValue) {
         *error = "option " + name + " takes no value";
         return false;
       }
-      out.help = true;
+      (name == "--version" ? out.version : name == "--demo" ? out.demo : out.help) = true;
     } else if (name == "--bridge") {
       std::string connection;
       if (!takeValue(&connection) || !setBridge(connection)) return false;
@@ -80,6 +82,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       return false;
     }
   }
+  if (out.demo && bridgeGiven) {
+    *error = "--demo runs its own simulated stack: leave out --bridge and --simulate";
+    return false;
+  }
+  if (out.demo && !out.script.empty()) {
+    *error = "--demo cannot run a script: put the steps in the script instead";
+    return false;
+  }
+  if (out.demo) out.bridge = kDemoConnection;
   *options = out;
   return true;
 }
@@ -88,6 +99,7 @@ std::string UsageText() {
   std::string text =
       "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
       "                  [--script FILE] [--screenshot FILE] [--datalog-dir DIR]\n"
+      "                  [--demo] [--version]\n"
       "\n"
       "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
       "UB774B USB-to-SPI bridge.\n"
@@ -107,6 +119,10 @@ std::string UsageText() {
       "  --datalog-dir DIR     folder for last datalogs and their CSV files (default:\n"
       "                        beside the program, else the documents folder, else\n"
       "                        home); it must exist and be writable\n"
+      "  --demo                a four-board simulated stack, configured as an operator\n"
+      "                        would (one cell discharging, one masked, one under\n"
+      "                        voltage) and reading continuously\n"
+      "  --version             print the program's version and exit\n"
       "  --help                show this text\n"
       "\n"
       "Connection strings (settings are KEY=VALUE, each key at most once):\n";
@@ -122,6 +138,12 @@ std::string UsageText() {
       "expect failed, or the screenshot could not be written); 2 bad arguments, a\n"
       "malformed script or a trace file that could not be written.\n";
   return text;
+}
+
+std::string VersionText() {
+  std::string text = std::string("eb2250-gui ") + EB_VERSION;
+  if (std::string(EB_COMMIT).size() > 0) text += std::string(" (git ") + EB_COMMIT + ")";
+  return text + "\n";
 }
 
 }  // namespace eb::app

@@ -16,6 +16,8 @@ struct Options {
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
   bool help = false;
+  bool version = false;
+  bool demo = false;  // a configured four-board simulated stack, reading
 };
 
 // Parses the arguments after the program name. Returns false with *error
@@ -24,5 +26,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
 
 // The --help text.
 std::string UsageText();
+
+// The --version line: "eb2250-gui 25.0" and the git commit it was built from.
+std::string VersionText();
 
 }  // namespace eb::app

@@ -15,6 +15,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "window/datalog_journal.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
+#include "wiring/demo.h"
 #include "wiring/script_runner.h"
 
 namespace {
@@ -38,6 +40,9 @@ constexpr const char* kProgram = "eb2250-gui";
 // Time the screenshot mode lets the window run before taking its picture:
 // start-up, a few timer ticks and the first paint.
 constexpr int kScreenshotSettleMs = 500;
+// With --demo, long enough for two passes over the four boards, so the
+// picture shows every reading and status.
+constexpr int kDemoSettleMs = 2800;
 
 int Fail(const std::string& message) {
   std::cerr << kProgram << ": " << message << std::endl;
@@ -132,6 +137,10 @@ int main(int argc, char** argv) {
   if (!eb::app::ParseCommandLine(args, &options, &error)) return Fail(error + " (see --help)");
   if (options.help) {
     std::cout << eb::app::UsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << eb::app::VersionText();
     return 0;
   }
 
@@ -281,10 +290,18 @@ int main(int argc, char** argv) {
   }
   window.show();
   if (!recovered.empty()) platform.MsgBox(recovered);
+  if (options.demo) {
+    // The demo's steps run in the window as an operator's would; what a
+    // step has to say about itself goes to stderr.
+    std::ostringstream steps;
+    std::istringstream demo(eb::kDemoScript);
+    eb::ScriptRunner runner(steps, std::cerr);
+    window.gate().Run([&] { runner.RunSteps(form, demo, "demo", connection->control.get()); });
+  }
 
   int screenshotStatus = 0;
   if (screenshot) {
-    QTimer::singleShot(kScreenshotSettleMs, &window, [&] {
+    QTimer::singleShot(options.demo ? kDemoSettleMs : kScreenshotSettleMs, &window, [&] {
       if (!SavePicture(window, options.screenshot)) screenshotStatus = 1;
       app.exit(0);
     });

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "app/application.h"
 #include "app/drawings.h"
 #include "app/form_view.h"
 #include "app/qt_text.h"
@@ -25,28 +26,13 @@
 
 namespace eb::app {
 
-namespace {
-
-QIcon LogoIcon() {
-  QIcon icon;
-  for (int side : {16, 32, 64}) {
-    QPixmap pixmap(side, side);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    PaintDrawing(p, QRect(0, side / 4, side, side / 2), "logo", true);
-    p.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form) {
   gate_.afterEvent = [this] { AfterEvent(); };
   view_ = new FormView(form_.ui, gate_, this);
   setCentralWidget(view_);
-  setWindowIcon(LogoIcon());
+  setWindowIcon(AppIcon());
 
   QMenu* datalog = menuBar()->addMenu(tr("&Datalog"));
   QAction* setup = datalog->addAction(tr("&Setup…"));

@@ -171,7 +171,14 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
     out_ << "CLOSED\n";
     return 3;
   }
+  return RunSteps(form, script, name, stack);
+}
 
+int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string& name,
+                           StackControl* stack) {
+  // The window closes when the runner is its platform and is told to, or
+  // when another platform closed it.
+  auto closed = [this, &form] { return closed_ || form.Unloaded; };
   std::string line;
   int lineNo = 0;
   size_t msgMark = messages_.size();
@@ -231,7 +238,7 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
         noMore();
         if (reachable(c)) {
           operatorFocus(c);
-          if (!closed_) {
+          if (!closed()) {
             if (c.kind == Kind::CheckBox) {
               c.setValue(c.value() == 1 ? 0 : 1);
             } else if (c.kind == Kind::OptionButton) {
@@ -259,7 +266,7 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
           throw ScriptError{"set: an option button takes 0 or 1"};
         if (reachable(c)) {
           operatorFocus(c);
-          if (!closed_) {
+          if (!closed()) {
             if (c.kind == Kind::ComboBox) {
               c.setListIndex(v);
             } else {
@@ -277,7 +284,7 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
           operatorFocus(c);
           c.caret = static_cast<int>(c.text.size());
           for (char ch : text) {
-            if (closed_) break;
+            if (closed()) break;
             Control* target = form.ui.focused();
             if (target == nullptr || target->kind != Kind::TextBox) {
               out_ << "IGNORED: keys after the focus left " << c.Label() << "\n";
@@ -295,7 +302,7 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
         int n = pos < w.size() ? integer("count") : 1;
         noMore();
         if (n < 0) throw ScriptError{"tick: bad count " + std::to_string(n) + " (0 or more)"};
-        for (int i = 0; i < n && !closed_ && !Stopped(); ++i) {
+        for (int i = 0; i < n && !closed() && !Stopped(); ++i) {
           if (form.Timer1.enabled) form.Timer1_Timer();
         }
       } else if (cmd == "print") {
@@ -439,7 +446,7 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
       return 4;
     }
     if (Stopped()) return 2;
-    if (closed_) {
+    if (closed()) {
       out_ << "CLOSED\n";
       return 3;
     }

@@ -80,6 +80,12 @@ class ScriptRunner : public Platform {
   bool Stopped() const { return stop_ && stop_(); }
   int RunLines(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
 
+ public:
+  // Only the script's steps, on a window that has started already and that
+  // may have another platform (the demo's steps in the real window): no
+  // start-up, no closing at the end. The status is Run's.
+  int RunSteps(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
+
   std::ostream& out_;
   std::ostream& err_;
   std::function<bool()> stop_;
