@@ -19,20 +19,35 @@ CellStats StatsOf(const CellRecord& record) {
   return s;
 }
 
-Range AxisRange(const Range& r, double minSpan, double step, const Range& fallback) {
-  if (r.empty()) return fallback;
-  double lo = r.lo, hi = r.hi;
-  const double room = 0.05 * (hi - lo);
-  lo -= room;
-  hi += room;
+double TickStep(double span, int maxIntervals) {
+  if (!(span > 0) || maxIntervals < 1) return 1;
+  const double rough = span / maxIntervals;
+  const double decade = std::pow(10.0, std::floor(std::log10(rough)));
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    // A little tolerance, so that 0.3 / 3 takes 0.1 and not 0.2.
+    if (m * decade >= rough * (1 - 1e-9)) return m * decade;
+  }
+  return 10 * decade;
+}
+
+Axis AxisFor(const Range& r, double minSpan, int maxIntervals, const Range& fallback) {
+  double lo = fallback.lo, hi = fallback.hi;
+  if (!r.empty()) {
+    const double room = 0.05 * (r.hi - r.lo);
+    lo = r.lo - room;
+    hi = r.hi + room;
+  }
   if (hi - lo < minSpan) {
     const double mid = (lo + hi) / 2;
     lo = mid - minSpan / 2;
     hi = mid + minSpan / 2;
   }
-  lo = std::floor(lo / step) * step;
-  hi = std::ceil(hi / step) * step;
-  return {lo, hi};
+  // Rounding the ends outwards can add an interval: take the next step then.
+  for (double step = TickStep(hi - lo, maxIntervals);; step = TickStep(step * 1.5, 1)) {
+    const double a = std::floor(lo / step + 1e-9) * step;
+    const double b = std::ceil(hi / step - 1e-9) * step;
+    if ((b - a) / step <= maxIntervals + 1e-9) return {a, b, step};
+  }
 }
 
 }  // namespace eb::trend

@@ -37,9 +37,20 @@ struct Range {
   bool operator==(const Range&) const = default;
 };
 
-// The axis range shown for `r`: at least `minSpan` wide, with 5 % room above
-// and below, ends rounded outwards to multiples of `step`. An empty range
-// gives `fallback`.
-Range AxisRange(const Range& r, double minSpan, double step, const Range& fallback);
+// A value axis: its ends and the interval of its ticks, 1, 2 or 5 times a
+// power of ten, the ends being whole multiples of it.
+struct Axis {
+  double lo = 0, hi = 1, step = 0.1;
+  bool operator==(const Axis&) const = default;
+};
+
+// The tick interval (1, 2 or 5 times a power of ten) that divides `span` into
+// at most `maxIntervals` intervals, as few more as possible.
+double TickStep(double span, int maxIntervals);
+
+// The axis shown for the values `r`: at least `minSpan` wide, with 5 % room
+// above and below, its ends on ticks of at most `maxIntervals` intervals. No
+// values: `fallback`, its ends on ticks.
+Axis AxisFor(const Range& r, double minSpan, int maxIntervals, const Range& fallback);
 
 }  // namespace eb::trend

@@ -16,7 +16,6 @@ void Trace::Add(double t, double v) {
   }
   Run& run = open_ && !runs_.empty() ? runs_.back() : StartRun();
   run.points.push_back({t, v});
-  run.revision = ++nextRevision_;
   open_ = true;
 }
 
@@ -29,12 +28,10 @@ void Trace::TrimBefore(double t) {
       runs_.pop_front();
       continue;
     }
-    bool trimmed = false;
     while (run.points.size() >= 2 && run.points[1].t <= t) {
       run.points.pop_front();
-      trimmed = true;
+      ++run.first;
     }
-    if (trimmed) run.revision = ++nextRevision_;
     break;
   }
 }

@@ -27,9 +27,12 @@ class Trace {
   static constexpr std::size_t kMaxRuns = 64;
 
   struct Run {
-    std::uint64_t id = 0;        // increasing within the trace, never reused
-    std::uint64_t revision = 0;  // changes whenever the run's points change
+    std::uint64_t id = 0;  // increasing within the trace, never reused
     std::deque<Point> points;
+    // Place of points[0] among all the points the run ever had: a point
+    // keeps its place when earlier ones are trimmed (points[i] is point
+    // first + i of the run).
+    std::uint64_t first = 0;
   };
 
   // Adds a reading; a gap (NaN) ends the current run.
@@ -47,7 +50,6 @@ class Trace {
   std::deque<Run> runs_;
   bool open_ = false;  // the last run takes the next reading
   std::uint64_t nextId_ = 0;
-  std::uint64_t nextRevision_ = 0;
 };
 
 }  // namespace eb::trend

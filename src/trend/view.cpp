@@ -1,6 +1,7 @@
 #include "trend/view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -18,7 +19,7 @@ constexpr double kLeadMs = 10'000;
 const Range kVoltsFallback{0.0, 5.0};
 const Range kTempFallback{0.0, 3.0};
 constexpr double kMinValueSpan = 0.05;  // volts
-constexpr double kValueStep = 0.01;
+constexpr int kMaxTicks = 8;            // intervals of a value axis
 
 }  // namespace
 
@@ -32,6 +33,8 @@ int LineCount(Chart chart) {
   }
   return 0;
 }
+
+double ScrollStep(double span) { return TickStep(span, 30); }
 
 View::View(const Store& store) : store_(store), uv_(kNone), ov_(kNone) {
   for (int c = 0; c < kCharts; ++c)
@@ -73,8 +76,9 @@ void View::SetPaused(bool paused) {
 
 void View::Update(double nowMs) {
   if (!paused_) {
-    to_ = nowMs;
-    from_ = nowMs - span_;
+    const double step = ScrollStep(span_);
+    to_ = std::ceil(nowMs / step) * step;
+    from_ = to_ - span_;
     // Records not yet taken were overwritten: read the view afresh.
     if (nextCell_ < store_.cells.firstSeq() || nextTemp_ < store_.temps.firstSeq()) stale_ = true;
   }
@@ -85,14 +89,14 @@ void View::Update(double nowMs) {
     for (; nextTemp_ < store_.temps.endSeq(); ++nextTemp_) Apply(store_.temps.at(nextTemp_));
   }
   Trim();
-  ComputeRanges();
+  ComputeAxes();
 }
 
 const Trace& View::line(Chart chart, int i) const {
   return lines_[static_cast<std::size_t>(chart)].at(static_cast<std::size_t>(i));
 }
 
-Range View::valueRange(Chart chart) const { return ranges_[static_cast<std::size_t>(chart)]; }
+Axis View::valueAxis(Chart chart) const { return axes_[static_cast<std::size_t>(chart)]; }
 
 void View::Apply(const CellRecord& r) {
   ++applied_;
@@ -146,18 +150,18 @@ void View::Trim() {
   }
 }
 
-void View::ComputeRanges() {
+void View::ComputeAxes() {
   for (int c = 0; c < kCharts; ++c) {
     const auto chart = static_cast<Chart>(c);
     Range r;
     for (const Trace& trace : Lines(chart)) r.Include(trace.values());
-    const bool volts = chart == Chart::Cells || chart == Chart::Stack;
-    if (volts) {
+    if (chart == Chart::Stack) {
       r.Include(uv_);
       r.Include(ov_);
     }
-    ranges_[static_cast<std::size_t>(c)] =
-        AxisRange(r, kMinValueSpan, kValueStep, volts ? kVoltsFallback : kTempFallback);
+    const bool volts = chart == Chart::Cells || chart == Chart::Stack;
+    axes_[static_cast<std::size_t>(c)] =
+        AxisFor(r, kMinValueSpan, kMaxTicks, volts ? kVoltsFallback : kTempFallback);
   }
 }
 

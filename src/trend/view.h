@@ -3,13 +3,16 @@
 //
 //   Cells   twelve lines, cells 1 … 12 of one board
 //   Stack   three lines per board: minimum, maximum and mean cell voltage
-//           (line 3b + kMin / kMax / kMean for board b)
+//           (line 3b + kMin / kMax / kMean for board b), and the thresholds
 //   Etmp1, Etmp2, Itmp   one line per board
 //
-// Live, the view shows the newest `span` up to now and takes only the records
-// that arrived since its last update, trimming what scrolls out. Paused, it
-// stays where it was while the store goes on filling; zooming then rereads the
-// time shown from the store.
+// Live, the view shows the newest `span` and takes only the records that
+// arrived since its last update, trimming what scrolls out. Its right edge
+// moves in steps of about a thirtieth of the span (ScrollStep), keeping just
+// ahead of now: between steps nothing moves but the new readings, so a chart
+// need only draw the ends of its lines anew. Paused, the view stays where it
+// was while the store goes on filling; zooming then rereads the time shown
+// from the store.
 #pragma once
 
 #include <array>
@@ -33,6 +36,10 @@ constexpr double kDefaultSpanMs = 5 * 60'000;  // 5 min
 
 int LineCount(Chart chart);
 
+// How far the right edge of a live view of `span` moves at a time: 1, 2 or 5
+// times a power of ten milliseconds, at least span / 30 (10 s for 5 min).
+double ScrollStep(double span);
+
 class View {
  public:
   explicit View(const Store& store);
@@ -41,8 +48,9 @@ class View {
   void SetBoard(int board);
   int board() const { return board_; }
 
-  // Under- and over-voltage thresholds drawn on the Cells and Stack charts,
-  // in volts; NaN: not drawn. They count in those charts' value ranges.
+  // Under- and over-voltage thresholds drawn on the Stack chart, in volts;
+  // NaN: not drawn. They count in its value axis. (The Cells chart keeps its
+  // axis to the cells, so that their spread stays visible.)
   void SetThresholds(double uv, double ov);
   double underVoltage() const { return uv_; }
   double overVoltage() const { return ov_; }
@@ -59,14 +67,15 @@ class View {
   void SetPaused(bool paused);
   bool paused() const { return paused_; }
 
-  // Brings the view to time `nowMs` (live) and the records stored since the
-  // last update.
+  // Brings the view to time `nowMs` (live: the right edge is the first
+  // multiple of ScrollStep at or after it) and to the records stored since
+  // the last update.
   void Update(double nowMs);
 
   const Trace& line(Chart chart, int i) const;
   // Value axis of a chart: the readings in view (and the thresholds drawn on
-  // it), with some room, rounded.
-  Range valueRange(Chart chart) const;
+  // it), with some room, ends on ticks.
+  Axis valueAxis(Chart chart) const;
   // Records taken from the store since the view was made (rereads count again).
   std::uint64_t recordsApplied() const { return applied_; }
 
@@ -77,11 +86,11 @@ class View {
   // Clears every line and rereads [from, to] from the store.
   void Reread();
   void Trim();
-  void ComputeRanges();
+  void ComputeAxes();
 
   const Store& store_;
   std::array<std::vector<Trace>, kCharts> lines_;
-  std::array<Range, kCharts> ranges_;
+  std::array<Axis, kCharts> axes_;
   int board_ = 0;
   double uv_, ov_;
   double span_ = kDefaultSpanMs;

@@ -137,7 +137,7 @@ TEST(TrendStats, MinMaxMeanCountOnlyCellsWithAReading) {
   EXPECT_TRUE(std::isnan(s.mean));
 }
 
-TEST(TrendStats, AxisRangeHasRoomIsRoundedAndNeverCollapses) {
+TEST(TrendStats, RangeSkipsGaps) {
   Range r;
   EXPECT_TRUE(r.empty());
   r.Include(std::nan(""));
@@ -146,23 +146,49 @@ TEST(TrendStats, AxisRangeHasRoomIsRoundedAndNeverCollapses) {
   r.Include(3.72);
   r.Include(std::nan(""));
   EXPECT_EQ(r, (Range{3.61, 3.72}));
+  Range other;
+  other.Include(Range{});  // an empty range adds nothing
+  EXPECT_TRUE(other.empty());
+  other.Include(r);
+  EXPECT_EQ(other, r);
+}
 
+TEST(TrendStats, TickStepsAreOneTwoOrFiveTimesAPowerOfTen) {
+  EXPECT_DOUBLE_EQ(TickStep(0.3, 3), 0.1);
+  EXPECT_DOUBLE_EQ(TickStep(0.31, 3), 0.2);
+  EXPECT_DOUBLE_EQ(TickStep(0.12, 8), 0.02);
+  EXPECT_DOUBLE_EQ(TickStep(0.05, 8), 0.01);
+  EXPECT_DOUBLE_EQ(TickStep(2.5, 8), 0.5);
+  EXPECT_DOUBLE_EQ(TickStep(7, 8), 1);
+  EXPECT_DOUBLE_EQ(TickStep(0, 8), 1);  // nothing to divide: any step
+}
+
+TEST(TrendStats, AxisHasRoomEndsOnTicksAndNeverCollapses) {
   const Range fallback{0, 5};
-  Range a = AxisRange(r, 0.05, 0.01, fallback);
-  EXPECT_LE(a.lo, 3.61 - 0.05 * 0.11 + 1e-9);
-  EXPECT_GE(a.hi, 3.72 + 0.05 * 0.11 - 1e-9);
+  Range r{3.61, 3.72};
+  Axis a = AxisFor(r, 0.05, 8, fallback);
+  // 5 % room: 3.6045 … 3.7255, ticks of 0.02.
+  EXPECT_DOUBLE_EQ(a.step, 0.02);
   EXPECT_NEAR(a.lo, 3.60, 1e-9);
-  EXPECT_NEAR(a.hi, 3.73, 1e-9);
+  EXPECT_NEAR(a.hi, 3.74, 1e-9);
+  EXPECT_LE((a.hi - a.lo) / a.step, 8 + 1e-9);
+
+  // Rounding outwards would need a ninth interval: the next step is taken.
+  // (0.0864 … 0.8136 with room is 0.05 … 0.85: ticks of 0.1 would run
+  // from 0 to 0.9.)
+  a = AxisFor(Range{0.0864, 0.8136}, 0.05, 8, fallback);
+  EXPECT_DOUBLE_EQ(a.step, 0.2);
+  EXPECT_NEAR(a.lo, 0.0, 1e-9);
+  EXPECT_NEAR(a.hi, 1.0, 1e-9);
 
   // One value: at least the minimum span about it.
-  Range one;
-  one.Include(3.6);
-  a = AxisRange(one, 0.05, 0.01, fallback);
+  a = AxisFor(Range{3.6, 3.6}, 0.05, 8, fallback);
   EXPECT_GE(a.hi - a.lo, 0.05 - 1e-9);
   EXPECT_LT(a.lo, 3.6);
   EXPECT_GT(a.hi, 3.6);
 
-  EXPECT_EQ(AxisRange(Range{}, 0.05, 0.01, fallback), fallback);
+  // No values: the fallback, as it is.
+  EXPECT_EQ(AxisFor(Range{}, 0.05, 8, fallback), (Axis{0, 5, 1}));
 }
 
 }  // namespace

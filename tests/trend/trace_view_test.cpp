@@ -47,17 +47,16 @@ TEST(TrendTrace, TrimKeepsThePointWhereTheLineEntersTheView) {
   for (double t : {1, 2, 3}) trace.Add(t, 1);
   trace.Add(4, kNan);
   for (double t : {5, 6, 7, 8}) trace.Add(t, 2);
-  const auto revision = trace.runs()[1].revision;
 
   trace.TrimBefore(2.5);  // the first run enters at 2
   EXPECT_EQ(Times(trace), (Runs{{2, 3}, {5, 6, 7, 8}}));
   trace.TrimBefore(4);  // the first run lies wholly before: dropped
   EXPECT_EQ(Times(trace), (Runs{{5, 6, 7, 8}}));
-  EXPECT_EQ(trace.runs()[0].revision, revision);  // untouched
+  EXPECT_EQ(trace.runs()[0].first, 0u);  // untouched
   trace.TrimBefore(6.5);
   EXPECT_EQ(Times(trace), (Runs{{6, 7, 8}}));
-  EXPECT_NE(trace.runs()[0].revision, revision);  // changed, to be redrawn
-  trace.TrimBefore(7);                            // a point on the edge is the entry point itself
+  EXPECT_EQ(trace.runs()[0].first, 1u);  // 6 is the run's point 1
+  trace.TrimBefore(7);                   // a point on the edge is the entry point itself
   EXPECT_EQ(Times(trace), (Runs{{7, 8}}));
 
   // A run trimmed away entirely does not take the next reading into a line
@@ -151,7 +150,7 @@ TEST(TrendView, DrawsTheChosenBoardsCellsAndEveryBoardsStatistics) {
   EXPECT_EQ(view.line(Chart::Stack, 3 * 9 + kMean).pointCount(), 0u);
 
   // The value axis spans the readings in view: boards 0 … 3 (3.001 … 3.312 V).
-  const Range cells = view.valueRange(Chart::Stack);
+  const Axis cells = view.valueAxis(Chart::Stack);
   EXPECT_LT(cells.lo, 3.001);
   EXPECT_GT(cells.hi, 3.312);
   EXPECT_GT(cells.lo, 2.9);
@@ -177,16 +176,37 @@ TEST(TrendView, TakesOnlyNewRecordsAndScrollsTheOldOnesOut) {
   EXPECT_EQ(view.recordsApplied(), first + 40);  // the new ones only
 
   // Ten minutes on, a five minute view holds five minutes of readings: a
-  // board is read every 0.6 s, so 500 points (and the one entering).
+  // board is read every 0.6 s, so 500 points, and the one entering. The
+  // right edge is the first 10 s step at or after now.
   f.Ticks(6000);
   view.Update(static_cast<double>(f.ms));
-  EXPECT_EQ(view.to(), static_cast<double>(f.ms));
+  EXPECT_EQ(ScrollStep(kDefaultSpanMs), 10'000);
+  EXPECT_EQ(view.to(), 670'000);  // now is 666,000
   EXPECT_EQ(view.span(), kDefaultSpanMs);
+  EXPECT_EQ(view.from(), 370'000);
   const Trace& cell = view.line(Chart::Cells, 0);
-  EXPECT_GE(cell.pointCount(), 500u);
-  EXPECT_LE(cell.pointCount(), 501u);
-  EXPECT_LE(cell.runs()[0].points[1].t, view.from() + 600);
-  EXPECT_GT(cell.runs()[0].points[1].t, view.from());
+  ASSERT_EQ(cell.runs().size(), 1u);
+  const auto& points = cell.runs()[0].points;
+  // Board 0's cells at 100 ms past every 600 ms: 369,700 enters, 370,300 …
+  // 665,500 lie in view.
+  EXPECT_EQ(points.front().t, 369'700);
+  EXPECT_EQ(points[1].t, 370'300);
+  EXPECT_EQ(points.back().t, 665'500);
+  EXPECT_EQ(points.size(), 1u + 493u);
+  // A point keeps its place in the run when earlier ones are trimmed: the
+  // run began at 100 with point 0.
+  EXPECT_EQ(cell.runs()[0].first, (369'700u - 100u) / 600u);
+
+  // Until the edge steps, nothing is trimmed; then the points before it go.
+  f.Ticks(30);  // 669,000: still before 670,000
+  view.Update(static_cast<double>(f.ms));
+  EXPECT_EQ(view.to(), 670'000);
+  EXPECT_EQ(cell.runs()[0].points.front().t, 369'700);
+  f.Ticks(20);  // 671,000
+  view.Update(static_cast<double>(f.ms));
+  EXPECT_EQ(view.to(), 680'000);
+  EXPECT_EQ(cell.runs()[0].points.front().t, 379'900);
+  EXPECT_EQ(cell.runs()[0].first, (379'900u - 100u) / 600u);
 }
 
 TEST(TrendView, AGapInTheStoreBreaksEveryLineOfThatBoard) {
@@ -213,7 +233,7 @@ TEST(TrendView, ZoomStaysWithinHalfAMinuteAndTheHour) {
   view.ZoomAt(view.to(), 0.5);
   view.Update(static_cast<double>(f.ms));
   EXPECT_EQ(view.span(), kDefaultSpanMs / 2);
-  EXPECT_EQ(view.to(), static_cast<double>(f.ms));  // live: the right edge is now
+  EXPECT_EQ(view.to(), static_cast<double>(f.ms));  // live: now, a whole step
   for (int i = 0; i < 20; ++i) view.ZoomAt(view.to(), 0.5);
   EXPECT_EQ(view.span(), kMinSpanMs);
   for (int i = 0; i < 20; ++i) view.ZoomAt(view.to(), 2);
@@ -266,26 +286,30 @@ TEST(TrendView, RecordsOverwrittenBeforeTheyWereTakenAreReadAfresh) {
   view.Update(static_cast<double>(f.ms));
   const Trace& cell = view.line(Chart::Cells, 0);
   EXPECT_EQ(cell.runs().back().points.back().t, static_cast<double>(f.store.cells.newest().ms));
-  EXPECT_EQ(cell.pointCount(), 1001u);  // the five minutes in view and the one entering
+  // The view: 3,400,000 … 3,700,000 (now 3,696,000); a reading every 300 ms
+  // at 100 past, 3,400,000 on the edge itself … 3,695,800.
+  EXPECT_EQ(view.from(), 3'400'000);
+  EXPECT_EQ(cell.pointCount(), 987u);
 }
 
-TEST(TrendView, ThresholdsCountInTheVoltageAxesOnly) {
+TEST(TrendView, ThresholdsCountInTheStackAxisOnly) {
   Filled f(1);
   View view(f.store);
   f.Ticks(30);
   view.SetThresholds(2.4, 4.2);
   view.Update(static_cast<double>(f.ms));
-  for (Chart c : {Chart::Cells, Chart::Stack}) {
-    EXPECT_LE(view.valueRange(c).lo, 2.4);
-    EXPECT_GE(view.valueRange(c).hi, 4.2);
-  }
-  EXPECT_GT(view.valueRange(Chart::Etmp1).lo, 0.5);
-  EXPECT_LT(view.valueRange(Chart::Etmp1).hi, 1.5);
+  EXPECT_LE(view.valueAxis(Chart::Stack).lo, 2.4);
+  EXPECT_GE(view.valueAxis(Chart::Stack).hi, 4.2);
+  // The cells keep their axis to themselves (3.001 … 3.012 V).
+  EXPECT_GT(view.valueAxis(Chart::Cells).lo, 2.9);
+  EXPECT_LT(view.valueAxis(Chart::Cells).hi, 3.1);
+  EXPECT_GT(view.valueAxis(Chart::Etmp1).lo, 0.5);
+  EXPECT_LT(view.valueAxis(Chart::Etmp1).hi, 1.5);
   // Thresholds that are off (NaN) leave the axis to the readings.
   view.SetThresholds(kNan, kNan);
   view.Update(static_cast<double>(f.ms));
-  EXPECT_GT(view.valueRange(Chart::Cells).lo, 2.9);
-  EXPECT_LT(view.valueRange(Chart::Cells).hi, 3.1);
+  EXPECT_GT(view.valueAxis(Chart::Stack).lo, 2.9);
+  EXPECT_LT(view.valueAxis(Chart::Stack).hi, 3.1);
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ TEST(TrendSampler, AMissingBoardIsAGapNeverAZero) {
   w.Start();
   w.Ticks(36);
   ASSERT_EQ(w.form->OnOff, 1);
-  ASSERT_EQ(w.form->RDCVvalid[2], 0);
+  ASSERT_EQ(w.form->PECstatus[2], 2);  // the window saw no answer: red lamp
   int missing = 0;
   for (const auto& r : w.Cells()) {
     if (r.board == 2) {
