@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <filesystem>
+
 namespace eb::app {
 
 namespace {
@@ -99,11 +101,19 @@ std::string UsageText() {
          "                        save the window as a PNG image and exit; message boxes\n"
          "                        are answered at once and their text goes to stderr;\n"
          "                        with --script: run the script, then save the window\n"
-         "                        as the script left it\n"
+         "                        as the script left it; when the script opened the\n"
+         "                        trend window (\"window trend\"), it is saved too, as\n"
+         "                        FILE with \"-trend\" before the extension\n"
          "  --help                show this text\n"
          "\n"
          "Exit status: 0 normal end; 1 the bridge did not identify the chip (or an\n"
          "expect failed, or the screenshot could not be written); 2 bad arguments.\n";
+}
+
+std::string TrendScreenshotPath(const std::string& screenshot) {
+  const std::filesystem::path path(screenshot);
+  return (path.parent_path() / (path.stem().string() + "-trend" + path.extension().string()))
+      .string();
 }
 
 }  // namespace eb::app

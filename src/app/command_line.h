@@ -24,4 +24,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
 // The --help text.
 std::string UsageText();
 
+// Where the trend window's screenshot goes: the screenshot's file name with
+// "-trend" before its extension ("/tmp/x.png" gives "/tmp/x-trend.png").
+std::string TrendScreenshotPath(const std::string& screenshot);
+
 }  // namespace eb::app

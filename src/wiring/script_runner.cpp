@@ -278,7 +278,10 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         int n = pos < w.size() ? integer("count") : 1;
         noMore();
         for (int i = 0; i < n && !closed_; ++i) {
-          if (form.Timer1.enabled) form.Timer1_Timer();
+          if (!form.Timer1.enabled) continue;
+          if (beforeTick) beforeTick();
+          form.Timer1_Timer();
+          if (afterTick) afterTick();
         }
       } else if (cmd == "print") {
         if (pos >= w.size()) throw ScriptError{"print: control name missing"};
@@ -382,6 +385,12 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
         noMore();
         std::string refused = form.SetupDatalog(samples, file);
         if (!refused.empty()) MsgBox(refused);
+      } else if (cmd == "window") {
+        if (pos >= w.size()) throw ScriptError{"window: name missing (trend)"};
+        const std::string name = w[pos++];
+        noMore();
+        if (name != "trend") throw ScriptError{"window: unknown window \"" + name + "\" (trend)"};
+        if (openWindow) openWindow(name);
       } else if (cmd == "sim") {
         if (sim == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
         std::vector<std::string> args(w.begin() + 1, w.end());
