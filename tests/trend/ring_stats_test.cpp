@@ -137,35 +137,19 @@ TEST(TrendStats, MinMaxMeanCountOnlyCellsWithAReading) {
   EXPECT_TRUE(std::isnan(s.mean));
 }
 
-TEST(TrendStats, RangeSkipsGaps) {
+TEST(TrendStats, AxesSpanTheValuesBesideGapsWithRoomAndRoundTicks) {
   Range r;
-  EXPECT_TRUE(r.empty());
-  r.Include(std::nan(""));
-  EXPECT_TRUE(r.empty());
-  r.Include(3.61);
-  r.Include(3.72);
-  r.Include(std::nan(""));
+  for (double v : {std::nan(""), 3.61, 3.72, std::nan("")}) r.Include(v);
   EXPECT_EQ(r, (Range{3.61, 3.72}));
-  Range other;
-  other.Include(Range{});  // an empty range adds nothing
-  EXPECT_TRUE(other.empty());
-  other.Include(r);
-  EXPECT_EQ(other, r);
-}
+  EXPECT_TRUE(Range{}.empty());
 
-TEST(TrendStats, TickStepsAreOneTwoOrFiveTimesAPowerOfTen) {
+  // Ticks of 1, 2 or 5 times a power of ten, as few intervals as allowed.
   EXPECT_DOUBLE_EQ(TickStep(0.3, 3), 0.1);
   EXPECT_DOUBLE_EQ(TickStep(0.31, 3), 0.2);
-  EXPECT_DOUBLE_EQ(TickStep(0.12, 8), 0.02);
-  EXPECT_DOUBLE_EQ(TickStep(0.05, 8), 0.01);
   EXPECT_DOUBLE_EQ(TickStep(2.5, 8), 0.5);
-  EXPECT_DOUBLE_EQ(TickStep(7, 8), 1);
   EXPECT_DOUBLE_EQ(TickStep(0, 8), 1);  // nothing to divide: any step
-}
 
-TEST(TrendStats, AxisHasRoomEndsOnTicksAndNeverCollapses) {
   const Range fallback{0, 5};
-  Range r{3.61, 3.72};
   Axis a = AxisFor(r, 0.05, 8, fallback);
   // 5 % room: 3.6045 … 3.7255, ticks of 0.02.
   EXPECT_DOUBLE_EQ(a.step, 0.02);

@@ -209,22 +209,6 @@ TEST(TrendView, TakesOnlyNewRecordsAndScrollsTheOldOnesOut) {
   EXPECT_EQ(cell.runs()[0].first, (379'900u - 100u) / 600u);
 }
 
-TEST(TrendView, AGapInTheStoreBreaksEveryLineOfThatBoard) {
-  Filled f(2);
-  View view(f.store);
-  f.Ticks(60);
-  f.missing = {1};
-  f.Ticks(60);
-  f.missing = {};
-  f.Ticks(60);
-  view.SetBoard(1);
-  view.Update(static_cast<double>(f.ms));
-  EXPECT_EQ(view.line(Chart::Cells, 5).runs().size(), 2u);
-  EXPECT_EQ(view.line(Chart::Stack, 3 + kMean).runs().size(), 2u);
-  EXPECT_EQ(view.line(Chart::Itmp, 1).runs().size(), 2u);
-  EXPECT_EQ(view.line(Chart::Stack, kMean).runs().size(), 1u);  // board 0 read throughout
-}
-
 TEST(TrendView, ZoomStaysWithinHalfAMinuteAndTheHour) {
   Filled f(1);
   View view(f.store);
