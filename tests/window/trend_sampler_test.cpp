@@ -127,6 +127,27 @@ TEST(TrendSampler, RecordsEachBoardsCellsAndTemperaturesAsTheCycleReadsThem) {
   EXPECT_FALSE(AllGaps(temps[0].volts));
 }
 
+TEST(TrendSampler, ADatalogCycleOfFourStepsGivesOneRecordOfEachKindPerBoard) {
+  SampledWindow w("sim:boards=2,seed=8");
+  w.Configure(2);
+  ASSERT_EQ(w.form->SetupDatalog(10, ::testing::TempDir() + "trend_datalog.xlsx"), "");
+  w.form->Command1_click(11);  // START D-LOG
+  ASSERT_EQ(w.form->DATACOLLECTflag, 1);
+  ASSERT_EQ(w.form->OnOff, 1);
+  const std::int64_t startMs = w.NowMs();
+  w.Ticks(16);  // two cycles of two boards, four steps each
+  const auto cells = w.Cells();
+  const auto temps = w.Temps();
+  ASSERT_EQ(cells.size(), 4u);
+  ASSERT_EQ(temps.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(static_cast<std::size_t>(cells[i].board), i % 2);
+    EXPECT_EQ(cells[i].ms, startMs + 100 * (4 * static_cast<std::int64_t>(i) + 1));
+    EXPECT_EQ(temps[i].ms, startMs + 100 * (4 * static_cast<std::int64_t>(i) + 2));
+    EXPECT_EQ(trend::StatsOf(cells[i]).count, 12);
+  }
+}
+
 TEST(TrendSampler, AMissingBoardIsAGapNeverAZero) {
   SampledWindow w("sim:boards=4,seed=2");
   w.Configure(4);
