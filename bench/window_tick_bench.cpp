@@ -1,11 +1,14 @@
 // CPU per timer tick of the running window: the model's tick, bringing the
 // widgets in line with the model, and painting what changed. Ten boards,
-// continuous reading, on the simulated stack, in Qt's offscreen platform.
+// continuous reading, on the simulated stack, in Qt's offscreen platform;
+// with and without the trend window open.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QEvent>
 #include <QObject>
+#include <QTabWidget>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -18,6 +21,8 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/trend_chart.h"
+#include "app/trend_window.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
 
@@ -107,6 +112,59 @@ void BM_WindowTickSyncPaint(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WindowTickSyncPaint)->Unit(benchmark::kMicrosecond);
+
+// The running window, ticks 100 ms apart on the trend's clock, with every
+// board's configuration read (choosing the stack size again does that), so
+// that every board has temperatures:
+//   0  trend window closed (its samples are still taken)
+//   1  trend window open on its Cells tab
+//   2  trend window open on its Temperatures tab
+//   3  Cells tab zoomed out to the whole hour
+// Five minutes of ticks (an hour for 3) go first, so that the charts hold as
+// many points as they will before the measurement starts.
+void BM_WindowTickSyncPaintTrend(benchmark::State& state) {
+  const int variant = static_cast<int>(state.range(0));
+  RunningWindow w;
+  w.form->Combo1.setListIndex(8);
+  w.form->Combo1.setListIndex(9);
+  w.window->Sync();
+  auto now = std::chrono::system_clock::now();
+  w.window->SetTrendClock([&now] { return now; });
+  eb::app::TrendWindow* trend = nullptr;
+  if (variant > 0) {
+    w.window->OpenTrend();
+    trend = w.window->trendWindow();
+    trend->tabs().setCurrentIndex(variant == 2 ? 1 : 0);
+    if (variant == 3) {
+      trend->view().ZoomAt(0, 1000);
+      trend->Refresh();
+    }
+  }
+  auto tick = [&] {
+    now += std::chrono::milliseconds(100);
+    w.window->Tick();
+    RunningWindow::Settle();
+  };
+  for (int i = 0, n = variant == 3 ? 36'000 : 3'000; i < n; ++i) tick();
+
+  PaintCounter paints;
+  qApp->installEventFilter(&paints);
+  const long refreshes = trend != nullptr ? trend->refreshes() : 0;
+  for (auto _ : state) tick();
+  qApp->removeEventFilter(&paints);
+  if (!w.Running()) state.SkipWithError("continuous reading stopped");
+  const double ticks = static_cast<double>(state.iterations());
+  state.counters["paints/tick"] = static_cast<double>(paints.total) / ticks;
+  if (trend != nullptr) {
+    state.counters["redraws/tick"] = static_cast<double>(trend->refreshes() - refreshes) / ticks;
+    int points = 0;
+    for (auto which : {eb::trend::Chart::Cells, eb::trend::Chart::Stack, eb::trend::Chart::Etmp1,
+                       eb::trend::Chart::Etmp2, eb::trend::Chart::Itmp})
+      points += trend->chart(which).pointCount();
+    state.counters["chart points"] = points;
+  }
+}
+BENCHMARK(BM_WindowTickSyncPaintTrend)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -5,9 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Qt Charts' CMake package needs the one of Qt OpenGL (libqt6opengl6-dev),
+# which Debian's qt6-charts-dev does not pull in.
 PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
-  qt6-base-dev fonts-liberation
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-liberation
   libftdi1-dev libxlsxwriter-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/version.h"
 #include "wiring/connection.h"
@@ -115,7 +116,9 @@ std::string UsageText() {
       "                        save the window as a PNG image and exit; message boxes\n"
       "                        are answered at once and their text goes to stderr;\n"
       "                        with --script: run the script, then save the window\n"
-      "                        as the script left it\n"
+      "                        as the script left it; when the script opened the\n"
+      "                        trend window (\"window trend\"), it is saved too, as\n"
+      "                        FILE with \"-trend\" before the extension\n"
       "  --datalog-dir DIR     folder for last datalogs and their CSV files (default:\n"
       "                        beside the program, else the documents folder, else\n"
       "                        home); it must exist and be writable\n"
@@ -144,6 +147,12 @@ std::string VersionText() {
   std::string text = std::string("eb2250-gui ") + EB_VERSION;
   if (std::string(EB_COMMIT).size() > 0) text += std::string(" (git ") + EB_COMMIT + ")";
   return text + "\n";
+}
+
+std::string TrendScreenshotPath(const std::string& screenshot) {
+  const std::filesystem::path path(screenshot);
+  return (path.parent_path() / (path.stem().string() + "-trend" + path.extension().string()))
+      .string();
 }
 
 }  // namespace eb::app

@@ -30,4 +30,8 @@ std::string UsageText();
 // The --version line: "eb2250-gui 25.0" and the git commit it was built from.
 std::string VersionText();
 
+// Where the trend window's screenshot goes: the screenshot's file name with
+// "-trend" before its extension ("/tmp/x.png" gives "/tmp/x-trend.png").
+std::string TrendScreenshotPath(const std::string& screenshot);
+
 }  // namespace eb::app

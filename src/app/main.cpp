@@ -2,6 +2,7 @@
 // See UsageText() (command_line.cpp) for the command line.
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
@@ -25,6 +26,7 @@
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "link/fault_bridge.h"
+#include "app/trend_window.h"
 #include "link/trace_bridge.h"
 #include "sheet/datalog_folder.h"
 #include "window/datalog_journal.h"
@@ -103,15 +105,26 @@ std::string Reason(int error) { return error != 0 ? std::string(": ") + std::str
 
 bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
 
-// Saves the client area at one image pixel per window pixel, whatever the
-// screen's scale. Reports a file that cannot be written.
-bool SavePicture(eb::app::MainWindow& window, const std::string& path) {
-  QImage picture(window.view().size(), QImage::Format_RGB32);
+// Saves a widget at one image pixel per window pixel, whatever the screen's
+// scale. Reports a file that cannot be written.
+bool SaveWidget(QWidget& widget, const std::string& path) {
+  QImage picture(widget.size(), QImage::Format_RGB32);
   picture.fill(Qt::white);
-  window.view().render(&picture);
+  widget.render(&picture);
   if (picture.save(QString::fromStdString(path), "PNG")) return true;
   std::cerr << kProgram << ": cannot write the screenshot \"" << path << "\"" << std::endl;
   return false;
+}
+
+// Saves the client area, and the trend window when it is open (as the file
+// named by TrendScreenshotPath), drawn up to the last tick.
+bool SavePicture(eb::app::MainWindow& window, const std::string& path) {
+  if (!SaveWidget(window.view(), path)) return false;
+  eb::app::TrendWindow* trend = window.trendWindow();
+  if (trend == nullptr || !trend->isVisible()) return true;
+  trend->Refresh();
+  QCoreApplication::processEvents();  // the charts' layouts
+  return SaveWidget(*trend, eb::app::TrendScreenshotPath(path));
 }
 
 // Whether Qt has a screen to put the window on: a platform chosen
@@ -237,6 +250,16 @@ int main(int argc, char** argv) {
     runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
     eb::app::MainWindow window(form);
+    // The trend samples the script's ticks, 100 ms apart on its time axis
+    // however fast the script runs; "window trend" opens it off screen.
+    auto trendNow = std::chrono::system_clock::now();
+    window.SetTrendClock([&trendNow] { return trendNow; });
+    runner.beforeTick = [&] {
+      trendNow += std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
+      window.BeforeModelTick();
+    };
+    runner.afterTick = [&window] { window.AfterModelTick(); };
+    runner.openWindow = [&window](const std::string&) { window.OpenTrend(false); };
     const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
     if (traceFailed()) return finish(status);

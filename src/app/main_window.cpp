@@ -22,6 +22,7 @@
 #include "app/drawings.h"
 #include "app/form_view.h"
 #include "app/qt_text.h"
+#include "app/trend_window.h"
 #include "window/form1.h"
 
 namespace eb::app {
@@ -29,6 +30,13 @@ namespace eb::app {
 namespace {}  // namespace
 
 MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form) {
+  // Wall-clock time that never runs backwards: the start's date and time,
+  // then the steady clock.
+  trendClock_ = [start = std::chrono::system_clock::now(),
+                 steady = std::chrono::steady_clock::now()] {
+    return start + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                       std::chrono::steady_clock::now() - steady);
+  };
   gate_.afterEvent = [this] { AfterEvent(); };
   view_ = new FormView(form_.ui, gate_, this);
   setCentralWidget(view_);
@@ -38,6 +46,11 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   QAction* setup = datalog->addAction(tr("&Setup…"));
   setup->setStatusTip(tr("Number of samples and spreadsheet file of the datalog"));
   connect(setup, &QAction::triggered, this, &MainWindow::SetupDatalog);
+
+  QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
+  QAction* trend = viewMenu->addAction(tr("&Trend"));
+  trend->setStatusTip(tr("Cell voltages and temperatures of the stack over time"));
+  connect(trend, &QAction::triggered, this, [this] { OpenTrend(); });
 
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &MainWindow::Tick);
@@ -56,8 +69,37 @@ void MainWindow::Tick() {
   if (closing_) return;
   gate_.Run([this] {
     // The timer control's event is its tick handler.
-    if (form_.Timer1.enabled && !form_.Unloaded) form_.Timer1.click();
+    if (form_.Timer1.enabled && !form_.Unloaded) {
+      BeforeModelTick();
+      form_.Timer1.click();
+      AfterModelTick();
+    }
   });
+}
+
+void MainWindow::BeforeModelTick() { trendSampler_.BeforeTick(form_); }
+
+void MainWindow::AfterModelTick() {
+  trendSampler_.AfterTick(form_, trendClock_());
+  if (trend_ != nullptr) trend_->OnTick();
+}
+
+void MainWindow::OpenTrend(bool onScreen) {
+  if (trend_ == nullptr) {
+    auto nowMs = [this] {
+      using std::chrono::milliseconds;
+      const auto now = trendClock_().time_since_epoch();
+      return static_cast<double>(std::chrono::duration_cast<milliseconds>(now).count());
+    };
+    trend_ = new TrendWindow(form_, trendStore_, nowMs, this);
+    trend_->setWindowIcon(windowIcon());
+  }
+  if (!onScreen) trend_->setAttribute(Qt::WA_DontShowOnScreen);
+  trend_->show();
+  if (onScreen) {
+    trend_->raise();
+    trend_->activateWindow();
+  }
 }
 
 void MainWindow::RequestClose() { closeRequested_ = true; }
@@ -99,6 +141,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   closed_ = true;
   timer_.stop();
+  // The trend window goes with the main window.
+  if (trend_ != nullptr) trend_->close();
   event->accept();
 }
 

@@ -5,8 +5,12 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <chrono>
+#include <functional>
 
 #include "app/model_gate.h"
+#include "trend/store.h"
+#include "window/trend_sampler.h"
 
 namespace eb {
 class Form1;
@@ -15,6 +19,7 @@ class Form1;
 namespace eb::app {
 
 class FormView;
+class TrendWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -39,6 +44,19 @@ class MainWindow : public QMainWindow {
   // True once the window has been closed, by the model or by the operator.
   bool closed() const { return closed_; }
 
+  // The trend: every timer tick of the model is sampled from the start (the
+  // script runner's ticks too, through these two calls); the trend window is
+  // made when first opened (View > Trend). Off screen, it is laid out and
+  // drawn as if shown but never appears (screenshots of scripts).
+  void BeforeModelTick();
+  void AfterModelTick();
+  void OpenTrend(bool onScreen = true);
+  TrendWindow* trendWindow() { return trend_; }
+  const trend::Store& trendStore() const { return trendStore_; }
+  // Time of the trend's samples; the wall clock unless set.
+  using TrendClock = std::function<std::chrono::system_clock::time_point()>;
+  void SetTrendClock(TrendClock clock) { trendClock_ = std::move(clock); }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -50,6 +68,10 @@ class MainWindow : public QMainWindow {
   ModelGate gate_;
   FormView* view_ = nullptr;
   QTimer timer_;
+  trend::Store trendStore_;
+  TrendSampler trendSampler_{trendStore_};
+  TrendClock trendClock_;
+  TrendWindow* trend_ = nullptr;
   bool closeRequested_ = false;
   bool closing_ = false;
   bool closed_ = false;

@@ -303,7 +303,10 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         noMore();
         if (n < 0) throw ScriptError{"tick: bad count " + std::to_string(n) + " (0 or more)"};
         for (int i = 0; i < n && !closed() && !Stopped(); ++i) {
-          if (form.Timer1.enabled) form.Timer1_Timer();
+          if (!form.Timer1.enabled) continue;
+          if (beforeTick) beforeTick();
+          form.Timer1_Timer();
+          if (afterTick) afterTick();
         }
       } else if (cmd == "print") {
         if (pos >= w.size()) throw ScriptError{"print: control name missing"};
@@ -428,6 +431,12 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         }
         std::string refused = form.SetupDatalog(samples, file, csv);
         if (!refused.empty()) MsgBox(refused);
+      } else if (cmd == "window") {
+        if (pos >= w.size()) throw ScriptError{"window: name missing (trend)"};
+        const std::string name = w[pos++];
+        noMore();
+        if (name != "trend") throw ScriptError{"window: unknown window \"" + name + "\" (trend)"};
+        if (openWindow) openWindow(name);
       } else if (cmd == "sim") {
         if (stack == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
         std::vector<std::string> args(w.begin() + 1, w.end());

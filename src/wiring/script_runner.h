@@ -11,6 +11,8 @@
 //   sim cell 0 3 3.912        change the simulated stack
 //   datalog 25 "/tmp/d.xlsx"  the datalog setup: samples and file (a refusal
 //                             shows as a message box)
+//   window trend              open the trend window (nothing to open when the
+//                             script runs without windows)
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
@@ -75,6 +77,11 @@ class ScriptRunner : public Platform {
   // program, falling back as the window does.
   void SetAppDirectory(std::string dir) { appDirectory_ = std::move(dir); }
   bool closed() const { return closed_; }
+
+  // Called around each timer tick a "tick" line runs (the trend samples them).
+  std::function<void()> beforeTick, afterTick;
+  // Opens the window a "window" line names; unset, the line only checks the name.
+  std::function<void(const std::string& name)> openWindow;
 
  private:
   bool Stopped() const { return stop_ && stop_(); }

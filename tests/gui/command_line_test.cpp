@@ -100,5 +100,13 @@ TEST(CommandLine, HelpListsEveryTransportOfTheTable) {
   }
 }
 
+TEST(CommandLine, TrendScreenshotGoesBesideTheScreenshot) {
+  EXPECT_EQ(TrendScreenshotPath("/tmp/x.png"), "/tmp/x-trend.png");
+  EXPECT_EQ(TrendScreenshotPath("shot.png"), "shot-trend.png");
+  EXPECT_EQ(TrendScreenshotPath("/tmp/run.1/a.b.png"), "/tmp/run.1/a.b-trend.png");
+  EXPECT_EQ(TrendScreenshotPath("/tmp/run.1/shot"), "/tmp/run.1/shot-trend");
+  EXPECT_NE(UsageText().find("-trend"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace eb::app

@@ -1,0 +1,64 @@
+// Operator scripts and the windows beside the main one: "window trend" and
+// the hooks around each tick a script runs.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/fake_stack.h"
+#include "window/form1.h"
+#include "wiring/script_runner.h"
+
+namespace eb {
+namespace {
+
+struct WindowRun {
+  int status = -1;
+  std::string out, err;
+  std::vector<std::string> events;  // hooks called, in order
+};
+
+WindowRun RunScript(const std::string& script, bool hooks) {
+  test::FakeStack stack;
+  stack.boards["80"] = {};
+  std::ostringstream out, err;
+  ScriptRunner runner(out, err);
+  WindowRun r;
+  Form1 form(stack.bridge, runner);
+  if (hooks) {
+    runner.beforeTick = [&] {
+      r.events.push_back("before " + std::to_string(form.Timer1.enabled));
+    };
+    runner.afterTick = [&] { r.events.push_back("after"); };
+    runner.openWindow = [&](const std::string& name) { r.events.push_back("open " + name); };
+  }
+  std::istringstream in(script);
+  r.status = runner.Run(form, in, "w.script", nullptr);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+TEST(ScriptWindow, TrendOpensThroughTheHookOrIsAcceptedWithoutOne) {
+  WindowRun r = RunScript("tick 2\nwindow trend\ntick 1\n", true);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.events, (std::vector<std::string>{"before 1", "after", "before 1", "after",
+                                                "open trend", "before 1", "after"}));
+  // Without windows (a script run on its own) the line is accepted.
+  r = RunScript("window trend\n", false);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(r.events.empty());
+}
+
+TEST(ScriptWindow, UnknownOrMissingWindowNamesAreMalformedLines) {
+  for (const char* line : {"window\n", "window graph\n", "window trend now\n"}) {
+    WindowRun r = RunScript(line, true);
+    EXPECT_EQ(r.status, 2) << line;
+    EXPECT_NE(r.out.find("SCRIPT ERROR w.script:1: window:"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.events.empty()) << line;
+  }
+}
+
+}  // namespace
+}  // namespace eb
