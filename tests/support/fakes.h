@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <stdlib.h>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -47,12 +50,29 @@ class FakeBridge : public Bridge {
 };
 
 class FakePlatform : public Platform {
+  // A folder of its own, removed with the platform, so that what a test
+  // writes to the datalog folder (last datalogs, the recording journal)
+  // never meets another test's.
+  static std::string MakeFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "eb-fake-XXXXXX").string();
+    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string("/tmp");
+  }
+  std::string own_ = MakeFolder();
+
  public:
   std::vector<std::string> messages;
   bool unloaded = false;
   std::vector<std::string> opened;
   std::chrono::system_clock::time_point now{};
-  std::string appDir = "/tmp";
+  std::string appDir = own_;
+
+  FakePlatform() = default;
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+  ~FakePlatform() override {
+    std::error_code ec;
+    if (own_ != "/tmp") std::filesystem::remove_all(own_, ec);
+  }
 
   void MsgBox(const std::string& text) override { messages.push_back(text); }
   void Unload() override { unloaded = true; }
