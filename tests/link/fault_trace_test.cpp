@@ -335,3 +335,87 @@ TEST(TraceBridge, OneTabSeparatedLinePerTransaction) {
 
 }  // namespace
 }  // namespace eb
+
+namespace eb {
+namespace {
+
+// A transport that says which kind of read it was asked for.
+class ReadKinds : public SimBridge {
+ public:
+  using SimBridge::SimBridge;
+  std::size_t Read(char* buffer, std::size_t n) override {
+    ++reads;
+    return SimBridge::Read(buffer, n);
+  }
+  std::size_t ReadLine(char* buffer, std::size_t n) override {
+    ++lineReads;
+    return SimBridge::ReadLine(buffer, n);
+  }
+  int reads = 0;
+  int lineReads = 0;
+};
+
+// Line reads reach the transport through every wrapper as line reads; the
+// trace records what they delivered and the faults hit them as any read.
+TEST(Wrappers, PassLineReadsOn) {
+  auto inner = std::make_unique<ReadKinds>(Quiet());
+  ReadKinds& kinds = *inner;
+  FaultSettings f;
+  f.corrupt = 1.0;
+  auto fault = std::make_unique<FaultBridge>(std::move(inner), f);
+  FaultBridge& faulty = *fault;
+  std::ostringstream out;
+  TraceBridge trace(std::move(fault), out);
+
+  ASSERT_TRUE(trace.Open(0));
+  trace.SetTimeouts(200, 50);
+  trace.Write("IZ");
+  char buf[50];
+  const std::size_t got = trace.ReadLine(buf, 50);
+  trace.Close();
+  EXPECT_EQ(std::string(buf, got), SimStack::kIdentity);  // identify replies pass untouched
+  EXPECT_EQ(kinds.lineReads, 1);
+  EXPECT_EQ(kinds.reads, 0);
+  EXPECT_NE(out.str().find("\tIZ\tZQM4417-2 UB774B SIMULATED STACK\\r\\n\n"), std::string::npos)
+      << out.str();
+
+  // A register reply read as a line gets the faults a read gets.
+  ASSERT_TRUE(trace.Open(0));
+  trace.SetTimeouts(1000, 1000);
+  trace.Write(ReadCommand(0, 0x02, 6));
+  EXPECT_EQ(trace.ReadLine(buf, 18), 18u);
+  trace.Close();
+  EXPECT_EQ(kinds.lineReads, 2);
+  EXPECT_EQ(faulty.Counters().corrupted, 1u);
+  EXPECT_EQ(faulty.Counters().reads, 2u);
+}
+
+// The simulated bridge ends a line read after the CR LF and charges no
+// read time-out for it; a plain read of the same reply waits its time-out
+// on the simulated clock.
+TEST(SimBridgeLines, ALineReadEndsAtCrLfWithoutTheTimeOut) {
+  SimBridge sim(Quiet());
+  ASSERT_TRUE(sim.Open(0));
+  sim.SetTimeouts(200, 50);
+  sim.Write("IZIZ");
+  char buf[100];
+  double before = sim.Stack().Now();
+  EXPECT_EQ(sim.ReadLine(buf, 100), 34u);
+  EXPECT_LT(sim.Stack().Now() - before, 0.01);
+  EXPECT_EQ(sim.Pending(), 34u);  // the second line is still there
+  EXPECT_EQ(sim.ReadLine(buf, 20), 20u);
+  EXPECT_EQ(sim.ReadLine(buf + 20, 100), 14u);
+  EXPECT_EQ(std::string(buf, 34), SimStack::kIdentity);
+  sim.Close();
+
+  ASSERT_TRUE(sim.Open(0));
+  sim.SetTimeouts(200, 50);
+  sim.Write("IZ");
+  before = sim.Stack().Now();
+  EXPECT_EQ(sim.Read(buf, 50), 34u);
+  EXPECT_GE(sim.Stack().Now() - before, 0.2);
+  sim.Close();
+}
+
+}  // namespace
+}  // namespace eb
