@@ -10,6 +10,12 @@ namespace eb {
 // user at the desk (shipped in the source tree).
 inline constexpr std::string_view kUdevRule = "packaging/udev/60-eb2250-bridge.rules";
 
+// One command that installs the udev rule (run in the source tree).
+inline std::string UdevInstallCommand() {
+  return "sudo install -m 644 " + std::string(kUdevRule) +
+         " /etc/udev/rules.d/ && sudo udevadm control --reload-rules && sudo udevadm trigger";
+}
+
 // The hint for a device this user has no permission to open.
 inline std::string PermissionHint() {
   return "no permission for this user: install the udev rule " + std::string(kUdevRule) +
