@@ -59,6 +59,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
         return false;
       }
       out.help = true;
+    } else if (name == "--probe") {
+      if (hasValue) {
+        *error = "option " + name + " takes no value";
+        return false;
+      }
+      out.probe = true;
     } else if (name == "--bridge") {
       std::string connection;
       if (!takeValue(&connection) || !setBridge(connection)) return false;
@@ -80,6 +86,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       return false;
     }
   }
+  if (out.probe && (bridgeGiven || !out.trace.empty() || !out.script.empty() ||
+                    !out.screenshot.empty() || !out.datalogDir.empty())) {
+    *error = "--probe runs on its own: it tries every FTDI device and takes no other option";
+    return false;
+  }
   *options = out;
   return true;
 }
@@ -88,6 +99,7 @@ std::string UsageText() {
   std::string text =
       "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
       "                  [--script FILE] [--screenshot FILE] [--datalog-dir DIR]\n"
+      "       eb2250-gui --probe\n"
       "\n"
       "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
       "UB774B USB-to-SPI bridge.\n"
@@ -107,6 +119,9 @@ std::string UsageText() {
       "  --datalog-dir DIR     folder for last datalogs and their CSV files (default:\n"
       "                        beside the program, else the documents folder, else\n"
       "                        home); it must exist and be writable\n"
+      "  --probe               list the FTDI devices (ids, serial number, description),\n"
+      "                        try the identify on each, print what answered and exit\n"
+      "                        (0 when a ZQM4417-2 answered, else 1)\n"
       "  --help                show this text\n"
       "\n"
       "Connection strings (settings are KEY=VALUE, each key at most once):\n";
