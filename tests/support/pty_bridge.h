@@ -1,6 +1,6 @@
 // A bridge board on a pseudo-terminal: the tty transport opens the slave
 // side as it would /dev/ttyUSB0, and a thread on the master side answers the
-// command strings as the bridge's firmware does, through a simulated stack:
+// command strings through a simulated stack, as the bridge's firmware does:
 // "IZ" with the 34-character identity ending in CR LF, register reads as the
 // chips answer them.
 #pragma once
@@ -17,7 +17,6 @@
 #include <string>
 #include <thread>
 
-#include "sim/sim_settings.h"
 #include "sim/sim_stack.h"
 
 namespace eb::test {
@@ -26,17 +25,13 @@ class PtyBridge {
  public:
   explicit PtyBridge(const SimSettings& settings = SimSettings{}) : stack_(settings) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-      throw std::runtime_error("no pseudo-terminal");
-    }
-    const char* name = ptsname(master_);
-    if (name == nullptr) throw std::runtime_error("no pseudo-terminal name");
+    const char* name =
+        master_ < 0 || grantpt(master_) || unlockpt(master_) ? nullptr : ptsname(master_);
+    if (name == nullptr) throw std::runtime_error("no pseudo-terminal");
     path_ = name;
-    // Held open for the bridge's life, so that the master side never sees
-    // the hang-up of the transport's closes; raw, so nothing is echoed
-    // before the transport first sets the port up.
-    slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) throw std::runtime_error("cannot open " + path_);
+    // Held open so that the master never sees the transport's closes as a
+    // hang-up; raw, so nothing is echoed before the transport sets it up.
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio{};
     ::tcgetattr(slave_, &tio);
     ::cfmakeraw(&tio);
@@ -49,12 +44,9 @@ class PtyBridge {
     ::close(slave_);
     ::close(master_);
   }
-  PtyBridge(const PtyBridge&) = delete;
-  PtyBridge& operator=(const PtyBridge&) = delete;
 
-  // The slave side, for "tty:PATH".
   const std::string& Path() const { return path_; }
-  // Calls f(stack) while the thread leaves the stack alone.
+  // Calls f(stack) while the board leaves the stack alone.
   template <typename F>
   auto WithStack(F f) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -62,41 +54,31 @@ class PtyBridge {
   }
 
  private:
-  // How many characters of `text` make whole command items ("IZ", "MS",
-  // "MI", "Shh", "Thh", one character otherwise): the stack takes each
-  // command string whole, while the pseudo-terminal may hand it over in
-  // pieces.
-  static std::size_t Whole(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-      const char c = text[i];
-      const std::size_t need = (c == 'I' || c == 'M') ? 2 : (c == 'S' || c == 'T') ? 3 : 1;
-      if (i + need > text.size()) break;
-      i += need;
-    }
-    return i;
-  }
-
   void Serve() {
     std::string received;
     while (!stop_) {
       pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
       char buf[256];
-      const ssize_t r = ::read(master_, buf, sizeof buf);
+      const ssize_t r = ::poll(&p, 1, 10) == 1 ? ::read(master_, buf, sizeof buf) : 0;
       if (r <= 0) continue;
       received.append(buf, static_cast<std::size_t>(r));
-      const std::size_t whole = Whole(received);
-      if (whole == 0) continue;
+      // The stack takes command items whole ("IZ", "MS", "MI", "Shh",
+      // "Thh", else one character); the terminal may split them.
+      std::size_t whole = 0;
+      for (std::size_t need = 1; whole < received.size(); whole += need) {
+        const char c = received[whole];
+        need = (c == 'I' || c == 'M') ? 2 : (c == 'S' || c == 'T') ? 3 : 1;
+        if (whole + need > received.size()) break;
+      }
       std::string reply;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         stack_.Execute(std::string_view(received).substr(0, whole), &reply);
       }
       received.erase(0, whole);
-      for (std::size_t done = 0; done < reply.size() && !stop_;) {
+      for (std::size_t done = 0; done < reply.size();) {
         const ssize_t w = ::write(master_, reply.data() + done, reply.size() - done);
-        if (w > 0) done += static_cast<std::size_t>(w);
+        done += w > 0 ? static_cast<std::size_t>(w) : 0;
       }
     }
   }
@@ -104,8 +86,7 @@ class PtyBridge {
   SimStack stack_;
   std::mutex mutex_;
   std::string path_;
-  int master_ = -1;
-  int slave_ = -1;
+  int master_ = -1, slave_ = -1;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
