@@ -14,7 +14,7 @@ foreach(side 16 24 32 48 64 128 256)
 endforeach()
 install(FILES ${CMAKE_BINARY_DIR}/eb2250-gui.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
         COMPONENT program)
-# udev rules live in /lib/udev/rules.d whatever the prefix.
+# udev reads rules from <prefix>/lib/udev/rules.d (/usr/lib/udev/rules.d in the package).
 set(EB_UDEV_RULE ${PROJECT_SOURCE_DIR}/packaging/udev/60-eb2250-bridge.rules)
 if(EXISTS ${EB_UDEV_RULE})
   install(FILES ${EB_UDEV_RULE} DESTINATION lib/udev/rules.d COMPONENT program)

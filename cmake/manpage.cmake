@@ -18,6 +18,6 @@ ${help}
 .fi
 .SH FILES
 .TP
-.I /lib/udev/rules.d/60-eb2250-bridge.rules
+.I /usr/lib/udev/rules.d/60-eb2250-bridge.rules
 gives the logged-in user (and the plugdev group) access to the UB774B bridge.
 ")

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-liberation
-  libftdi1-dev libxlsxwriter-dev zlib1g-dev
+  libftdi1-dev libusb-1.0-0-dev libxlsxwriter-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   locales

@@ -62,6 +62,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
         return false;
       }
       (name == "--version" ? out.version : name == "--demo" ? out.demo : out.help) = true;
+    } else if (name == "--probe") {
+      if (hasValue) {
+        *error = "option " + name + " takes no value";
+        return false;
+      }
+      out.probe = true;
     } else if (name == "--bridge") {
       std::string connection;
       if (!takeValue(&connection) || !setBridge(connection)) return false;
@@ -83,6 +89,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       return false;
     }
   }
+  if (out.probe && (bridgeGiven || !out.trace.empty() || !out.script.empty() ||
+                    !out.screenshot.empty() || !out.datalogDir.empty() || out.demo)) {
+    *error = "--probe runs on its own: it tries every FTDI device and takes no other option";
+    return false;
+  }
   if (out.demo && bridgeGiven) {
     *error = "--demo runs its own simulated stack: leave out --bridge and --simulate";
     return false;
@@ -101,6 +112,7 @@ std::string UsageText() {
       "Usage: eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]\n"
       "                  [--script FILE] [--screenshot FILE] [--datalog-dir DIR]\n"
       "                  [--demo] [--version]\n"
+      "       eb2250-gui --probe\n"
       "\n"
       "Evaluation window for a stack of ZQM4417-2 battery-monitor boards behind a\n"
       "UB774B USB-to-SPI bridge.\n"
@@ -125,6 +137,9 @@ std::string UsageText() {
       "  --demo                a four-board simulated stack, configured as an operator\n"
       "                        would (one cell discharging, one masked, one under\n"
       "                        voltage) and reading continuously\n"
+      "  --probe               list the FTDI devices (ids, serial number, description),\n"
+      "                        try the identify on each, print what answered and exit\n"
+      "                        (0 when a ZQM4417-2 answered, else 1)\n"
       "  --version             print the program's version and exit\n"
       "  --help                show this text\n"
       "\n"

@@ -1,6 +1,7 @@
 // Command line of the program:
 //   eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]
 //              [--script FILE] [--screenshot FILE] [--datalog-dir DIR] [--help]
+//   eb2250-gui --probe
 // Every option with a value also takes the "--option=value" form.
 #pragma once
 
@@ -18,6 +19,7 @@ struct Options {
   bool help = false;
   bool version = false;
   bool demo = false;  // a configured four-board simulated stack, reading
+  bool probe = false;  // list the FTDI devices, identify on each, exit
 };
 
 // Parses the arguments after the program name. Returns false with *error

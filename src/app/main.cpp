@@ -23,16 +23,20 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/form_view.h"
+#include "app/identity_box.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "link/fault_bridge.h"
 #include "app/trend_window.h"
+#include "link/ftdi_functions.h"
 #include "link/trace_bridge.h"
 #include "sheet/datalog_folder.h"
 #include "window/datalog_journal.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
 #include "wiring/demo.h"
+#include "wiring/identity_report.h"
+#include "wiring/probe.h"
 #include "wiring/script_runner.h"
 
 namespace {
@@ -51,39 +55,11 @@ int Fail(const std::string& message) {
   return 2;
 }
 
-// Non-printable reply characters as \xNN.
-std::string Printable(const std::string& text) {
-  std::string out;
-  for (unsigned char ch : text) {
-    if (ch >= 32 && ch < 127 && ch != '"' && ch != '\\') {
-      out.push_back(static_cast<char>(ch));
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", ch);
-      out += buf;
-    }
-  }
-  return out;
-}
-
-// The line printed when the window closed because the chip was not
-// identified: what was tried, and why nothing answered when the transport
-// can say, or what answered instead.
-std::string IdentityFailure(const eb::Form1& form, const eb::Connection& connection) {
-  const eb::Bridge& bridge = *connection.bridge;
-  const std::string where(bridge.Describe());
-  std::string line = std::string(kProgram) + ": ";
-  if (form.IDreply.empty()) {
-    line += "nothing answered on " + where;
-    const std::string error = bridge.LastError();
-    if (!error.empty()) line += ": " + error;
-  } else {
-    line += "no ZQM4417-2 answered on " + where + " (identity reply \"" + Printable(form.IDreply) +
-            "\")";
-  }
-  if (connection.sim == nullptr)
-    line += "; run with --simulate to use the built-in simulated stack";
-  return line;
+// What was tried when the chip was not identified, and why nothing
+// answered (or what answered instead), with what to do about it.
+eb::IdentityReport IdentityFailure(const eb::Form1& form, const eb::Connection& connection) {
+  return eb::ReportIdentityFailure(*connection.bridge, form.IDreply, connection.sim != nullptr,
+                                   kProgram);
 }
 
 // Whether two paths name the same file: the same file on disk when both
@@ -156,6 +132,7 @@ int main(int argc, char** argv) {
     std::cout << eb::app::VersionText();
     return 0;
   }
+  if (options.probe) return eb::ProbeFtdiDevices(eb::SystemFtdi(), std::cout, std::cerr, kProgram);
 
   // The trace file outlives the transport stack that writes to it.
   std::ofstream traceFile;
@@ -261,7 +238,7 @@ int main(int argc, char** argv) {
     runner.afterTick = [&window] { window.AfterModelTick(); };
     runner.openWindow = [&window](const std::string&) { window.OpenTrend(false); };
     const int status = runner.Run(form, script, options.script, connection->control.get());
-    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
+    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection).line << std::endl;
     if (traceFailed()) return finish(status);
     window.view().Sync();
     if (!SavePicture(window, options.screenshot)) return finish(1);
@@ -276,7 +253,7 @@ int main(int argc, char** argv) {
     runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
     const int status = runner.Run(form, script, options.script, connection->control.get());
-    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection) << std::endl;
+    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection).line << std::endl;
     return finish(status);
   }
 
@@ -301,14 +278,24 @@ int main(int argc, char** argv) {
   // A trace that stops being written ends the event loop at once.
   if (trace != nullptr) trace->OnWriteFailure([] { QCoreApplication::exit(2); });
 
+  // Launched from a desktop menu, nobody reads stderr: a windowed run says
+  // in a box why it closes when the chip is not identified (a screenshot
+  // run only writes the line).
+  auto reportIdentity = [&] {
+    const eb::IdentityReport report = IdentityFailure(form, *connection);
+    std::cerr << report.line << std::endl;
+    if (!screenshot) eb::app::ShowIdentityBox(report);
+  };
+
   window.Start();
   if (traceFailed()) return finish(2);
   if (form.Unloaded) {
     reportRecovery();
-    std::cerr << (ClosedForIdentity(form)
-                      ? IdentityFailure(form, *connection)
-                      : std::string(kProgram) + ": the window closed during start-up")
-              << std::endl;
+    if (ClosedForIdentity(form)) {
+      reportIdentity();
+    } else {
+      std::cerr << kProgram << ": the window closed during start-up" << std::endl;
+    }
     return finish(1);
   }
   window.show();
@@ -332,7 +319,7 @@ int main(int argc, char** argv) {
 
   const int status = app.exec();
   if (ClosedForIdentity(form)) {
-    std::cerr << IdentityFailure(form, *connection) << std::endl;
+    reportIdentity();
     return finish(1);
   }
   return finish(status != 0 ? status : screenshotStatus);

@@ -60,12 +60,14 @@ FaultBridge::FaultBridge(std::unique_ptr<Bridge> inner, const FaultSettings& set
   scratch_.resize(128);
 }
 
-std::string FaultBridge::LastError() const {
+LinkError FaultBridge::LastFailure() const {
   if (refused_) {
-    return "unplugged by fault injection after " + std::to_string(settings_.unplugAfter) +
-           (settings_.unplugAfter == 1 ? " transaction" : " transactions");
+    return LinkError{Trouble::kNoDevice,
+                     "unplugged by fault injection after " + std::to_string(settings_.unplugAfter) +
+                         (settings_.unplugAfter == 1 ? " transaction" : " transactions"),
+                     ""};
   }
-  return inner_->LastError();
+  return inner_->LastFailure();
 }
 
 bool FaultBridge::Unplugged() const {
@@ -115,9 +117,18 @@ char FaultBridge::Replacement(char original) {
 
 std::size_t FaultBridge::Read(char* buffer, std::size_t n) {
   if (!open_) return 0;
-  ++counters_.reads;
   if (scratch_.size() < n) scratch_.resize(n);
-  std::size_t got = inner_->Read(scratch_.data(), n);
+  return Deliver(buffer, n, inner_->Read(scratch_.data(), n));
+}
+
+std::size_t FaultBridge::ReadLine(char* buffer, std::size_t n) {
+  if (!open_) return 0;
+  if (scratch_.size() < n) scratch_.resize(n);
+  return Deliver(buffer, n, inner_->ReadLine(scratch_.data(), n));
+}
+
+std::size_t FaultBridge::Deliver(char* buffer, std::size_t n, std::size_t got) {
+  ++counters_.reads;
   if (got > n) got = n;
   if (exempt_) {
     ++counters_.exemptReads;

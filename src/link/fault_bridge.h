@@ -58,11 +58,13 @@ class FaultBridge : public Bridge {
   void SetTimeouts(int readMs, int writeMs) override;
   std::size_t Write(std::string_view command) override;
   std::size_t Read(char* buffer, std::size_t n) override;
+  // Passed on as a line read; the faults are those of Read.
+  std::size_t ReadLine(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
   // The unplug when this wrapper refused the last Open, otherwise the
   // wrapped transport's own reason.
-  std::string LastError() const override;
+  LinkError LastFailure() const override;
 
   const FaultCounters& Counters() const { return counters_; }
   const FaultSettings& Settings() const { return settings_; }
@@ -72,6 +74,9 @@ class FaultBridge : public Bridge {
  private:
   double Draw();
   char Replacement(char original);
+  // The faults of one read whose inner read delivered `got` characters
+  // into scratch_; copies what is delivered to `buffer`.
+  std::size_t Deliver(char* buffer, std::size_t n, std::size_t got);
 
   std::unique_ptr<Bridge> inner_;
   FaultSettings settings_;

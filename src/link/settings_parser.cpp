@@ -66,6 +66,14 @@ bool ParseRealNumber(std::string_view text, double lo, double hi, double* value)
   return true;
 }
 
+bool IsWord(std::string_view text, std::size_t maxLength) {
+  if (text.empty() || text.size() > maxLength) return false;
+  for (char c : text) {
+    if (c <= ' ' || c >= 0x7F) return false;
+  }
+  return true;
+}
+
 SettingsParser& SettingsParser::Hex(std::string key, int* target, std::string noun, int hi,
                                     std::string example) {
   std::string accepts = noun + " 0000 .. " + Hex4(hi) + " (hexadecimal, e.g. " + example + ")";
@@ -87,6 +95,17 @@ SettingsParser& SettingsParser::Real(std::string key, double* target, std::strin
 SettingsParser& SettingsParser::Probability(std::string key, double* target) {
   return Custom(std::move(key), "a probability 0 .. 1",
                 [=](std::string_view value) { return ParseRealNumber(value, 0.0, 1.0, target); });
+}
+
+SettingsParser& SettingsParser::Word(std::string key, std::string* target, std::string noun,
+                                     std::size_t maxLength) {
+  std::string accepts =
+      noun + " (1 .. " + std::to_string(maxLength) + " printable characters without spaces)";
+  return Custom(std::move(key), std::move(accepts), [=](std::string_view value) {
+    if (!IsWord(value, maxLength)) return false;
+    *target = std::string(value);
+    return true;
+  });
 }
 
 SettingsParser& SettingsParser::Custom(std::string key, std::string accepts,

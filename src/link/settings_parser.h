@@ -7,7 +7,8 @@
 //   - an unknown key is an error that lists the known keys;
 //   - numbers carry no sign and no spaces (every numeric setting is zero or
 //     more); whole numbers are decimal unless the key takes a hexadecimal
-//     id (with or without "0x"); every number is checked against its range.
+//     id (with or without "0x"); every number is checked against its range;
+//   - a word (a serial number) is printable ASCII without spaces.
 // Every error names the key and what the key accepts.
 #pragma once
 
@@ -29,6 +30,8 @@ bool ParseHexNumber(std::string_view text, std::uint64_t lo, std::uint64_t hi,
                     std::uint64_t* value);
 // A finite decimal number ("0.01", "1e-3", ".5"), lo .. hi.
 bool ParseRealNumber(std::string_view text, double lo, double hi, double* value);
+// 1 .. maxLength printable ASCII characters, no spaces.
+bool IsWord(std::string_view text, std::size_t maxLength);
 
 class SettingsParser {
  public:
@@ -57,6 +60,10 @@ class SettingsParser {
                        std::string unit = "");
   // A probability 0 .. 1.
   SettingsParser& Probability(std::string key, double* target);
+  // A word of 1 .. maxLength printable ASCII characters without spaces
+  // (e.g. a serial number), taken as written.
+  SettingsParser& Word(std::string key, std::string* target, std::string noun,
+                       std::size_t maxLength);
   // Any other kind of value: `apply` stores it and returns true, or returns
   // false when the value is not what `accepts` describes.
   SettingsParser& Custom(std::string key, std::string accepts,

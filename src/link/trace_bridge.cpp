@@ -59,12 +59,22 @@ std::size_t TraceBridge::Write(std::string_view command) {
 
 std::size_t TraceBridge::Read(char* buffer, std::size_t n) {
   const std::size_t got = inner_->Read(buffer, n);
+  Record(buffer, got);
+  return got;
+}
+
+std::size_t TraceBridge::ReadLine(char* buffer, std::size_t n) {
+  const std::size_t got = inner_->ReadLine(buffer, n);
+  Record(buffer, got);
+  return got;
+}
+
+void TraceBridge::Record(const char* buffer, std::size_t got) {
   if (!pending_) {
     pending_ = true;
     stamp_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   }
   reply_.append(buffer, got);
-  return got;
 }
 
 void TraceBridge::Close() {

@@ -30,9 +30,10 @@ class TraceBridge : public Bridge {
   void SetTimeouts(int readMs, int writeMs) override;
   std::size_t Write(std::string_view command) override;
   std::size_t Read(char* buffer, std::size_t n) override;
+  std::size_t ReadLine(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return inner_->Describe(); }
-  std::string LastError() const override { return inner_->LastError(); }
+  LinkError LastFailure() const override { return inner_->LastFailure(); }
 
   Bridge& Inner() { return *inner_; }
   // Whether a line could not be written, and the system's reason ("" when
@@ -44,6 +45,7 @@ class TraceBridge : public Bridge {
 
  private:
   void Flush();
+  void Record(const char* buffer, std::size_t got);
   std::unique_ptr<Bridge> inner_;
   std::ostream& out_;
   bool writeFailed_ = false;

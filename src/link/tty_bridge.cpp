@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
+#include "link/hints.h"
 #include "link/settings_parser.h"
 
 namespace eb {
@@ -95,39 +98,73 @@ std::string TtyBridge::SupportedBauds() {
   return list;
 }
 
+void TtyBridge::Fail(Trouble trouble, std::string cause, std::string hint) {
+  // The first failure of a transaction is its cause.
+  if (failure_.trouble != Trouble::kNone) return;
+  failure_ = LinkError{trouble, std::move(cause), std::move(hint)};
+}
+
+void TtyBridge::OpenFailed(int error) {
+  std::string cause = "cannot open " + path_ + ": " + std::strerror(error);
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      Fail(Trouble::kNoDevice, std::move(cause),
+           "check that the bridge is plugged in and that " + path_ +
+               " is its port (ls /dev/ttyUSB*)");
+      break;
+    case EACCES:
+    case EPERM: Fail(Trouble::kPermission, std::move(cause), PermissionHint()); break;
+    case EBUSY:
+      Fail(Trouble::kBusy, std::move(cause),
+           "close the other program that uses " + path_ + ", or unplug and replug the bridge");
+      break;
+    default: Fail(Trouble::kOther, std::move(cause), ReplugHint());
+  }
+}
+
 bool TtyBridge::Open(int /*device*/) {
   Close();
-  lastError_.clear();
+  failure_ = {};
   speed_t speed;
   if (!LookupBaud(baud_, &speed)) {
-    lastError_ = std::to_string(baud_) + " baud is not a rate the serial driver supports";
+    Fail(Trouble::kOther, std::to_string(baud_) + " baud is not a rate the serial driver supports",
+         "choose one of " + SupportedBauds());
     return false;
   }
   int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    lastError_ = "cannot open " + path_ + ": " + std::strerror(errno);
+    OpenFailed(errno);
     return false;
   }
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
     const int e = errno;
-    lastError_ = (e == ENOTTY ? path_ + " is not a serial port: "
-                              : "cannot read the settings of " + path_ + ": ") +
-                 std::strerror(e);
+    if (e == ENOTTY) {
+      Fail(Trouble::kOther, path_ + " is not a serial port: " + std::strerror(e),
+           "name the bridge's serial port, e.g. tty:/dev/ttyUSB0");
+    } else {
+      Fail(Trouble::kOther, "cannot read the settings of " + path_ + ": " + std::strerror(e),
+           ReplugHint());
+    }
     ::close(fd);
     return false;
   }
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS);
+  // HUPCL would drop DTR and RTS at every close (cfmakeraw leaves it set).
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS | HUPCL);
   tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-    lastError_ = "cannot set up " + path_ + " (raw, 8N1, " + std::to_string(baud_) +
-                 " baud): " + std::strerror(errno);
+    Fail(Trouble::kOther,
+         "cannot set up " + path_ + " (raw, 8N1, " + std::to_string(baud_) +
+             " baud): " + std::strerror(errno),
+         ReplugHint());
     ::close(fd);
     return false;
   }
@@ -154,25 +191,33 @@ std::size_t TtyBridge::Write(std::string_view command) {
     }
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      lastError_ = "writing to " + path_ + " failed: " + std::strerror(errno);
+      Fail(Trouble::kLost, "writing to " + path_ + " failed: " + std::strerror(errno),
+           ReplugHint());
       break;
     }
     const int left = Remaining(deadline);
     if (left <= 0) {
-      lastError_ = "writing to " + path_ + " timed out after " + std::to_string(done) + " of " +
-                   std::to_string(command.size()) + " characters";
+      Fail(Trouble::kLost,
+           "writing to " + path_ + " timed out after " + std::to_string(done) + " of " +
+               std::to_string(command.size()) + " characters",
+           ReplugHint());
       break;
     }
     pollfd p{fd_, POLLOUT, 0};
     if (::poll(&p, 1, left) < 0 && errno != EINTR) {
-      lastError_ = "waiting to write to " + path_ + " failed: " + std::strerror(errno);
+      Fail(Trouble::kLost, "waiting to write to " + path_ + " failed: " + std::strerror(errno),
+           ReplugHint());
       break;
     }
   }
   return done;
 }
 
-std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
+std::size_t TtyBridge::Read(char* buffer, std::size_t n) { return ReadUntil(buffer, n, false); }
+
+std::size_t TtyBridge::ReadLine(char* buffer, std::size_t n) { return ReadUntil(buffer, n, true); }
+
+std::size_t TtyBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
   if (fd_ < 0) return 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(readMs_);
   std::size_t got = 0;
@@ -181,11 +226,13 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
     ssize_t r = ::read(fd_, buffer + got, n - got);
     if (r > 0) {
       got += static_cast<std::size_t>(r);
+      if (toLineEnd && HasLineEnd(buffer, got)) break;
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {  // e.g. device gone
-      lastError_ = "reading from " + path_ + " failed: " + std::strerror(errno);
+      Fail(Trouble::kLost, "reading from " + path_ + " failed: " + std::strerror(errno),
+           ReplugHint());
       break;
     }
     const int left = Remaining(deadline);
@@ -193,15 +240,17 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, left);
     if (ready < 0 && errno != EINTR) {
-      lastError_ = "waiting to read from " + path_ + " failed: " + std::strerror(errno);
+      Fail(Trouble::kLost, "waiting to read from " + path_ + " failed: " + std::strerror(errno),
+           ReplugHint());
       break;
     }
     if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) {
-      lastError_ = "reading from " + path_ + " failed: the device reported an error";
+      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device reported an error",
+           ReplugHint());
       break;
     }
     if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
-      lastError_ = "reading from " + path_ + " failed: the device hung up";
+      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device hung up", ReplugHint());
       break;
     }
   }
@@ -209,10 +258,24 @@ std::size_t TtyBridge::Read(char* buffer, std::size_t n) {
 }
 
 void TtyBridge::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+  if (fd_ < 0) return;
+  // What was written gets the write time-out to leave the port; what is
+  // still queued then is discarded, so close() has nothing to wait for.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(writeMs_);
+  int queued = 0;
+  while (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    if (Remaining(deadline) <= 0) {
+      ::tcflush(fd_, TCOFLUSH);
+      Fail(Trouble::kLost,
+           std::to_string(queued) + " characters written to " + path_ + " were not sent within " +
+               std::to_string(writeMs_) + " ms",
+           ReplugHint());
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  ::close(fd_);
+  fd_ = -1;
 }
 
 }  // namespace eb

@@ -2,6 +2,12 @@
 // mode, 8N1, no flow control. Every transaction opens the port; reads wait
 // with poll() for at most the read time-out, writes for at most the write
 // time-out.
+//
+// Closing leaves DTR and RTS as they are (HUPCL off): a bridge whose
+// microcontroller is wired to DTR would otherwise be reset by every
+// transaction. Close gives what was written at most the write time-out to
+// leave the port and then discards the rest, so it never waits for the
+// kernel's own (much longer) drain at close.
 #pragma once
 
 #include <optional>
@@ -38,22 +44,27 @@ class TtyBridge : public Bridge {
   void SetTimeouts(int readMs, int writeMs) override;
   std::size_t Write(std::string_view command) override;
   std::size_t Read(char* buffer, std::size_t n) override;
+  std::size_t ReadLine(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
   // Says which step failed with the system's reason: the device cannot be
   // opened ("No such file or directory", "Permission denied"), is not a
-  // serial port, or failed a write or read.
-  std::string LastError() const override { return lastError_; }
+  // serial port, or failed a write or read; and what to do about it.
+  LinkError LastFailure() const override { return failure_; }
 
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }
   int Baud() const { return baud_; }
 
  private:
+  std::size_t ReadUntil(char* buffer, std::size_t n, bool toLineEnd);
+  void Fail(Trouble trouble, std::string cause, std::string hint);
+  void OpenFailed(int error);
+
   std::string path_;
   int baud_;
   std::string description_;
-  std::string lastError_;
+  LinkError failure_;
   int fd_ = -1;
   int readMs_ = 1000;
   int writeMs_ = 1000;

@@ -17,8 +17,10 @@ bool SimBridge::Open(int /*device*/) {
   return open_;
 }
 
-std::string SimBridge::LastError() const {
-  return refused_ ? "the simulated bridge is unplugged (sim unplug)" : std::string();
+LinkError SimBridge::LastFailure() const {
+  if (!refused_) return {};
+  return LinkError{Trouble::kNoDevice, "the simulated bridge is unplugged (sim unplug)",
+                   "a script plugs it back with \"sim replug\""};
 }
 
 void SimBridge::SetTimeouts(int readMs, int writeMs) {
@@ -36,12 +38,25 @@ std::size_t SimBridge::Write(std::string_view command) {
   return command.size();
 }
 
-std::size_t SimBridge::Read(char* buffer, std::size_t n) {
+std::size_t SimBridge::Read(char* buffer, std::size_t n) { return Deliver(buffer, n, false); }
+
+std::size_t SimBridge::ReadLine(char* buffer, std::size_t n) { return Deliver(buffer, n, true); }
+
+std::size_t SimBridge::Deliver(char* buffer, std::size_t n, bool toLineEnd) {
   if (!open_ || stack_.Unplugged()) return 0;
-  const std::size_t k = std::min(n, reply_.size() - replyPos_);
+  std::size_t k = std::min(n, reply_.size() - replyPos_);
+  bool lineEnded = false;
+  if (toLineEnd) {
+    const std::size_t end = std::string_view(reply_).substr(replyPos_, k).find("\r\n");
+    if (end != std::string_view::npos) {
+      k = end + 2;
+      lineEnded = true;
+    }
+  }
   std::copy_n(reply_.data() + replyPos_, k, buffer);
   replyPos_ += k;
-  stack_.AccountRead(k, n, readMs_);
+  // A read that ends with its line does not wait for the rest of its count.
+  stack_.AccountRead(k, lineEnded ? k : n, readMs_);
   return k;
 }
 

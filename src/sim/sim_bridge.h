@@ -2,8 +2,8 @@
 //
 // Open begins a transaction (and fails while the stack is unplugged); each
 // Write runs the command string through the stack and queues its reply
-// characters; Read hands them out. Reply characters nobody read are dropped
-// at the next Open, so a transaction never sees what an earlier one left.
+// characters; Read hands them out (ReadLine up to the end of a line). Reply characters nobody read
+// are dropped at the next Open, so a transaction never sees what an earlier one left.
 #pragma once
 
 #include <cstddef>
@@ -24,10 +24,13 @@ class SimBridge : public Bridge {
   void SetTimeouts(int readMs, int writeMs) override;
   std::size_t Write(std::string_view command) override;
   std::size_t Read(char* buffer, std::size_t n) override;
+  // Ends after the first CR LF of the reply; a line that is complete costs
+  // no read time-out on the simulated clock.
+  std::size_t ReadLine(char* buffer, std::size_t n) override;
   void Close() override;
   std::string_view Describe() const override { return description_; }
   // Says so when the last Open found the stack unplugged ("sim unplug").
-  std::string LastError() const override;
+  LinkError LastFailure() const override;
 
   SimStack& Stack() { return stack_; }
   const SimStack& Stack() const { return stack_; }
@@ -38,6 +41,8 @@ class SimBridge : public Bridge {
   std::size_t Pending() const { return reply_.size() - replyPos_; }
 
  private:
+  std::size_t Deliver(char* buffer, std::size_t n, bool toLineEnd);
+
   SimStack stack_;
   std::string description_;
   std::string reply_;

@@ -24,7 +24,8 @@
 //
 // Simulated time advances per transaction (1 ms), per character written or
 // read (0.1 ms), by each conversion's duration and by the read time-out when
-// a read gets fewer characters than it asked for. Discharge and drift run on
+// a read gets fewer characters than it asked for (a line read that ends with
+// its CR LF waits for nothing more). Discharge and drift run on
 // this clock, so a seed and a command sequence always give the same results.
 #pragma once
 

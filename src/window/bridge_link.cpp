@@ -9,7 +9,7 @@
 namespace eb {
 
 std::size_t Form1::Transaction(const std::string& command, int readMs, int writeMs, char* reply,
-                               int n) {
+                               int n, bool toLineEnd) {
   // Statuses are never examined: a missing bridge shows only as a reply that
   // does not match (identify) or fails its PEC check (register reads). The
   // count of characters delivered is kept, so that characters which never
@@ -19,7 +19,8 @@ std::size_t Form1::Transaction(const std::string& command, int readMs, int write
   bridge.Write(command);
   std::size_t got = 0;
   if (reply != nullptr && n > 0) {
-    got = std::min(bridge.Read(reply, static_cast<std::size_t>(n)), static_cast<std::size_t>(n));
+    const auto want = static_cast<std::size_t>(n);
+    got = std::min(toLineEnd ? bridge.ReadLine(reply, want) : bridge.Read(reply, want), want);
   }
   bridge.Close();
   return got;
@@ -33,7 +34,9 @@ void Form1::SendCommand(const std::string& command) { Transaction(command, 1000,
 
 void Form1::IDENTIFY_BRIDGE() {
   std::array<char, 128> reply{};  // fresh buffer on every call
-  Transaction("IZ", 200, 50, reply.data(), 50);
+  // The identity is one line: the read ends at its CR LF, and the 200 ms
+  // only bound a bridge that never finishes it.
+  Transaction("IZ", 200, 50, reply.data(), 50, true);
   // The first nine characters, as a label shows them (up to a NUL).
   std::string id(reply.data(), 9);
   id.resize(std::strlen(id.c_str()));

@@ -287,9 +287,10 @@ class Form1 {
   void LOW_POWER_STBY_EB2250();
   // One transaction: open, time-outs, write, read `n` characters into
   // `reply` when n > 0 (keeping its stale tail), close. Returns how many
-  // characters the read delivered.
+  // characters the read delivered. With `toLineEnd` the read also ends at
+  // the reply's CR LF.
   std::size_t Transaction(const std::string& command, int readMs, int writeMs,
-                          char* reply = nullptr, int n = 0);
+                          char* reply = nullptr, int n = 0, bool toLineEnd = false);
   // A register read's transaction into its reply buffer, which then knows
   // how many characters arrived.
   void ReadTransaction(const std::string& command, ReplyBuffer& reply, int n);

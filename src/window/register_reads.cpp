@@ -222,6 +222,22 @@ bool NoAnswer(const RegisterKind& kind, I16 received, I16 calculated) {
   return received == kNoAnswerReceived && (!expected || calculated == *expected);
 }
 
+// True when every register byte and the PEC of the reply just read arrived
+// as the hex digit `digit` ("FF…" when no chip drives the bus, "00…" when a
+// chip answers all zeros). The PEC pair alone cannot tell: a real reply
+// whose PEC happens to be 0x00 (one in 256) would count as an absent board.
+bool WholeReplyIs(const Form1& f, const RegisterKind& kind, char digit) {
+  const ReplyBuffer& reply = f.*kind.command.reply;
+  const auto length = static_cast<std::size_t>(ReplyLength(kind.command.registerBytes));
+  if (reply.delivered < length) return false;
+  for (std::size_t k = 4; k < length; ++k) {
+    char c = reply.text[k];
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+    if (c != digit) return false;
+  }
+  return true;
+}
+
 // The local comparison: the two PECs of the selected board in Text8 and the
 // command in Label8(1).
 void CompareLocal(Form1& f, const RegisterKind& kind) {
@@ -233,7 +249,8 @@ void CompareLocal(Form1& f, const RegisterKind& kind) {
   f.Label8[1].caption = "";
   f.Label8[1].caption = kind.local.caption;
   if (chip == calc) {
-    const bool red = Has(kind, kZeroShownRed) && chip == 0;
+    // A configuration of all zeros (no duty cycle: no chip) shows red.
+    const bool red = Has(kind, kZeroShownRed) && chip == 0 && WholeReplyIs(f, kind, '0');
     f.Text8.back = red ? colors::Red : colors::WindowBackground;
     f.Text8.text = "0x" + received + " == " + "0x" + calculated;
   } else {
@@ -268,8 +285,8 @@ void CompareOverall(Form1& f, const RegisterKind& kind) {
     accepted = 0;
   }
 
-  const bool zeros = chip == 0x00 && calc == 0x00;
-  if (NoAnswer(kind, chip, calc)) {
+  const bool zeros = chip == 0x00 && calc == 0x00 && WholeReplyIs(f, kind, '0');
+  if (NoAnswer(kind, chip, calc) && WholeReplyIs(f, kind, 'F')) {
     SetValid(f, kind, i, 0);
     accepted = -1;
     f.PECstatus[i] = 2;

@@ -1,6 +1,8 @@
 // Choosing a bridge transport from one connection string, SCHEME[:SETTINGS]:
 //   ftdi                               first FTDI device (libftdi1)
-//   ftdi:vid=0403,pid=6001,index=0,baud=N
+//   ftdi:vid=0403,pid=6001,index=0,serial=S,baud=N
+//                                      (serial: the device with that serial number,
+//                                      whatever the order it was plugged in)
 //   tty:/dev/ttyUSB0[,baud=N]          the bridge through the kernel serial driver
 //   sim  |  sim:boards=4,seed=1,...    the built-in simulated stack
 //   fault:pec=0.01,short=0.005,seed=7/<inner string>  |  fault/<inner string>

@@ -68,6 +68,28 @@ TEST(CommandLine, ScriptWithScreenshotPicturesTheScriptsEnd) {
   EXPECT_EQ(o.screenshot, "b");
 }
 
+TEST(CommandLine, ProbeRunsOnItsOwn) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--probe"}, &o, &error)) << error;
+  EXPECT_TRUE(o.probe);
+  EXPECT_FALSE(Parse({"--probe=yes"}, &o, &error));
+  EXPECT_EQ(error, "option --probe takes no value");
+  for (const auto& other : std::vector<std::vector<std::string>>{{"--simulate"},
+                                                                 {"--bridge", "ftdi"},
+                                                                 {"--script", "a"},
+                                                                 {"--screenshot", "b"},
+                                                                 {"--trace", "t"},
+                                                                 {"--datalog-dir", "d"}}) {
+    std::vector<std::string> args = other;
+    args.insert(args.begin(), "--probe");
+    EXPECT_FALSE(Parse(args, &o, &error)) << other[0];
+    EXPECT_EQ(error.rfind("--probe runs on its own", 0), 0u) << error;
+  }
+  EXPECT_NE(UsageText().find("--probe "), std::string::npos);
+  EXPECT_NE(UsageText().find("serial=S"), std::string::npos);
+}
+
 TEST(CommandLine, Help) {
   Options o;
   std::string error;

@@ -22,7 +22,7 @@ for f in ./usr/bin/eb2250-gui \
          ./usr/share/icons/hicolor/48x48/apps/eb2250-gui.png \
          ./usr/share/icons/hicolor/256x256/apps/eb2250-gui.png \
          ./usr/share/man/man1/eb2250-gui.1 \
-         ./lib/udev/rules.d/60-eb2250-bridge.rules; do
+         ./usr/lib/udev/rules.d/60-eb2250-bridge.rules; do
   grep -qx -- "$f" <<<"$files" || fail "$f missing from $(basename "$deb")"
 done
 # Nothing of the build: no libraries, headers or tests.
@@ -41,7 +41,7 @@ grep -qx 'Exec=eb2250-gui' "$work/x/usr/share/applications/eb2250-gui.desktop" |
 grep -qx 'Icon=eb2250-gui' "$work/x/usr/share/applications/eb2250-gui.desktop" || fail "Icon line"
 grep -q 'Categories=Development;Electronics;' "$work/x/usr/share/applications/eb2250-gui.desktop" ||
   fail "Categories line"
-grep -q 'ATTRS{idVendor}=="0403"' "$work/x/lib/udev/rules.d/60-eb2250-bridge.rules" || fail "udev rule"
+grep -q "idVendor}==\"0403\"" "$work/x/usr/lib/udev/rules.d/60-eb2250-bridge.rules" || fail "udev rule"
 
 # Installed with dpkg into a throw-away root, the program runs.
 root="$work/root"

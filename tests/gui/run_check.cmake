@@ -1,5 +1,6 @@
 # Runs EXE with ARGS ("|"-separated), with NO_DISPLAY in an environment
-# without any display or Qt platform, and checks the exit status (STATUS),
+# without any display or Qt platform, and checks the exit status (STATUS,
+# one number or several separated by "|"),
 # stderr and stdout against STDERR_REGEX / STDOUT_REGEX, the number of
 # stderr lines against STDERR_LINES, with FILE that the file matches
 # FILE_REGEX, and with PNG that the file is a PNG image of
@@ -17,7 +18,7 @@ endif()
 execute_process(COMMAND ${launcher} "${EXE}" ${args}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 50)
 message(STATUS "exit status ${status}\n--- stdout\n${out}--- stderr\n${err}---")
-if(NOT "${status}" STREQUAL "${STATUS}")
+if(NOT "${status}" MATCHES "^(${STATUS})$")
   message(FATAL_ERROR "exit status ${status}, expected ${STATUS}")
 endif()
 if(DEFINED STDERR_REGEX AND NOT err MATCHES "${STDERR_REGEX}")

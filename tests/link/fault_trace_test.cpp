@@ -335,3 +335,61 @@ TEST(TraceBridge, OneTabSeparatedLinePerTransaction) {
 
 }  // namespace
 }  // namespace eb
+
+namespace eb {
+namespace {
+
+// A simulated bridge that counts the line reads it is asked for.
+class LineCounter : public SimBridge {
+ public:
+  using SimBridge::SimBridge;
+  std::size_t ReadLine(char* buffer, std::size_t n) override {
+    ++lineReads;
+    return SimBridge::ReadLine(buffer, n);
+  }
+  int lineReads = 0;
+};
+
+// Line reads reach the transport through every wrapper as line reads: the
+// identity passes untouched and is traced, a register reply gets the faults.
+TEST(Wrappers, PassLineReadsOn) {
+  auto inner = std::make_unique<LineCounter>(Quiet());
+  LineCounter& counter = *inner;
+  FaultSettings f;
+  f.corrupt = 1.0;
+  auto fault = std::make_unique<FaultBridge>(std::move(inner), f);
+  FaultBridge& faulty = *fault;
+  std::ostringstream out;
+  TraceBridge trace(std::move(fault), out);
+  char buf[50];
+  for (const std::string& command : {std::string("IZ"), ReadCommand(0, 0x02, 6)}) {
+    ASSERT_TRUE(trace.Open(0));
+    trace.Write(command);
+    EXPECT_EQ(trace.ReadLine(buf, command == "IZ" ? 50 : 18), command == "IZ" ? 34u : 18u);
+    trace.Close();
+  }
+  EXPECT_EQ(counter.lineReads, 2);
+  EXPECT_EQ(faulty.Counters().corrupted, 1u);
+  EXPECT_NE(out.str().find("\tIZ\tZQM4417-2 UB774B SIMULATED STACK\\r\\n\n"), std::string::npos);
+}
+
+// The simulated bridge ends a line read after the CR LF and charges its
+// clock no read time-out for it.
+TEST(SimBridgeLines, ALineReadEndsAtCrLfWithoutTheTimeOut) {
+  SimBridge sim(Quiet());
+  char buf[100];
+  ASSERT_TRUE(sim.Open(0));
+  sim.SetTimeouts(200, 50);
+  sim.Write("IZIZ");
+  double before = sim.Stack().Now();
+  EXPECT_EQ(sim.ReadLine(buf, 100), 34u);
+  EXPECT_LT(sim.Stack().Now() - before, 0.01);
+  EXPECT_EQ(sim.Pending(), 34u);  // the second line stays
+  before = sim.Stack().Now();
+  EXPECT_EQ(sim.Read(buf, 50), 34u);  // a read to its count waits the time-out
+  EXPECT_GE(sim.Stack().Now() - before, 0.2);
+  sim.Close();
+}
+
+}  // namespace
+}  // namespace eb

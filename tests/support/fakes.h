@@ -20,6 +20,9 @@ class FakeBridge : public Bridge {
  public:
   std::function<std::string(const std::string&)> responder;
   std::vector<std::string> writes;  // every command string written
+  // Every read: "read" or "line" (a read that may end at CR LF), the count
+  // asked for and the time-outs, e.g. "line 50 200/50".
+  std::vector<std::string> reads;
   bool openOk = true;
 
   bool Open(int) override {
@@ -27,25 +30,37 @@ class FakeBridge : public Bridge {
     pending_.clear();
     return opened_;
   }
-  void SetTimeouts(int, int) override {}
+  void SetTimeouts(int readMs, int writeMs) override {
+    timeouts_ = std::to_string(readMs) + "/" + std::to_string(writeMs);
+  }
   std::size_t Write(std::string_view command) override {
     if (!opened_) return 0;
     writes.emplace_back(command);
     pending_ = responder ? responder(std::string(command)) : std::string();
     return command.size();
   }
+  std::size_t ReadLine(char* buffer, std::size_t n) override {
+    reads.push_back("line " + std::to_string(n) + " " + timeouts_);
+    return Deliver(buffer, n);
+  }
   std::size_t Read(char* buffer, std::size_t n) override {
+    reads.push_back("read " + std::to_string(n) + " " + timeouts_);
+    return Deliver(buffer, n);
+  }
+  void Close() override { opened_ = false; }
+  std::string_view Describe() const override { return "fake bridge"; }
+
+ private:
+  std::size_t Deliver(char* buffer, std::size_t n) {
     if (!opened_) return 0;
     std::size_t k = std::min(n, pending_.size());
     for (std::size_t i = 0; i < k; ++i) buffer[i] = pending_[i];
     pending_.erase(0, k);
     return k;
   }
-  void Close() override { opened_ = false; }
-  std::string_view Describe() const override { return "fake bridge"; }
 
- private:
   bool opened_ = false;
+  std::string timeouts_;
   std::string pending_;
 };
 

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "protocol/pec.h"
 #include "support/form_fixture.h"
 
 namespace eb {
@@ -104,6 +105,50 @@ TEST_F(ReadsTest, AllZeroBoardGivesWhiteLampAndNoValidCells) {
   EXPECT_EQ(form.RDCVvalid[0], 0);
   EXPECT_EQ(form.PECstatus[0], 0);
   EXPECT_EQ(form.Shape12[0].fill, colors::White);
+}
+
+// A real reply whose PEC happens to be 0x00 (one reply in 256) is a good
+// reading, not an absent board; nor is a damaged reply whose received PEC
+// reads 0xFF while its bytes calculate to the all-0xFF value.
+TEST_F(ReadsTest, OnlyAWholeReplyOfZerosOrOnesMeansNoBoard) {
+  static const PecTable table = MakePecTable();
+  std::vector<int> cells(17);
+  for (int k = 0; k < 17; ++k) cells[static_cast<size_t>(k)] = (0x35 * k + 0x21) & 0xFF;
+  std::vector<std::uint8_t> raw(cells.begin(), cells.end());
+  cells.push_back(PecOf(table, raw));  // the last byte makes the group's PEC 0x00
+  stack.boards["80"].cv = cells;
+  ASSERT_EQ(FakeStack::Encode(cells, false).substr(40), "00");
+  form.Command1_click(7);
+  EXPECT_EQ(form.RDCVvalid[0], 1);
+  EXPECT_EQ(form.PECstatus[0], 1);
+  EXPECT_EQ(form.Shape12[0].fill, colors::Green);
+  EXPECT_EQ(form.CELLvolt[1], static_cast<float>(((cells[1] & 0x0F) * 256 + cells[0]) * 0.0015));
+
+  // The same for a configuration: read back, not shown red.
+  std::vector<int> cfg{0xE1, 0x10, 0x20, 0x30, 0x40, 0};
+  std::vector<std::uint8_t> cfgRaw(cfg.begin(), cfg.end() - 1);
+  cfg[5] = PecOf(table, cfgRaw);
+  stack.boards["80"].cfg = cfg;
+  form.Command1_click(6);
+  EXPECT_EQ(form.Text8.text, "0x00 == 0x00");
+  EXPECT_EQ(form.Text8.back, colors::WindowBackground);
+  EXPECT_EQ(form.RDCFGvalid[0], 1);
+
+  // Flag bytes that calculate to 0x0F, the all-0xFF value, with the PEC
+  // arrived as FF: a damaged reply, retried with auto retry on, not a
+  // missing board accepted at once.
+  std::vector<std::uint8_t> flags{0x12, 0x34, 0};
+  while (PecOf(table, flags) != 0x0F) ++flags[2];
+  stack.cannedReplies = {"FFFF" + ByteHex(flags[0]) + ByteHex(flags[1]) + ByteHex(flags[2]) + "FF"};
+  form.OnOff = 1;
+  form.BRDread = 0;
+  form.AUTORESTARTflag = 1;
+  form.SINGLESHOTflag = 0;
+  stack.bridge.writes.clear();
+  form.RDFLG_ADDRESSABLE_RevC();
+  EXPECT_EQ(Writes("MSxT80T06"), 2);
+  EXPECT_EQ(form.FLGR0rd[0], "00");  // the second, good reply
+  EXPECT_EQ(form.PECstatus[0], 1);
 }
 
 TEST_F(ReadsTest, ConfigurationReadOfZerosIsShownRedButAccepted) {

@@ -49,6 +49,24 @@ TEST(StartUp, IdentifiesThenReadsTheSelectedBoardsConfigurationOnly) {
   EXPECT_EQ(form.Timer1.interval, 100);
 }
 
+// The identify reads its reply as a line (it ends at the CR LF, 200 ms at
+// most); register reads wait for their count.
+TEST(StartUp, TheIdentifyReadsOneLineAndRegisterReadsTheirCount) {
+  FakeStack stack;
+  stack.boards["80"] = {};
+  test::FakePlatform platform;
+  Form1 form(stack.bridge, platform);
+  form.Form_Load();
+  EXPECT_EQ(stack.bridge.reads, (std::vector<std::string>{"line 50 200/50", "read 18 1000/1000"}));
+  stack.bridge.reads.clear();
+  form.Timer1_Timer();
+  ASSERT_FALSE(stack.bridge.reads.empty());
+  EXPECT_EQ(stack.bridge.reads[0], "line 50 200/50");
+  for (std::size_t i = 1; i < stack.bridge.reads.size(); ++i) {
+    EXPECT_EQ(stack.bridge.reads[i].rfind("read ", 0), 0u) << stack.bridge.reads[i];
+  }
+}
+
 TEST_F(Cycle, DefaultStateAfterStartUp) {
   for (int b = 0; b <= 9; ++b) {
     EXPECT_EQ(form.BRDaddress[static_cast<size_t>(b)], "8" + std::to_string(b));

@@ -109,7 +109,7 @@ TEST(ConnString, MalformedStringsAreRejectedWithTheReason) {
       {"simulator", "unknown transport 'simulator'"},
       {"sim:colour=red", "'colour'"},
       {"sim:boards=20", "boards"},
-      {"ftdi:serial=A1", "'serial'"},
+      {"ftdi:port=A1", "'port'"},
       {"ftdi:vid=xyz", "vid"},
       {"ftdi:index=-1", "index"},
       {"tty", "missing device path"},
@@ -162,7 +162,7 @@ TEST(ConnSettings, EveryTransportRefusesAKeyGivenTwice) {
 
 TEST(ConnSettings, UnknownKeysAreListedWithTheKnownOnes) {
   const SettingsCase cases[] = {
-      {"ftdi:serial=A1", "unknown ftdi setting 'serial'", "(known: vid, pid, index, baud)"},
+      {"ftdi:port=A1", "unknown ftdi setting 'port'", "(known: vid, pid, index, serial, baud)"},
       {"tty:/dev/ttyUSB0,speed=9600", "unknown tty setting 'speed'", "(known: baud)"},
       {"sim:colour=red", "unknown simulator setting 'colour'",
        "(known: boards, seed, noise, volts, missing, zeros, thsd, open, pec-errors, rev)"},
@@ -246,7 +246,7 @@ TEST(ConnSettings, EmptyItemsAreErrorsButNoSettingsAreTheDefaults) {
   const SettingsCase cases[] = {
       {"sim:boards=2,", "empty simulator setting", "keys: boards"},
       {"sim:,boards=2", "empty simulator setting", "keys: boards"},
-      {"ftdi:vid=0403,,pid=6001", "empty ftdi setting", "keys: vid, pid, index, baud"},
+      {"ftdi:vid=0403,,pid=6001", "empty ftdi setting", "keys: vid, pid, index, serial, baud"},
       {"tty:/dev/ttyUSB0,", "empty tty setting", "keys: baud"},
       {"fault:,seed=1/sim", "empty fault setting", "keys: pec"},
   };

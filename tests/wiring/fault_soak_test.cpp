@@ -3,12 +3,12 @@
 // simulated chip sent.
 #include <gtest/gtest.h>
 
-#include "wiring/connection.h"
 #include "link/fault_bridge.h"
 #include "protocol/hex.h"
 #include "sim/sim_stack.h"
 #include "support/fakes.h"
 #include "window/form1.h"
+#include "wiring/connection.h"
 
 namespace eb {
 namespace {
