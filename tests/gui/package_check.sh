@@ -47,7 +47,7 @@ grep -q "idVendor}==\"0403\"" "$work/x/usr/lib/udev/rules.d/60-eb2250-bridge.rul
 root="$work/root"
 mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
-dpkg --root="$root" --force-depends --force-script-chrootless -i "$deb" >"$work/dpkg.log" 2>&1 ||
+dpkg --root="$root" --force-depends --force-script-chrootless --force-not-root -i "$deb" >"$work/dpkg.log" 2>&1 ||
   { cat "$work/dpkg.log"; fail "dpkg -i failed"; }
 dpkg --root="$root" -s eb2250-gui | grep -q '^Status: install ok installed' || fail "not installed"
 out=$("$root/usr/bin/eb2250-gui" --version)
