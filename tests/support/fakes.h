@@ -1,13 +1,14 @@
 // Test doubles for the window's outside world.
 #pragma once
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <stdlib.h>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "link/bridge.h"

@@ -9,6 +9,7 @@
 
 #include "sheet/csv_file.h"
 #include "support/datalog_support.h"
+#include "support/fakes.h"
 #include "support/xlsx_reader.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
@@ -68,18 +69,6 @@ TEST(DatalogCsvFile, FieldsAreQuotedWhenTheyMustBe) {
   EXPECT_EQ(nowhere.Finish(), "No such file or directory");
 }
 
-class CsvPlatform : public Platform {
- public:
-  std::vector<std::string> messages;
-  std::chrono::system_clock::time_point now = test::LocalTime(2026, 12, 8, 15, 15, 42);
-  std::string dir;
-  void MsgBox(const std::string& text) override { messages.push_back(text); }
-  void Unload() override {}
-  std::chrono::system_clock::time_point Now() override { return now; }
-  void ShellOpen(const std::string&) override {}
-  std::string AppDirectory() override { return dir; }
-};
-
 // A wrapped datalog of a ten-board simulated stack, stopped with CSV export
 // on (under a decimal-comma locale when one is installed): every number in
 // the CSV equals the workbook's cell.
@@ -91,8 +80,9 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   std::string error;
   auto conn = OpenConnection("sim:boards=10,seed=5,noise=0.002,missing=7", &error);
   ASSERT_TRUE(conn.has_value()) << error;
-  CsvPlatform platform;
-  platform.dir = dir.path();
+  test::FakePlatform platform;
+  platform.appDir = dir.path();
+  platform.now = test::LocalTime(2026, 12, 8, 15, 15, 42);
   Form1 form(*conn->bridge, platform);
   form.Form_Load();
   ASSERT_FALSE(form.Unloaded);

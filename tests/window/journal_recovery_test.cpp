@@ -9,6 +9,7 @@
 
 #include "sheet/journal.h"
 #include "support/datalog_support.h"
+#include "support/fakes.h"
 #include "support/xlsx_reader.h"
 #include "window/datalog_journal.h"
 #include "window/datalog_sheet.h"
@@ -18,22 +19,10 @@
 namespace eb {
 namespace {
 
-class JournalPlatform : public Platform {
- public:
-  std::vector<std::string> messages;
-  std::chrono::system_clock::time_point now = test::LocalTime(2026, 12, 8, 15, 15, 42);
-  std::string dir;
-  void MsgBox(const std::string& text) override { messages.push_back(text); }
-  void Unload() override {}
-  std::chrono::system_clock::time_point Now() override { return now; }
-  void ShellOpen(const std::string&) override {}
-  std::string AppDirectory() override { return dir; }
-};
-
 // A three-board stack recording into a ring of `slots` for `ticks` ticks.
 struct Recording {
   Connection conn;
-  JournalPlatform platform;
+  test::FakePlatform platform;
   std::unique_ptr<Form1> form;
 
   Recording(const std::string& dir, int slots, int ticks, bool csv) {
@@ -41,7 +30,8 @@ struct Recording {
     auto c = OpenConnection("sim:boards=3,seed=4,noise=0.002", &error);
     EXPECT_TRUE(c.has_value()) << error;
     conn = std::move(*c);
-    platform.dir = dir;
+    platform.appDir = dir;
+    platform.now = test::LocalTime(2026, 12, 8, 15, 15, 42);
     form = std::make_unique<Form1>(*conn.bridge, platform);
     form->Form_Load();
     form->Combo1.setListIndex(2);
