@@ -18,7 +18,7 @@ struct Options {
   std::string datalogDir;       // empty: beside the program (or a fallback)
   bool help = false;
   bool version = false;
-  bool demo = false;  // a configured four-board simulated stack, reading
+  bool demo = false;   // a configured four-board simulated stack, reading
   bool probe = false;  // list the FTDI devices, identify on each, exit
 };
 
