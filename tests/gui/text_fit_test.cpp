@@ -14,30 +14,14 @@
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "app/qt_text.h"
+#include "gui/window_fixture.h"
 #include "support/fakes.h"
 #include "window/form1.h"
 
 namespace eb::app {
 namespace {
 
-class TextFit : public ::testing::Test {
- protected:
-  TextFit() {
-    platform.Attach(&window);
-    window.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-  }
-  template <typename W>
-  W* widget(const Control& c) {
-    return qobject_cast<W*>(window.view().widgetFor(c));
-  }
-
-  test::FakeBridge bridge;
-  std::ostringstream log;
-  QtPlatform platform{QtPlatform::Boxes::Ask, log};
-  Form1 form{bridge, platform};
-  MainWindow window{form};
-};
+using TextFit = WindowFixture;
 
 TEST_F(TextFit, EveryDutyCycleRowFillsOneLineOfItsBox) {
   auto* box = widget<TextAreaView>(form.Text3);

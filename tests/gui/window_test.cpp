@@ -24,6 +24,7 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "gui/window_fixture.h"
 #include "support/fakes.h"
 #include "window/form1.h"
 
@@ -43,27 +44,9 @@ void AnswerMessageBoxesAfter(int ms, std::vector<std::string>* texts) {
   });
 }
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public WindowFixture {
  protected:
-  WindowTest() {
-    platform.Attach(&window);
-    window.show();
-    window.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-  }
-
-  template <typename W>
-  W* widget(const Control& c) {
-    return qobject_cast<W*>(window.view().widgetFor(c));
-  }
-
   QColor PixelAt(int x, int y) { return window.view().grab().toImage().pixelColor(x, y); }
-
-  test::FakeBridge bridge;
-  std::ostringstream log;
-  QtPlatform platform{QtPlatform::Boxes::Ask, log};
-  Form1 form{bridge, platform};
-  MainWindow window{form};
 };
 
 TEST_F(WindowTest, ClientAreaIsTheModelsSizeAndTitle) {

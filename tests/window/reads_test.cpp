@@ -14,6 +14,14 @@ using test::FakeStack;
 class ReadsTest : public test::FormFixture {
  protected:
   int Writes(const std::string& prefix) const { return Count(prefix); }
+  // The state of a continuous-reading step on board 0 with "PEC Match
+  // Only": a mismatch is retried, not shown.
+  void AsCycleReadWithRetry() {
+    form.OnOff = 1;
+    form.BRDread = 0;
+    form.AUTORESTARTflag = 1;
+    form.SINGLESHOTflag = 0;
+  }
 };
 
 TEST_F(ReadsTest, CellReadDecodesTheTwelveCellsOfTheSelectedBoard) {
@@ -52,10 +60,7 @@ TEST_F(ReadsTest, MissingBoardIsAcceptedAtOnceWithRedLamp) {
 
 TEST_F(ReadsTest, SelectedMissingBoardWithAutoRetryGivesUpAfterTenAttempts) {
   stack.boards["80"].missing = true;
-  form.OnOff = 1;
-  form.BRDread = 0;
-  form.AUTORESTARTflag = 1;
-  form.SINGLESHOTflag = 0;
+  AsCycleReadWithRetry();
   form.RDCV_ADDRESSABLE_RevC();
   EXPECT_EQ(Writes("MSxT80T04"), 10);
   EXPECT_EQ(Writes("MSxS80S10X"), 10);  // a fresh conversion before each retry (and after the last)
@@ -71,10 +76,7 @@ TEST_F(ReadsTest, SelectedMissingBoardWithAutoRetryGivesUpAfterTenAttempts) {
 TEST_F(ReadsTest, WrongPecOnceIsRetriedAndTheSecondAttemptAccepted) {
   FakeStack::SetCell(stack.boards["80"], 1, 2000);
   stack.boards["80"].badPecReads = 1;
-  form.OnOff = 1;
-  form.BRDread = 0;
-  form.AUTORESTARTflag = 1;
-  form.SINGLESHOTflag = 0;
+  AsCycleReadWithRetry();
   form.RDCV_ADDRESSABLE_RevC();
   EXPECT_EQ(Writes("MSxT80T04"), 2);
   EXPECT_TRUE(platform.messages.empty());
@@ -140,10 +142,7 @@ TEST_F(ReadsTest, OnlyAWholeReplyOfZerosOrOnesMeansNoBoard) {
   std::vector<std::uint8_t> flags{0x12, 0x34, 0};
   while (PecOf(table, flags) != 0x0F) ++flags[2];
   stack.cannedReplies = {"FFFF" + ByteHex(flags[0]) + ByteHex(flags[1]) + ByteHex(flags[2]) + "FF"};
-  form.OnOff = 1;
-  form.BRDread = 0;
-  form.AUTORESTARTflag = 1;
-  form.SINGLESHOTflag = 0;
+  AsCycleReadWithRetry();
   stack.bridge.writes.clear();
   form.RDFLG_ADDRESSABLE_RevC();
   EXPECT_EQ(Writes("MSxT80T06"), 2);
@@ -222,10 +221,7 @@ TEST_F(ReadsTest, NonHexReplyIsNeverABelievableReading) {
   EXPECT_FLOAT_EQ(form.CELLvolt[3], static_cast<float>(0x222 * 0.0015));
   // With auto retry the same garbage is rejected and retried.
   stack.cannedReplies = {r};
-  form.OnOff = 1;
-  form.BRDread = 0;
-  form.AUTORESTARTflag = 1;
-  form.SINGLESHOTflag = 0;
+  AsCycleReadWithRetry();
   stack.bridge.writes.clear();
   form.RDCV_ADDRESSABLE_RevC();
   EXPECT_EQ(Writes("MSxT80T04"), 2);
