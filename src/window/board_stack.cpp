@@ -158,17 +158,19 @@ void Form1::Combo1_Click() {
   // The stack-wide configuration read needs the PEC table, which start-up
   // builds after the first board-count change; that first time it is skipped
   // (start-up reads the selected board's configuration itself afterwards).
-  if (PECtable[1] != 0) {
-    const int remembered = BRDnumber;
-    for (int j = 0; j <= CARDSTACK; ++j) {
-      BRDnumber = static_cast<I16>(j);
-      Command1_click(6);
-    }
-    BRDnumber = static_cast<I16>(remembered);
-    Command1_click(6);
-  }
+  if (PECtable[1] != 0) ReadStackConfigurations();
 
   RESET_Combo1_RDmode_1();
+}
+
+void Form1::ReadStackConfigurations() {
+  const int remembered = BRDnumber;
+  for (int j = 0; j <= CARDSTACK; ++j) {
+    BRDnumber = static_cast<I16>(j);
+    Command1_click(6);
+  }
+  BRDnumber = static_cast<I16>(remembered);
+  Command1_click(6);
 }
 
 void Form1::SET_Combo1_RDmode_3() {

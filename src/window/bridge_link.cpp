@@ -74,13 +74,7 @@ void Form1::LOW_POWER_STBY_EB2250() {
   DISPLAY_VUV_VOV_EB2250();
   Check5[5].setValue(1);
   Command1_click(5);
-  int remembered = BRDnumber;
-  for (int b = 0; b <= CARDSTACK; ++b) {
-    BRDnumber = static_cast<I16>(b);
-    Command1_click(6);
-  }
-  BRDnumber = static_cast<I16>(remembered);
-  Command1_click(6);
+  ReadStackConfigurations();
   CLEAR_BLINK_RDCV_EB2250();
   CLEAR_BLINK_RDTMP_EB2250();
   CLEAR_BLINK_RDCFG_EB2250();

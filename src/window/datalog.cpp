@@ -136,33 +136,31 @@ void Form1::CLEAR_DATAlog() {
 
 void Form1::VIEW_xls() { platform.ShellOpen(NewFile); }
 
-void Form1::ViewDatalog() {
+bool Form1::SaveForDatalogButton(const char* status, void (Form1::*save)()) {
   COUNTERstop = DATApoint;
-  Label_AUTOstatus.caption = "WAIT FOR DATA TRANSFER TO EXCEL.";
+  Label_AUTOstatus.caption = status;
   Label_AUTOstatus.fore = colors::Blue;
   try {
-    SAVE_2_xls();
+    (this->*save)();
   } catch (const datalog::ExportError& e) {
+    // The datalog stays as it was: recording or paused, ring intact.
     Check_AUTO_Click();
     MsgBox(e.what());
-    return;
+    return false;
   }
+  return true;
+}
+
+void Form1::ViewDatalog() {
+  if (!SaveForDatalogButton("WAIT FOR DATA TRANSFER TO EXCEL.", &Form1::SAVE_2_xls)) return;
   VIEW_xls();
   Check_AUTO_Click();
 }
 
 void Form1::StopDatalog() {
-  COUNTERstop = DATApoint;
-  Label_AUTOstatus.caption = "WAIT FOR DATA TRANSFER TO EXCEL TO LAST DATALOG.";
-  Label_AUTOstatus.fore = colors::Blue;
-  try {
-    SAVE_Last_DATAlog_xls();
-  } catch (const datalog::ExportError& e) {
-    // The datalog stays as it was: recording or paused, ring intact.
-    Check_AUTO_Click();
-    MsgBox(e.what());
+  if (!SaveForDatalogButton("WAIT FOR DATA TRANSFER TO EXCEL TO LAST DATALOG.",
+                            &Form1::SAVE_Last_DATAlog_xls))
     return;
-  }
   Check_AUTO_Click();
   JournalEnd();  // the samples are saved
   CLEAR_DATAlog();

@@ -349,6 +349,9 @@ class Form1 {
   void SET_Combo1_RDmode_3();
   void RESET_Combo1_RDmode_1();
   void BLACK_FONT_BRDnumber();
+  // Reads every board's configuration, then the selected board's again so
+  // that the displays end on it.
+  void ReadStackConfigurations();
 
   // ------------------------------------------------ configuration editing (config_editing.cpp)
   void Check0_Click(int index);
@@ -484,6 +487,9 @@ class Form1 {
   // last datalog in a folder.
   void ExportDatalogFiles(const std::string& workbook);
   void ExportLastDatalog(const std::string& folder);
+  // The save of the VIEW and STOP buttons: shows `status` while `save` runs;
+  // when it cannot write, resumes the reading, says why and returns false.
+  bool SaveForDatalogButton(const char* status, void (Form1::*save)());
   // The recording journal (datalog_journal.cpp): started by a datalog setup,
   // one durable record per collected sample, removed once the samples are
   // saved. A journal that cannot be written is said once; recording goes on

@@ -81,26 +81,16 @@ void Form1::Text2_LostFocus(int index) {
   DISPLAY_VUV_VOV_EB2250();
 }
 
+// The arrows step a threshold one count, wrapping at the ends of the 8-bit
+// register: 0, 2 lower and 1, 3 raise VUV and VOV.
 void Form1::Command2_Click(int index) {
-  auto b = static_cast<size_t>(BRDnumber);
-  switch (index) {
-    case 0:
-      VUVreg[b] = static_cast<I16>(VUVreg[b] == 0 ? 255 : VUVreg[b] - 1);
-      Text2[0].fore = colors::LightGrey;
-      break;
-    case 1:
-      VUVreg[b] = static_cast<I16>(VUVreg[b] >= 255 ? 0 : VUVreg[b] + 1);
-      Text2[0].fore = colors::LightGrey;
-      break;
-    case 2:
-      VOVreg[b] = static_cast<I16>(VOVreg[b] == 0 ? 255 : VOVreg[b] - 1);
-      Text2[1].fore = colors::LightGrey;
-      break;
-    case 3:
-      VOVreg[b] = static_cast<I16>(VOVreg[b] >= 255 ? 0 : VOVreg[b] + 1);
-      Text2[1].fore = colors::LightGrey;
-      break;
-    default: break;
+  if (index >= 0 && index <= 3) {
+    I16& reg = (index < 2 ? VUVreg : VOVreg)[static_cast<size_t>(BRDnumber)];
+    if (index % 2 == 0)
+      reg = static_cast<I16>(reg == 0 ? 255 : reg - 1);
+    else
+      reg = static_cast<I16>(reg >= 255 ? 0 : reg + 1);
+    Text2[index / 2].fore = colors::LightGrey;
   }
   DISPLAY_VUV_VOV_EB2250();
 }
