@@ -216,44 +216,40 @@ int main(int argc, char** argv) {
   };
 
   const bool screenshot = !options.screenshot.empty();
-  if (!options.script.empty() && screenshot) {
-    // Operator script, then a picture of the window as the script left it.
-    if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    eb::app::ConfigureApplication(app);
+  if (!options.script.empty()) {
+    // Operator script: no window and no display needed, unless a picture of
+    // the window as the script left it is asked for.
+    std::unique_ptr<QApplication> app;
+    if (screenshot) {
+      if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      app = std::make_unique<QApplication>(argc, argv);
+      eb::app::ConfigureApplication(*app);
+    }
     reportRecovery();
     eb::ScriptRunner runner(std::cout, std::cerr);
     runner.SetAppDirectory(options.datalogDir);
     runner.StopWhen(traceFailed);
     eb::Form1 form(bridge, runner);
-    eb::app::MainWindow window(form);
+    std::unique_ptr<eb::app::MainWindow> window;
     // The trend samples the script's ticks, 100 ms apart on its time axis
     // however fast the script runs; "window trend" opens it off screen.
     auto trendNow = std::chrono::system_clock::now();
-    window.SetTrendClock([&trendNow] { return trendNow; });
-    runner.beforeTick = [&] {
-      trendNow += std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
-      window.BeforeModelTick();
-    };
-    runner.afterTick = [&window] { window.AfterModelTick(); };
-    runner.openWindow = [&window](const std::string&) { window.OpenTrend(false); };
+    if (screenshot) {
+      window = std::make_unique<eb::app::MainWindow>(form);
+      window->SetTrendClock([&trendNow] { return trendNow; });
+      runner.beforeTick = [&] {
+        trendNow +=
+            std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
+        window->BeforeModelTick();
+      };
+      runner.afterTick = [&window] { window->AfterModelTick(); };
+      runner.openWindow = [&window](const std::string&) { window->OpenTrend(false); };
+    }
     const int status = runner.Run(form, script, options.script, connection->control.get());
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection).line << std::endl;
-    if (traceFailed()) return finish(status);
-    window.view().Sync();
-    if (!SavePicture(window, options.screenshot)) return finish(1);
-    return finish(status);
-  }
-
-  if (!options.script.empty()) {
-    // Operator script: no window and no display needed.
-    reportRecovery();
-    eb::ScriptRunner runner(std::cout, std::cerr);
-    runner.SetAppDirectory(options.datalogDir);
-    runner.StopWhen(traceFailed);
-    eb::Form1 form(bridge, runner);
-    const int status = runner.Run(form, script, options.script, connection->control.get());
-    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection).line << std::endl;
+    if (window == nullptr || traceFailed()) return finish(status);
+    window->view().Sync();
+    if (!SavePicture(*window, options.screenshot)) return finish(1);
     return finish(status);
   }
 
