@@ -6,15 +6,11 @@
 
 namespace eb::datalog {
 
-int FastZipLevel();  // zip_level.cpp
-
 XlsxSheet::XlsxSheet(const std::string& path) : file_(path) {
   if (!file_.error().empty()) {
     error_ = file_.error();
     return;
   }
-  static const int zipLevel = FastZipLevel();  // links the zip level in
-  (void)zipLevel;
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
   workbook_ = workbook_new_opt(file_.temporary().c_str(), &options);
