@@ -101,8 +101,9 @@ void Form1::SET_CELLstatus_RevC_EB2250() {
   auto i = static_cast<size_t>(b);
   const BoardTexts* rd[] = {&FLGR0rd, &FLGR1rd, &FLGR2rd};
   // Flags that did not come from the chip (its last flag reply was all
-  // 0xFF, all zeros, cut short, or the read gave up) say nothing about its
-  // cells: the board has no reading, as when its configuration is not valid.
+  // 0xFF, cut short, all zeros from a board whose cells gave no reading
+  // either, or the read gave up) say nothing about its cells: the board has
+  // no reading, as when its configuration is not valid.
   const bool believable = RDCFGvalid[i] == 1 && RDFLGanswer[i] != kNoAnswer;
   for (int j = 0; j <= 2; ++j) {
     // An unreadable flag byte gives no believable flags: its cells show

@@ -203,8 +203,8 @@ void WriteCsvRow(const DatalogView& view, CsvFile& csv, int point, int slot) {
       const std::string& cell = view.cell(slot, k, b);
       row.push_back(NumericField(k) ? PlainNumber(cell) : cell);
     }
-    row.push_back(view.cell(slot, kReadsField, b));
   }
+  for (int b = 0; b <= view.cardstack; ++b) row.push_back(view.cell(slot, kReadsField, b));
   csv.Row(row);
 }
 
@@ -213,10 +213,10 @@ void WriteCsvRow(const DatalogView& view, CsvFile& csv, int point, int slot) {
 void BuildDatalogCsv(const DatalogView& view, CsvFile& csv) {
   std::vector<std::string> header{"POINT", "TIME"};
   for (int b = 0; b <= view.cardstack; ++b) {
-    const std::string board = "B" + std::to_string(b + 1) + "_";
-    for (const char* name : kCsvFields) header.push_back(board + name);
-    header.push_back(board + "READS");
+    for (const char* name : kCsvFields) header.push_back("B" + std::to_string(b + 1) + "_" + name);
   }
+  // After the blocks, so that their columns stay where they always were.
+  for (int b = 0; b <= view.cardstack; ++b) header.push_back("B" + std::to_string(b + 1) + "_READS");
   csv.Row(header);
   ForEachSample(view, [&](int point, int slot) { WriteCsvRow(view, csv, point, slot); });
 }

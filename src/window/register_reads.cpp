@@ -43,6 +43,9 @@ enum Rule : unsigned {
   // Status adjustment: a matching PEC on a board whose configuration is not
   // valid gives status 0 (white lamp).
   kStatusNeedsConfig = 1u << 3,
+  // Reply of all zeros: what a chip with no flag set answers, so it counts
+  // as no answer only while the board's cells gave no reading either.
+  kZerosAreClearFlags = 1u << 4,
 };
 
 // One kind of register read: its command, where its reply and results go,
@@ -179,7 +182,7 @@ void DecodeFlags(Form1& f, int x) {
 constexpr RegisterKind kFlagRead{
     .command = {"T06RRRRX", kFlgBytes, Board::Cycled, &Form1::RDFLGreply},
     .retry = {nullptr, "READ FLAG"},
-    .presence = {nullptr, 0x0F, kZerosOnlyWithoutConfig | kStatusNeedsConfig},
+    .presence = {nullptr, 0x0F, kZerosOnlyWithoutConfig | kStatusNeedsConfig | kZerosAreClearFlags},
     .images = {&Form1::PEC_Create_FLGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDFLG_Calc_ADDR_RevC},
     .pecs = {&Form1::PECchip_RDFLG, &Form1::PECcalc_RDFLG, &Form1::PEC_RDFLG,
               &Form1::RDFLGanswer},
@@ -247,11 +250,12 @@ bool WholeReplyIs(const Form1& f, const RegisterKind& kind, char digit) {
 // whose every character is F (no chip drives the bus) or 0 (a chip answering
 // zeros), is no answer, whatever its PEC comparison said.
 ReadAnswer AnswerOf(const Form1& f, const RegisterKind& kind, int x) {
-  const auto length = static_cast<std::size_t>(ReplyLength(kind.command.registerBytes));
-  if ((f.*kind.command.reply).delivered < length || WholeReplyIs(f, kind, 'F') ||
-      WholeReplyIs(f, kind, '0'))
-    return kNoAnswer;
   auto i = static_cast<size_t>(x);
+  const auto length = static_cast<std::size_t>(ReplyLength(kind.command.registerBytes));
+  const bool zeros =
+      WholeReplyIs(f, kind, '0') && (!Has(kind, kZerosAreClearFlags) || f.RDCVvalid[i] == 0);
+  if ((f.*kind.command.reply).delivered < length || WholeReplyIs(f, kind, 'F') || zeros)
+    return kNoAnswer;
   return (f.*kind.pecs.received)[i] == (f.*kind.pecs.calculated)[i] ? kPecMatched : kPecFailed;
 }
 

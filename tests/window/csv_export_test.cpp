@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -78,7 +79,7 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
   test::ScratchDir dir;
   std::string error;
-  auto conn = OpenConnection("sim:boards=10,seed=5,noise=0.002,missing=7", &error);
+  auto conn = OpenConnection("sim:boards=10,seed=5,noise=0.002,missing=7,pec-errors=0.02", &error);
   ASSERT_TRUE(conn.has_value()) << error;
   test::FakePlatform platform;
   platform.appDir = dir.path();
@@ -107,7 +108,7 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   const auto cells = test::WorkbookCells(form.LastDATAlog);
   ASSERT_EQ(rows.size(), 31u);  // header and 30 samples
   const auto& header = rows[0];
-  ASSERT_EQ(header.size(), 2u + 10 * 20);
+  ASSERT_EQ(header.size(), 2u + 10 * 21);
   EXPECT_EQ(header[0], "POINT");
   EXPECT_EQ(header[1], "TIME");
   EXPECT_EQ(header[2], "B1_CFGR");
@@ -116,6 +117,12 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   EXPECT_EQ(header[18], "B1_STATUS");
   EXPECT_EQ(header[21], "B1_ITMP_V");
   EXPECT_EQ(header[201], "B10_ITMP_V");
+  EXPECT_EQ(header[202], "B1_READS");
+  EXPECT_EQ(header[211], "B10_READS");
+  // How each board's reads ended: board 8 is missing, and with "PEC Match
+  // Only" off some reads were accepted without a matching PEC.
+  const std::regex reads("CFGR=(\\w+) FLGR=(\\w+) CV=(\\w+) TMP=(\\w+)");
+  std::map<std::string, int> answers;
   const std::regex iso(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2})");
   const std::regex plain(R"(-?\d+\.\d{3})");
   int numbers = 0, gaps = 0;
@@ -126,7 +133,12 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
     EXPECT_EQ(row[0], std::to_string(r));
     EXPECT_EQ(row[0], cells.at({sheetRow, 1}));
     EXPECT_TRUE(std::regex_match(row[1], iso)) << row[1];
-    for (size_t c = 2; c < row.size(); ++c) {
+    for (size_t c = 202; c < row.size(); ++c) {
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(row[c], m, reads)) << row[c];
+      for (int k = 2; k <= 4; ++k) answers[header[c] + "=" + m[k].str()] += 1;
+    }
+    for (size_t c = 2; c < 202; ++c) {
       const int sheetCol = static_cast<int>(c) + 1;  // C … GT
       const std::string name = header[c];
       auto it = cells.find({sheetRow, sheetCol});
@@ -150,6 +162,14 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   // Thresholds, twelve cells and three temperatures per board and sample.
   EXPECT_EQ(numbers + gaps, 30 * 10 * 17);
   EXPECT_GT(numbers, 30 * 10 * 17 / 2);
+  EXPECT_EQ(answers["B8_READS=none"], 30 * 3);
+  EXPECT_GT(answers["B1_READS=match"], 0);
+  int mismatched = 0;
+  for (const auto& [key, n] : answers) {
+    EXPECT_EQ(key.find("unread"), std::string::npos) << key;
+    mismatched += key.find("=mismatch") != std::string::npos ? n : 0;
+  }
+  EXPECT_GT(mismatched, 0);
 }
 
 }  // namespace
