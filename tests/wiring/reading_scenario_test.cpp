@@ -2,14 +2,17 @@
 // missing and silent boards, and the command strings on the wire.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
+#include "support/datalog_support.h"
 #include "support/scenario.h"
 
 namespace eb {
 namespace {
 
 using test::RunScenario;
+using test::TraceLine;
 
 // A freshly powered chip reads configuration 00 (duty cycle 0: not present);
 // the operator first writes a configuration with the duty cycle at 1 and
@@ -155,6 +158,99 @@ click Command1 7
 expect Shape12 0 fill "#FFFFFF"
 expect RDCVvalid 0 value 0
 )");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+// Expectations: the twelve cells of board b have this status and grid fill.
+std::string BoardCells(int b, int status, const char* fill) {
+  std::string s;
+  for (int c = 12 * b; c < 12 * b + 12; ++c) {
+    s += "expect CELLstatus " + std::to_string(c) + " value " + std::to_string(status) + "\n";
+    s += "expect Shape1 " + std::to_string(c) + " fill \"" + fill + "\"\n";
+  }
+  return s;
+}
+
+TEST(ScenarioReading, ABoardWhoseFlagsDidNotComeFromItsChipHasNoReading) {
+  // Board 2 of two (selected) reads normal, then stops answering; its last
+  // flag read is followed by the next status update of the board (step 3 of
+  // board 1). Zeros once showed "GOOD" beside 0.000 V, all 0xFF a false
+  // over-voltage, as did the pass after an address change to an empty one.
+  struct Case {
+    const char* fault;
+    const char* ticks;
+    const char* restore;
+  } const cases[] = {
+      {"sim zeros 1 1\n", "tick 9\n", "sim zeros 1 0\n"},
+      {"sim missing 1 1\n", "tick 9\n", "sim missing 1 0\n"},
+      {"set Combo2 15\ntick 6\nset Combo2 1\n", "tick 2\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    const std::string script = std::string(kConfigure) + "set Combo1 1\nclick Command4 1\n" +
+                               "click Command1 10\ntick 9\n" + BoardCells(1, 1, "#00FF00") +
+                               c.fault + c.ticks + BoardCells(1, 0, "#FFFFFF") +
+                               "expect RDFLGanswer 1 value 3\n" + c.restore + "tick 9\n" +
+                               BoardCells(1, 1, "#00FF00") + "expect RDFLGanswer 1 value 1\n";
+    auto r = RunScenario("sim:boards=2,seed=9,noise=0", script);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+  }
+}
+
+TEST(ScenarioReading, OneGiveUpIsOneMessageAndStopsTheStep) {
+  // A datalog recording with "PEC Match Only" when the selected board stops
+  // answering: its configuration read gives up, stops the reading, and the
+  // step ends there (no cell read of the selected board in its place, whose
+  // give-up would turn the reading on again).
+  test::ScratchDir dir;
+  // (Board 1 is clicked first: the address box then already shows its
+  // address, and the stop's board click reads no configurations.)
+  auto r = RunScenario("sim:boards=2,seed=10", std::string(kConfigure) + "set Combo1 1\nclick Command4 0\n" +
+                                                   "datalog 20 \"" + dir / "run.xlsx" + "\"" + R"(
+click Check_AUTO
+click Command1 11
+tick 8
+sim missing 0 1
+tick 1
+expect OnOff value 0
+expect DATACOLLECTflag value 1
+)",
+                       dir.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  // The last tick: from its identify on.
+  std::vector<TraceLine> tick;
+  for (const auto& t : r.trace) {
+    if (t.command == "IZ") tick.clear();
+    tick.push_back(t);
+  }
+  auto count = [&tick](const std::string& prefix) {
+    return std::count_if(tick.begin(), tick.end(),
+                         [&](const TraceLine& t) { return t.command.rfind(prefix, 0) == 0; });
+  };
+  EXPECT_EQ(count("MSxT80T02"), 10);
+  EXPECT_EQ(count("MSxT80T04"), 0);
+  size_t boxes = 0;
+  for (size_t at = r.out.find("MSGBOX: Excessive"); at != std::string::npos;
+       at = r.out.find("MSGBOX: Excessive", at + 1))
+    ++boxes;
+  EXPECT_EQ(boxes, 1u) << r.out;
+  EXPECT_TRUE(r.Printed("MSGBOX: Excessive READ CONFIG Communication Errors! ")) << r.out;
+}
+
+TEST(ScenarioReading, SingleCellGreyingEndsOnEveryBoard) {
+  // Greying set on three boards, the stack shrunk to one, single-cell mode
+  // ended, the stack grown again: no board keeps hollow grid cells.
+  std::string script = std::string(kConfigure) + R"(
+set Combo1 2
+set Check5 2 1
+click Check6 4
+expect Shape1 24 fillShown false
+set Combo1 0
+click Check6 4
+set Combo1 2
+)";
+  for (int i = 0; i < 36; ++i) script += "expect Shape1 " + std::to_string(i) + " fillShown true\n";
+  auto r = RunScenario("sim:boards=3,seed=11", script);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
