@@ -5,9 +5,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -24,7 +28,9 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/qt_text.h"
 #include "gui/window_fixture.h"
+#include "support/datalog_support.h"
 #include "support/fakes.h"
 #include "window/form1.h"
 
@@ -407,6 +413,43 @@ TEST_F(WindowTest, SyncIsCheap) {
             << " controls\n";
   EXPECT_LT(worstUnchanged, 5000.0);
   EXPECT_LT(busy, 5000.0);
+}
+
+TEST_F(WindowTest, DatalogSetupSuggestsTheFolderShowsTheNameAndRefusesFolders) {
+  test::ScratchDir dir;
+  window.SetDatalogFolder(dir.path());
+  QAction* setup = nullptr;
+  for (QAction* menu : window.menuBar()->actions())
+    for (QAction* a : menu->menu()->actions())
+      if (a->text().contains(QStringLiteral("Setup"))) setup = a;
+  ASSERT_NE(setup, nullptr);
+  QString suggested, written, refused;
+  // The dialog: what it suggests, the name a ".xls" becomes, then a folder
+  // given as the file, refused in a box, after which the dialog is left.
+  QTimer::singleShot(50, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("datalogFile"));
+    auto* shown = dialog->findChild<QLabel*>(QStringLiteral("datalogWritten"));
+    ASSERT_TRUE(file != nullptr && shown != nullptr);
+    suggested = file->text();
+    file->setText(ToQString(dir / "run1.xls"));
+    written = shown->text();
+    file->setText(ToQString(dir.path()));
+    QTimer::singleShot(50, [&, dialog] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      refused = box->text();
+      box->done(QMessageBox::Ok);
+      QTimer::singleShot(50, dialog, &QDialog::reject);
+    });
+    dialog->accept();
+  });
+  setup->trigger();
+  EXPECT_EQ(suggested.toStdString(), dir / "eb2250_datalog.xlsx");
+  EXPECT_EQ(written.toStdString(), "Written as: " + dir / "run1.xlsx");
+  EXPECT_TRUE(refused.contains(QStringLiteral("names a folder, not a file"))) << refused.toStdString();
+  EXPECT_EQ(form.DATACOLLECTflag, 0);
 }
 
 TEST(WindowBuild, BuildsQuickly) {
