@@ -174,8 +174,8 @@ void MainWindow::SetupDatalog() {
   written->setObjectName(QStringLiteral("datalogWritten"));
   written->setTextFormat(Qt::PlainText);
   auto showWritten = [file, written] {
-    written->setText(tr("Written as: %1")
-                         .arg(ToQString(Form1::DatalogFileName(file->text().toStdString()))));
+    written->setText(
+        tr("Written as: %1").arg(ToQString(Form1::DatalogFileName(file->text().toStdString()))));
   };
   showWritten();
   connect(file, &QLineEdit::textChanged, &dialog, showWritten);

@@ -216,7 +216,8 @@ void BuildDatalogCsv(const DatalogView& view, CsvFile& csv) {
     for (const char* name : kCsvFields) header.push_back("B" + std::to_string(b + 1) + "_" + name);
   }
   // After the blocks, so that their columns stay where they always were.
-  for (int b = 0; b <= view.cardstack; ++b) header.push_back("B" + std::to_string(b + 1) + "_READS");
+  for (int b = 0; b <= view.cardstack; ++b)
+    header.push_back("B" + std::to_string(b + 1) + "_READS");
   csv.Row(header);
   ForEachSample(view, [&](int point, int slot) { WriteCsvRow(view, csv, point, slot); });
 }

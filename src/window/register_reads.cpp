@@ -75,7 +75,7 @@ struct RegisterKind {
   struct Pecs {
     BoardFlags Form1::*received;
     BoardFlags Form1::*calculated;
-    I16 Form1::*accepted;    // -1 accepted, 0 rejected for a retry
+    I16 Form1::*accepted;       // -1 accepted, 0 rejected for a retry
     BoardFlags Form1::*answer;  // how the last read ended (ReadAnswer)
   } pecs;
   struct Local {
@@ -150,8 +150,7 @@ constexpr RegisterKind kConfigRead{
     .retry = {nullptr, "READ CONFIG"},
     .presence = {&Form1::RDCFGvalid, kConfigNoAnswerCalculated, kZeroShownRed},
     .images = {&Form1::PEC_Create_CFGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDCFG_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDCFG, &Form1::PECcalc_RDCFG, &Form1::PEC_RDCFG,
-              &Form1::RDCFGanswer},
+    .pecs = {&Form1::PECchip_RDCFG, &Form1::PECcalc_RDCFG, &Form1::PEC_RDCFG, &Form1::RDCFGanswer},
     .local = {"Command = 02 RDCFG", 1},
     .decode = DecodeConfig};
 
@@ -167,8 +166,7 @@ constexpr RegisterKind kCellRead{
     .retry = {&Form1::STCVAD_BROADCAST_RevC, "READ CELL VOLTAGE"},
     .presence = {&Form1::RDCVvalid, 0xB2, kStatusNeedsConfig},
     .images = {&Form1::PEC_Create_CVRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDCV_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDCV, &Form1::PECcalc_RDCV, &Form1::PEC_RDCV,
-              &Form1::RDCVanswer},
+    .pecs = {&Form1::PECchip_RDCV, &Form1::PECcalc_RDCV, &Form1::PEC_RDCV, &Form1::RDCVanswer},
     .local = {"Command = 04 RDCV", 2},
     .decode = DecodeCells};
 
@@ -184,8 +182,7 @@ constexpr RegisterKind kFlagRead{
     .retry = {nullptr, "READ FLAG"},
     .presence = {nullptr, 0x0F, kZerosOnlyWithoutConfig | kStatusNeedsConfig | kZerosAreClearFlags},
     .images = {&Form1::PEC_Create_FLGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDFLG_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDFLG, &Form1::PECcalc_RDFLG, &Form1::PEC_RDFLG,
-              &Form1::RDFLGanswer},
+    .pecs = {&Form1::PECchip_RDFLG, &Form1::PECcalc_RDFLG, &Form1::PEC_RDFLG, &Form1::RDFLGanswer},
     .local = {"Command = 06 RDFLG", 3},
     .decode = DecodeFlags};
 
@@ -208,8 +205,7 @@ constexpr RegisterKind kTempRead{
     .retry = {&Form1::STTMPAD_BROADCAST_RevC, "READ TEMP"},
     .presence = {&Form1::RDTMPvalid, std::nullopt, kValidNeedsConfig | kStatusNeedsConfig},
     .images = {&Form1::PEC_Create_TMPRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDTMP_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDTMP, &Form1::PECcalc_RDTMP, &Form1::PEC_RDTMP,
-              &Form1::RDTMPanswer},
+    .pecs = {&Form1::PECchip_RDTMP, &Form1::PECcalc_RDTMP, &Form1::PEC_RDTMP, &Form1::RDTMPanswer},
     .local = {"Command = 08 RDTMP", 4},
     .decode = DecodeTemps};
 

@@ -295,7 +295,8 @@ TEST_F(TrendTest, WheelZoomsTheTimeAndTheCursorReadsTimeAndValue) {
 
   // A zoom under a resting cursor reads out what the cursor points at now:
   // the time under it moved with the zoom.
-  const QPoint left = ViewportPoint(cells, QPointF(plot.left() + plot.width() / 4, plot.center().y()));
+  const QPoint left =
+      ViewportPoint(cells, QPointF(plot.left() + plot.width() / 4, plot.center().y()));
   MoveMouse(cells, left);
   const QString before = trend.readout().text();
   QWheelEvent zoomAt(left, cells.viewport()->mapToGlobal(left), QPoint(), QPoint(0, 120),
@@ -326,15 +327,16 @@ TEST_F(TrendTest, WheelZoomsTheTimeAndTheCursorReadsTimeAndValue) {
 // tritan eyes: CIELAB distance after a full-strength simulation of each.
 TEST(TrendColours, StayApartAlsoForColourBlindEyes) {
   using M = std::array<double, 9>;
-  const M kinds[] = {{1, 0, 0, 0, 1, 0, 0, 0, 1},
-                     {0.152286, 1.052583, -0.204868, 0.114503, 0.786281, 0.099216, -0.003882,
-                      -0.048116, 1.051998},
-                     {0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820,
-                      0.042940, 0.968881},
-                     {1.255528, -0.076749, -0.178779, -0.078411, 0.930809, 0.147602, 0.004733,
-                      0.691367, 0.303900}};
+  const M kinds[] = {
+      {1, 0, 0, 0, 1, 0, 0, 0, 1},
+      {0.152286, 1.052583, -0.204868, 0.114503, 0.786281, 0.099216, -0.003882, -0.048116, 1.051998},
+      {0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820, 0.042940, 0.968881},
+      {1.255528, -0.076749, -0.178779, -0.078411, 0.930809, 0.147602, 0.004733, 0.691367,
+       0.303900}};
   auto lab = [](const QColor& c, const M& m) {
-    auto lin = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    auto lin = [](double v) {
+      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
     const double in[3] = {lin(c.redF()), lin(c.greenF()), lin(c.blueF())};
     double rgb[3];
     for (int r = 0; r < 3; ++r)
@@ -345,19 +347,18 @@ TEST(TrendColours, StayApartAlsoForColourBlindEyes) {
     const double z = f((0.0193 * rgb[0] + 0.1192 * rgb[1] + 0.9505 * rgb[2]) / 1.08883);
     return std::array<double, 3>{116 * y - 16, 500 * (x - y), 200 * (y - z)};
   };
-  std::vector<QColor> cells, stack;
-  for (int c = 0; c < trend::kCells; ++c) cells.push_back(CellColour(c));
-  for (int b = 0; b < trend::kMaxBoards; ++b) stack.push_back(BoardColour(b));
-  stack.push_back(ThresholdColour(0));
-  stack.push_back(ThresholdColour(1));
-  for (const auto* colours : {&cells, &stack}) {
+  // The cells chart, and the stack chart's boards with its two thresholds.
+  std::vector<QColor> charts[2];
+  for (int c = 0; c < trend::kCells; ++c) charts[0].push_back(CellColour(c));
+  for (int b = 0; b < trend::kMaxBoards + 2; ++b)
+    charts[1].push_back(b < trend::kMaxBoards ? BoardColour(b) : ThresholdColour(b % 2));
+  for (const auto& colours : charts) {
     for (const M& m : kinds) {
-      for (size_t i = 0; i < colours->size(); ++i) {
-        for (size_t j = i + 1; j < colours->size(); ++j) {
-          const auto a = lab((*colours)[i], m), b = lab((*colours)[j], m);
-          const double d = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
-          EXPECT_GT(d, 15) << (colours == &cells ? "cells " : "stack lines ") << i + 1 << " and "
-                           << j + 1 << " under matrix " << m[0];
+      for (size_t i = 0; i < colours.size(); ++i) {
+        for (size_t j = i + 1; j < colours.size(); ++j) {
+          const auto a = lab(colours[i], m), b = lab(colours[j], m);
+          EXPECT_GT(std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]), 15)
+              << "lines " << i + 1 << " and " << j + 1 << " under matrix " << m[0];
         }
       }
     }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -119,10 +118,11 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   EXPECT_EQ(header[201], "B10_ITMP_V");
   EXPECT_EQ(header[202], "B1_READS");
   EXPECT_EQ(header[211], "B10_READS");
-  // How each board's reads ended: board 8 is missing, and with "PEC Match
-  // Only" off some reads were accepted without a matching PEC.
-  const std::regex reads("CFGR=(\\w+) FLGR=(\\w+) CV=(\\w+) TMP=(\\w+)");
-  std::map<std::string, int> answers;
+  // How each board's reads ended: board 8 is missing, with "PEC Match Only"
+  // off some reads were accepted without a matching PEC, and only board 1's
+  // configuration was read since it was written.
+  const std::regex reads("CFGR=\\w+ FLGR=(mis)?match CV=(mis)?match TMP=(mis)?match");
+  int mismatched = 0;
   const std::regex iso(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2})");
   const std::regex plain(R"(-?\d+\.\d{3})");
   int numbers = 0, gaps = 0;
@@ -134,9 +134,11 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
     EXPECT_EQ(row[0], cells.at({sheetRow, 1}));
     EXPECT_TRUE(std::regex_match(row[1], iso)) << row[1];
     for (size_t c = 202; c < row.size(); ++c) {
-      std::smatch m;
-      ASSERT_TRUE(std::regex_match(row[c], m, reads)) << row[c];
-      for (int k = 2; k <= 4; ++k) answers[header[c] + "=" + m[k].str()] += 1;
+      const bool missing = c == 209;
+      EXPECT_TRUE(missing ? row[c] == "CFGR=none FLGR=none CV=none TMP=none"
+                          : std::regex_match(row[c], reads))
+          << header[c] << ": " << row[c];
+      mismatched += row[c].find("mismatch") != std::string::npos ? 1 : 0;
     }
     for (size_t c = 2; c < 202; ++c) {
       const int sheetCol = static_cast<int>(c) + 1;  // C … GT
@@ -162,13 +164,6 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   // Thresholds, twelve cells and three temperatures per board and sample.
   EXPECT_EQ(numbers + gaps, 30 * 10 * 17);
   EXPECT_GT(numbers, 30 * 10 * 17 / 2);
-  EXPECT_EQ(answers["B8_READS=none"], 30 * 3);
-  EXPECT_GT(answers["B1_READS=match"], 0);
-  int mismatched = 0;
-  for (const auto& [key, n] : answers) {
-    EXPECT_EQ(key.find("unread"), std::string::npos) << key;
-    mismatched += key.find("=mismatch") != std::string::npos ? n : 0;
-  }
   EXPECT_GT(mismatched, 0);
 }
 

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 #include "support/datalog_support.h"
 #include "support/form_fixture.h"
@@ -57,37 +59,30 @@ class DatalogFixture : public test::FormFixture {
 
 class DatalogSetup : public DatalogFixture {};
 
-TEST_F(DatalogSetup, RefusesSampleCountsOutsideTheRing) {
-  for (int samples : {0, -3, 1001, 30000}) {
-    std::string why = form.SetupDatalog(samples, dir / "run.xlsx");
-    EXPECT_NE(why.find("1 to 1000"), std::string::npos) << samples << ": " << why;
+TEST_F(DatalogSetup, RefusesSampleCountsOutsideTheRingAndPathsItCannotWrite) {
+  std::ofstream(dir / "plain-file") << "x";
+  for (const char* folder : {"folder.xlsx", "folder", "next.xlsx"})
+    std::filesystem::create_directory(dir / folder);
+  const std::vector<std::tuple<int, std::string, std::string>> cases{
+      {0, dir / "run.xlsx", "1 to 1000"},
+      {-3, dir / "run.xlsx", "1 to 1000"},
+      {1001, dir / "run.xlsx", "1 to 1000"},
+      {30000, dir / "run.xlsx", "1 to 1000"},
+      {25, "", "full path"},
+      {25, "relative/run.xlsx", "full path"},
+      {25, dir / "missing/run.xlsx", "does not exist"},
+      {25, dir / "plain-file/run.xlsx", "is not a folder"},
+      {25, dir.path() + "/", "names a folder"},
+      {25, dir / "folder.xlsx", "names a folder"},
+      {25, dir / "folder", "names a folder"},
+      {25, dir / "next", "is a folder"},  // next.xlsx is one
+  };
+  for (const auto& [samples, file, reason] : cases) {
+    std::string why = form.SetupDatalog(samples, file);
+    EXPECT_NE(why.find(reason), std::string::npos) << samples << " " << file << ": " << why;
   }
   EXPECT_EQ(form.DATACOLLECTflag, 0);
   EXPECT_EQ(form.SETpoint, 0);
-  EXPECT_EQ(form.NewFile, "");
-  EXPECT_TRUE(NormalButtonsShown());
-}
-
-TEST_F(DatalogSetup, RefusesPathsItCannotWrite) {
-  std::ofstream(dir / "plain-file") << "x";
-  std::filesystem::create_directory(dir / "folder.xlsx");
-  std::filesystem::create_directory(dir / "folder");
-  std::filesystem::create_directory(dir / "next.xlsx");
-  const std::vector<std::pair<std::string, std::string>> cases{
-      {"", "full path"},
-      {"relative/run.xlsx", "full path"},
-      {dir / "missing/run.xlsx", "does not exist"},
-      {dir / "plain-file/run.xlsx", "is not a folder"},
-      {dir.path() + "/", "names a folder"},
-      {dir / "folder.xlsx", "names a folder"},
-    {dir / "folder", "names a folder"},
-    {dir / "next", "is a folder"},  // next.xlsx is one
-  };
-  for (const auto& [file, reason] : cases) {
-    std::string why = form.SetupDatalog(25, file);
-    EXPECT_NE(why.find(reason), std::string::npos) << file << ": " << why;
-  }
-  EXPECT_EQ(form.DATACOLLECTflag, 0);
   EXPECT_EQ(form.NewFile, "");
   EXPECT_TRUE(NormalButtonsShown());
 }

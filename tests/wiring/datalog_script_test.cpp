@@ -100,7 +100,8 @@ TEST(DatalogScripts, ANewDatalogHoldsNoReadingOfAnEarlierOne) {
   // The first datalog records three boards; the second is set up on one and
   // the stack grows to three before VIEW: boards 2 and 3 have no readings.
   test::ScratchDir dir;
-  auto r = test::RunScenario("sim:boards=3", In(R"(set Combo1 2
+  auto r = test::RunScenario("sim:boards=3",
+                             In(R"(set Combo1 2
 click Command0 1
 click Command1 5
 datalog 2 "DIR/first.xlsx"
@@ -115,13 +116,13 @@ click Command1 11
 set Combo1 2
 click Command1 13
 )",
-                                                   dir.path()),
+                                dir.path()),
                              dir.path());
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const auto cells = test::WorkbookCells(dir / "second.xlsx");
-  ASSERT_EQ(cells.count({12, 1}), 1u);     // the one sample
+  ASSERT_EQ(cells.count({12, 1}), 1u);      // the one sample
   ASSERT_EQ(cells.count({12, 3 + 4}), 1u);  // board 1's CV1
-  for (int col = 23; col <= 62; ++col) {   // the blocks of boards 2 and 3
+  for (int col = 23; col <= 62; ++col) {    // the blocks of boards 2 and 3
     auto it = cells.find({12, col});
     EXPECT_TRUE(it == cells.end() || it->second.empty()) << col << ": " << it->second;
   }
