@@ -270,6 +270,7 @@ int main(int argc, char** argv) {
   platform.SetDatalogFolder(options.datalogDir);
   eb::Form1 form(bridge, platform);
   eb::app::MainWindow window(form);
+  window.SetDatalogFolder(options.datalogDir);
   platform.Attach(&window);
   // A trace that stops being written ends the event loop at once.
   if (trace != nullptr) trace->OnWriteFailure([] { QCoreApplication::exit(2); });

@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -159,13 +160,26 @@ void MainWindow::SetupDatalog() {
   auto* fileRow = new QHBoxLayout;
   auto* file = new QLineEdit(&dialog);
   file->setMinimumWidth(320);
-  file->setText(form_.NewFile.empty()
-                    ? QDir(QDir::homePath()).filePath(QStringLiteral("eb2250_datalog.xlsx"))
-                    : ToQString(form_.NewFile));
+  file->setObjectName(QStringLiteral("datalogFile"));
+  const QString folder =
+      datalogFolder_.empty() ? QDir::homePath() : QDir(ToQString(datalogFolder_)).absolutePath();
+  file->setText(form_.NewFile.empty() ? QDir(folder).filePath(QStringLiteral("eb2250_datalog.xlsx"))
+                                      : ToQString(form_.NewFile));
   auto* browse = new QPushButton(tr("Browse…"), &dialog);
   fileRow->addWidget(file);
   fileRow->addWidget(browse);
   form->addRow(tr("Spreadsheet file:"), fileRow);
+  // The name the workbook is written under, as the operator types.
+  auto* written = new QLabel(&dialog);
+  written->setObjectName(QStringLiteral("datalogWritten"));
+  written->setTextFormat(Qt::PlainText);
+  auto showWritten = [file, written] {
+    written->setText(
+        tr("Written as: %1").arg(ToQString(Form1::DatalogFileName(file->text().toStdString()))));
+  };
+  showWritten();
+  connect(file, &QLineEdit::textChanged, &dialog, showWritten);
+  form->addRow(QString(), written);
   auto* csv =
       new QCheckBox(tr("Also write a CSV file of the samples beside the workbook"), &dialog);
   csv->setChecked(form_.CSVflag == 1);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include "app/model_gate.h"
 #include "trend/store.h"
@@ -56,6 +57,9 @@ class MainWindow : public QMainWindow {
   // Time of the trend's samples; the wall clock unless set.
   using TrendClock = std::function<std::chrono::system_clock::time_point()>;
   void SetTrendClock(TrendClock clock) { trendClock_ = std::move(clock); }
+  // The datalog folder the operator chose (--datalog-dir): the datalog setup
+  // suggests its workbook there. Empty: in the home folder.
+  void SetDatalogFolder(std::string dir) { datalogFolder_ = std::move(dir); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -72,6 +76,7 @@ class MainWindow : public QMainWindow {
   TrendSampler trendSampler_{trendStore_};
   TrendClock trendClock_;
   TrendWindow* trend_ = nullptr;
+  std::string datalogFolder_;
   bool closeRequested_ = false;
   bool closing_ = false;
   bool closed_ = false;

@@ -36,19 +36,20 @@ QString BoardName(int board) { return QStringLiteral("B%1").arg(board + 1); }
 
 }  // namespace
 
-QColor BoardColour(int board) {
-  static const QColor kColours[trend::kMaxBoards] = {
-      QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c),
-      QColor(0xd6, 0x27, 0x28), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
-      QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
-      QColor(0x17, 0xbe, 0xcf)};
-  return kColours[board % trend::kMaxBoards];
-}
+// Twelve line colours that stay apart also for protan, deutan and tritan
+// eyes (a muted qualitative set with black, violet and brown added): boards
+// take the first ten, the cells all twelve, the thresholds the last two.
+const QColor kLineColours[trend::kCells] = {
+    QColor(0xcc, 0x66, 0x77), QColor(0x33, 0x22, 0x88), QColor(0xdd, 0xcc, 0x77),
+    QColor(0x11, 0x77, 0x33), QColor(0x88, 0xcc, 0xee), QColor(0x88, 0x22, 0x55),
+    QColor(0x44, 0xaa, 0x99), QColor(0x99, 0x99, 0x33), QColor(0xaa, 0x44, 0x99),
+    QColor(0x00, 0x00, 0x00), QColor(0x88, 0x00, 0xee), QColor(0x66, 0x33, 0x00)};
 
-QColor CellColour(int cell) {
-  if (cell < trend::kMaxBoards) return BoardColour(cell);
-  return cell == 10 ? QColor(0x00, 0x00, 0x80) : QColor(0x80, 0x80, 0x00);
-}
+QColor BoardColour(int board) { return kLineColours[board % trend::kMaxBoards]; }
+
+QColor CellColour(int cell) { return kLineColours[cell % trend::kCells]; }
+
+QColor ThresholdColour(int k) { return kLineColours[trend::kMaxBoards + k % 2]; }
 
 TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent)
     // The chart is given at construction: a chart set later in place of the
@@ -98,9 +99,8 @@ TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent
   }
   if (which_ == trend::Chart::Stack) {
     const char* names[2] = {"VUV", "VOV"};
-    const QColor colours[2] = {QColor(0x00, 0x00, 0xc0), QColor(0xc0, 0x00, 0x00)};
     for (int k = 0; k < 2; ++k) {
-      thresholds_[k] = NewSeries(LinePen(colours[k], Qt::DashLine));
+      thresholds_[k] = NewSeries(LinePen(ThresholdColour(k), Qt::DashLine));
       thresholds_[k]->setName(QString::fromLatin1(names[k]));
       SetLegendShown(thresholds_[k], false);
     }
@@ -274,6 +274,8 @@ void TrendChart::wheelEvent(QWheelEvent* event) {
     return;
   }
   emit zoomRequested(value.x(), std::pow(kZoomPerNotch, -notches));
+  // The axes moved under the cursor: read out what it points at now.
+  if (ValueAt(event->position(), &value)) emit cursorMoved(value.x(), value.y());
   event->accept();
 }
 

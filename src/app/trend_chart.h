@@ -108,8 +108,10 @@ class TrendChart : public QChartView {
   int shownBoards_ = -1;
 };
 
-// Colour of board b's lines and of cell c's.
+// Colour of board b's lines, of cell c's, and of the under- (k = 0) and
+// over-voltage (k = 1) threshold lines.
 QColor BoardColour(int board);
 QColor CellColour(int cell);
+QColor ThresholdColour(int k);
 
 }  // namespace eb::app

@@ -100,6 +100,11 @@ void Form1::SET_CELLstatus_RevC_EB2250() {
   const int b = ReadBoard();
   auto i = static_cast<size_t>(b);
   const BoardTexts* rd[] = {&FLGR0rd, &FLGR1rd, &FLGR2rd};
+  // Flags that did not come from the chip (its last flag reply was all
+  // 0xFF, cut short, all zeros from a board whose cells gave no reading
+  // either, or the read gave up) say nothing about its cells: the board has
+  // no reading, as when its configuration is not valid.
+  const bool believable = RDCFGvalid[i] == 1 && RDFLGanswer[i] != kNoAnswer;
   for (int j = 0; j <= 2; ++j) {
     // An unreadable flag byte gives no believable flags: its cells show
     // "no reading" instead of normal.
@@ -107,7 +112,7 @@ void Form1::SET_CELLstatus_RevC_EB2250() {
     int p = 0;
     for (int k = 0; k <= 3; ++k) {
       I16& status = CELLstatus[static_cast<size_t>(12 * b + 4 * j + k)];
-      if (RDCFGvalid[i] == 1) {
+      if (believable) {
         if (status == 0 || status == 1 || status == 3 || status == 4) {
           if (status == 3 || status == 4) status = 0;
           if (!byte) {

@@ -3,6 +3,7 @@
 // spreadsheet exports.
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -30,8 +31,22 @@ std::string StatusCode(int status) {
   return kStatusCodes[status];
 }
 
-bool EndsWithXlsx(const std::string& path) {
-  const std::string ending = kXlsx;
+// How the reads behind a board's fields of a sample ended, in the order of
+// the fields: "CFGR=match FLGR=match CV=mismatch TMP=none".
+std::string ReadsText(const Form1& f, size_t i) {
+  auto word = [](I16 answer) -> std::string {
+    switch (answer) {
+      case kPecMatched: return "match";
+      case kPecFailed: return "mismatch";
+      case kNoAnswer: return "none";
+      default: return "unread";
+    }
+  };
+  return "CFGR=" + word(f.RDCFGanswer[i]) + " FLGR=" + word(f.RDFLGanswer[i]) +
+         " CV=" + word(f.RDCVanswer[i]) + " TMP=" + word(f.RDTMPanswer[i]);
+}
+
+bool EndsWith(const std::string& path, const std::string& ending) {
   if (path.size() < ending.size()) return false;
   for (size_t i = 0; i < ending.size(); ++i) {
     char c = path[path.size() - ending.size() + i];
@@ -100,6 +115,7 @@ void Form1::COLLECT_DATA_xls() {
     for (int k = 1; k <= 3; ++k) {
       DataCell(s, 17 + k, b) = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + k)]);
     }
+    DataCell(s, kReadsField, b) = ReadsText(*this, i);
   }
   DATApoint = static_cast<I16>(s + 1);
   JournalSample(s);
@@ -124,13 +140,11 @@ void Form1::UPDATE_VIEW_ToolTip() {
       "VIEW " + std::to_string(VIEWpoints) + " SAMPLES " + "FOR " + Fixed3(VIEWtime) + " SECONDS.";
 }
 
+// Every field of every board and slot: a stack that grows after the setup
+// must not export the readings of an earlier datalog.
 void Form1::CLEAR_DATAlog() {
-  for (int s = 0; s <= SETpoint - 1; ++s) {
-    for (int b = 0; b <= CARDSTACK; ++b) {
-      for (int k = 0; k < kDlogFields; ++k) DataCell(s, k, b).clear();
-    }
-    DataTime(s) = {};
-  }
+  for (std::string& cell : dlog_) cell.clear();
+  std::fill(dlogTime_.begin(), dlogTime_.end(), std::chrono::system_clock::time_point{});
   DATApoint = 1;
 }
 
@@ -202,6 +216,14 @@ void Form1::ExportLastDatalog(const std::string& folder) {
   ExportDatalogFiles(LastDATAlog);
 }
 
+std::string Form1::DatalogFileName(const std::string& file) {
+  if (file.empty() || EndsWith(file, kXlsx)) return file;
+  // The workbook is always .xlsx: an .xls name is given the right ending
+  // rather than a second one.
+  if (EndsWith(file, ".xls")) return file.substr(0, file.size() - 4) + kXlsx;
+  return file + kXlsx;
+}
+
 std::string Form1::SetupDatalog(int samples, const std::string& file, bool csv) {
   namespace fs = std::filesystem;
   if (OnOff == 1 && DATACOLLECTflag == 1) {
@@ -216,11 +238,11 @@ std::string Form1::SetupDatalog(int samples, const std::string& file, bool csv) 
   if (!fs::path(file).is_absolute()) {
     return "The datalog file must be given with its full path, starting with /: " + file;
   }
-  if (!fs::path(file).has_filename())
-    return "The datalog file path names a folder, not a file: " + file;
-  const std::string path = EndsWithXlsx(file) ? file : file + kXlsx;
-  const fs::path dir = fs::path(path).parent_path();
   std::error_code ec;
+  if (!fs::path(file).has_filename() || fs::is_directory(file, ec))
+    return "The datalog file path names a folder, not a file: " + file;
+  const std::string path = DatalogFileName(file);
+  const fs::path dir = fs::path(path).parent_path();
   if (!fs::exists(dir, ec)) return "The folder " + dir.string() + " does not exist.";
   if (!fs::is_directory(dir, ec)) return dir.string() + " is not a folder.";
   if (access(dir.c_str(), W_OK) != 0)

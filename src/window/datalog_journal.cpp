@@ -4,7 +4,8 @@
 // Setup record:  slots, samples, sample time, workbook, setup stamp, CSV flag.
 // Sample record: slot, last board, time (ms since the epoch), the view
 //                report (current stamp, file stamp, view time, view points),
-//                then fields 0 … 20 of boards 0 … last board.
+//                then fields 0 … 21 of boards 0 … last board (0 … 20 in
+//                journals of earlier versions, which had no field 21).
 #include "window/datalog_journal.h"
 
 #include <charconv>
@@ -24,7 +25,7 @@ namespace {
 
 constexpr int kSetupFields = 6;
 constexpr int kSampleHead = 7;  // fields before the cells
-constexpr int kCellFields = 21;
+constexpr int kCellFields = kReadsField + 1;
 
 std::string FloatText(float v) {
   char buf[32];
@@ -134,13 +135,17 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
     const auto slot = s.size() > kSampleHead ? Number<int>(s[0]) : std::nullopt;
     const auto last = s.size() > kSampleHead ? Number<int>(s[1]) : std::nullopt;
     const auto ms = s.size() > kSampleHead ? Number<long long>(s[2]) : std::nullopt;
+    const auto fieldsOf = [&](int fields) {
+      return s.size() == kSampleHead + static_cast<size_t>(fields * (*last + 1));
+    };
     if (!slot || !last || !ms || *slot < 1 || *slot > view.setpoint || *last < 0 || *last > 9 ||
-        s.size() != kSampleHead + static_cast<size_t>(kCellFields * (*last + 1))) {
+        !(fieldsOf(kCellFields) || fieldsOf(kReadsField))) {
       break;  // a record this program never writes: keep what came before
     }
+    const int fields = fieldsOf(kCellFields) ? kCellFields : kReadsField;
     for (int b = 0; b <= *last; ++b) {
-      for (int k = 0; k < kCellFields; ++k) {
-        ring.Cell(*slot, k, b) = s[kSampleHead + static_cast<size_t>(b * kCellFields + k)];
+      for (int k = 0; k < fields; ++k) {
+        ring.Cell(*slot, k, b) = s[kSampleHead + static_cast<size_t>(b * fields + k)];
       }
     }
     ring.times[static_cast<size_t>(*slot)] =

@@ -204,6 +204,7 @@ void WriteCsvRow(const DatalogView& view, CsvFile& csv, int point, int slot) {
       row.push_back(NumericField(k) ? PlainNumber(cell) : cell);
     }
   }
+  for (int b = 0; b <= view.cardstack; ++b) row.push_back(view.cell(slot, kReadsField, b));
   csv.Row(row);
 }
 
@@ -214,6 +215,9 @@ void BuildDatalogCsv(const DatalogView& view, CsvFile& csv) {
   for (int b = 0; b <= view.cardstack; ++b) {
     for (const char* name : kCsvFields) header.push_back("B" + std::to_string(b + 1) + "_" + name);
   }
+  // After the blocks, so that their columns stay where they always were.
+  for (int b = 0; b <= view.cardstack; ++b)
+    header.push_back("B" + std::to_string(b + 1) + "_READS");
   csv.Row(header);
   ForEachSample(view, [&](int point, int slot) { WriteCsvRow(view, csv, point, slot); });
 }

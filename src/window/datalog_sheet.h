@@ -77,9 +77,10 @@ inline void ExportDatalog(const Form1& form, const std::string& path) {
 // The samples of the ring, in the sheet's order, as plain text for analysis
 // tools: a header row naming each column ("POINT", "TIME", "B1_CFGR", …,
 // "B1_C1_V", …), then one row per sample: the point, the ISO 8601 time stamp
-// with milliseconds, then per board its fields in the sheet's order.
-// Voltages are plain decimals with a point; a reading that could not be
-// decoded is an empty field.
+// with milliseconds, then per board its fields in the sheet's order, then
+// per board how the reads behind its fields ended ("B1_READS", …). Voltages
+// are plain decimals with a point; a reading that could not be decoded is an
+// empty field.
 void BuildDatalogCsv(const DatalogView& view, CsvFile& csv);
 
 // Writes that CSV under `path`. Throws ExportError when it cannot be written.

@@ -134,7 +134,8 @@ void Form1::DISARM_SINGLEcell() {
   for (int c = 0; c <= 11; ++c) {
     if (!Check6[c].enabled) {
       PanelLook(*this, c, true);
-      for (int b = 0; b <= CARDSTACK; ++b) Shape1[12 * b + c].fillShown = true;
+      // Every board: greying set on a larger stack must not outlive it.
+      for (int b = 0; b <= 9; ++b) Shape1[12 * b + c].fillShown = true;
     }
   }
   SINGLECELL_Lnib = "0";

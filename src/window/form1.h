@@ -23,9 +23,18 @@ constexpr int kReadings = 151;    // CELLhex / CELLvolt: indices 0 … 150
 constexpr int kStatuses = 121;    // CELLstatus: indices 0 … 120
 constexpr int kDlogSlots = 1001;  // datalog ring slots 0 … 1000
 constexpr int kDlogFields = 31;   // fields 0 … 30
+constexpr int kReadsField = 21;   // how the sample's reads of a board ended (CSV only)
 constexpr int kReplyBuffer = 64;  // register reply buffers (at least 42)
 
 using I16 = std::int16_t;
+
+// How the last register read of one kind from a board ended.
+enum ReadAnswer : I16 {
+  kNotRead = 0,     // no read of that kind since start-up
+  kPecMatched = 1,  // accepted, its PEC matched
+  kPecFailed = 2,   // accepted although its PEC did not match
+  kNoAnswer = 3,    // the whole reply 0xFF or zeros, a short reply, or a read that gave up
+};
 
 // Reply buffer of one kind of register read. A read overwrites the leading
 // characters it delivers and keeps the rest from earlier replies;
@@ -231,6 +240,8 @@ class Form1 {
   I16 PECflag = 0;
   I16 MEASURESKIPflag = 0;
   BoardFlags PECstatus{}, RDCFGvalid{}, RDCVvalid{}, RDTMPvalid{};
+  // How the last read of each kind from a board ended (ReadAnswer codes).
+  BoardFlags RDCFGanswer{}, RDCVanswer{}, RDFLGanswer{}, RDTMPanswer{};
 
   // Measurement cycle
   I16 MEASUREflag = 0;
@@ -480,6 +491,8 @@ class Form1 {
   // Datalog setup (menu bar dialog): sets the values the recording needs.
   // Returns an empty text on success, else what is wrong.
   std::string SetupDatalog(int samples, const std::string& file, bool csv = false);
+  // The workbook name a setup with `file` writes: ending in .xlsx.
+  static std::string DatalogFileName(const std::string& file);
   // When the window closes while a datalog holds samples, they are written
   // as the last datalog rather than lost.
   void SaveDatalogOnUnload();

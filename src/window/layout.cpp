@@ -493,13 +493,16 @@ void BuildStackOverview(Form1& f) {
   MakeLabel(f.Label12, nullptr,
             "BOARDS   1       2      3      4      5      6      7      8      9     10", 464, 144,
             290, 14);
-  // Three pixels left of the heading above it, so that each address (two
-  // digits and four spaces make one 24-pixel column) sits centred on its
-  // 20-pixel lamp.
+  // Each address (two digits and four spaces make one 24-pixel column) sits
+  // centred on its lamp. Only one space parts "ADDRESS" from the first
+  // address, so the lamps are two pixels narrower on each side than the
+  // grid cells below them and the row is a pixel smaller than the default:
+  // the word then ends clear of the first lamp.
   MakeLabel(f.Label15, nullptr, "ADDRESS 81    82    83    84    85    86    87    88    89    8A",
-            461, 160, 293, 14);
+            464, 160, 290, 14);
+  f.Label15.font = Arial(7.5);
   for (int b = 0; b < 10; ++b) {
-    MakeShape(f.Shape12[b], nullptr, ShapeType::Oval, White, PaleGrey, 512 + 24 * b, 160, 20, 14);
+    MakeShape(f.Shape12[b], nullptr, ShapeType::Oval, White, PaleGrey, 514 + 24 * b, 160, 16, 14);
     for (int c = 0; c < 12; ++c) {
       MakeShape(f.Shape1[12 * b + c], nullptr, ShapeType::Rectangle, White, PaleGrey, 512 + 24 * b,
                 330 - 14 * c, 20, 14);
@@ -581,6 +584,10 @@ void BuildCommandColumn(Form1& f) {
     MakeButton(button, nullptr, b.caption, b.tooltip, b.left, b.top, b.width, b.height);
     button.visible = b.visible;
   }
+  // The two captions wider than their buttons in the default font (WRITE
+  // CONFIG in its narrowed, highlighted form) are set a pixel smaller.
+  f.Command1[3].font = Arial(7.5);
+  f.Command1[5].font = Arial(7.5);
   f.Command1[10].multiLine = true;  // two-line caption
 
   MakeButton(f.Command3[0], nullptr, "STARTCELL hold DCC", "0x60 STCVDC", 764, 408, 121, 17);

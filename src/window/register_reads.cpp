@@ -43,6 +43,9 @@ enum Rule : unsigned {
   // Status adjustment: a matching PEC on a board whose configuration is not
   // valid gives status 0 (white lamp).
   kStatusNeedsConfig = 1u << 3,
+  // Reply of all zeros: what a chip with no flag set answers, so it counts
+  // as no answer only while the board's cells gave no reading either.
+  kZerosAreClearFlags = 1u << 4,
 };
 
 // One kind of register read: its command, where its reply and results go,
@@ -72,7 +75,8 @@ struct RegisterKind {
   struct Pecs {
     BoardFlags Form1::*received;
     BoardFlags Form1::*calculated;
-    I16 Form1::*accepted;  // -1 accepted, 0 rejected for a retry
+    I16 Form1::*accepted;       // -1 accepted, 0 rejected for a retry
+    BoardFlags Form1::*answer;  // how the last read ended (ReadAnswer)
   } pecs;
   struct Local {
     const char* caption;  // Label8(1)
@@ -146,7 +150,7 @@ constexpr RegisterKind kConfigRead{
     .retry = {nullptr, "READ CONFIG"},
     .presence = {&Form1::RDCFGvalid, kConfigNoAnswerCalculated, kZeroShownRed},
     .images = {&Form1::PEC_Create_CFGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDCFG_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDCFG, &Form1::PECcalc_RDCFG, &Form1::PEC_RDCFG},
+    .pecs = {&Form1::PECchip_RDCFG, &Form1::PECcalc_RDCFG, &Form1::PEC_RDCFG, &Form1::RDCFGanswer},
     .local = {"Command = 02 RDCFG", 1},
     .decode = DecodeConfig};
 
@@ -162,7 +166,7 @@ constexpr RegisterKind kCellRead{
     .retry = {&Form1::STCVAD_BROADCAST_RevC, "READ CELL VOLTAGE"},
     .presence = {&Form1::RDCVvalid, 0xB2, kStatusNeedsConfig},
     .images = {&Form1::PEC_Create_CVRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDCV_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDCV, &Form1::PECcalc_RDCV, &Form1::PEC_RDCV},
+    .pecs = {&Form1::PECchip_RDCV, &Form1::PECcalc_RDCV, &Form1::PEC_RDCV, &Form1::RDCVanswer},
     .local = {"Command = 04 RDCV", 2},
     .decode = DecodeCells};
 
@@ -176,9 +180,9 @@ void DecodeFlags(Form1& f, int x) {
 constexpr RegisterKind kFlagRead{
     .command = {"T06RRRRX", kFlgBytes, Board::Cycled, &Form1::RDFLGreply},
     .retry = {nullptr, "READ FLAG"},
-    .presence = {nullptr, 0x0F, kZerosOnlyWithoutConfig | kStatusNeedsConfig},
+    .presence = {nullptr, 0x0F, kZerosOnlyWithoutConfig | kStatusNeedsConfig | kZerosAreClearFlags},
     .images = {&Form1::PEC_Create_FLGRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDFLG_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDFLG, &Form1::PECcalc_RDFLG, &Form1::PEC_RDFLG},
+    .pecs = {&Form1::PECchip_RDFLG, &Form1::PECcalc_RDFLG, &Form1::PEC_RDFLG, &Form1::RDFLGanswer},
     .local = {"Command = 06 RDFLG", 3},
     .decode = DecodeFlags};
 
@@ -201,7 +205,7 @@ constexpr RegisterKind kTempRead{
     .retry = {&Form1::STTMPAD_BROADCAST_RevC, "READ TEMP"},
     .presence = {&Form1::RDTMPvalid, std::nullopt, kValidNeedsConfig | kStatusNeedsConfig},
     .images = {&Form1::PEC_Create_TMPRbyte_array_ADDR_RevC, &Form1::PEC_GUI_RDTMP_Calc_ADDR_RevC},
-    .pecs = {&Form1::PECchip_RDTMP, &Form1::PECcalc_RDTMP, &Form1::PEC_RDTMP},
+    .pecs = {&Form1::PECchip_RDTMP, &Form1::PECcalc_RDTMP, &Form1::PEC_RDTMP, &Form1::RDTMPanswer},
     .local = {"Command = 08 RDTMP", 4},
     .decode = DecodeTemps};
 
@@ -236,6 +240,19 @@ bool WholeReplyIs(const Form1& f, const RegisterKind& kind, char digit) {
     if (c != digit) return false;
   }
   return true;
+}
+
+// How an accepted reply of board x counts: a reply that is not whole, or
+// whose every character is F (no chip drives the bus) or 0 (a chip answering
+// zeros), is no answer, whatever its PEC comparison said.
+ReadAnswer AnswerOf(const Form1& f, const RegisterKind& kind, int x) {
+  auto i = static_cast<size_t>(x);
+  const auto length = static_cast<std::size_t>(ReplyLength(kind.command.registerBytes));
+  const bool zeros =
+      WholeReplyIs(f, kind, '0') && (!Has(kind, kZerosAreClearFlags) || f.RDCVvalid[i] == 0);
+  if ((f.*kind.command.reply).delivered < length || WholeReplyIs(f, kind, 'F') || zeros)
+    return kNoAnswer;
+  return (f.*kind.pecs.received)[i] == (f.*kind.pecs.calculated)[i] ? kPecMatched : kPecFailed;
 }
 
 // The local comparison: the two PECs of the selected board in Text8 and the
@@ -322,7 +339,7 @@ namespace {
 // when the board read is the selected one, the overall comparison, and on
 // acceptance the decoding. A rejected attempt starts the conversion again
 // (where the kind has one) before the next; after the last the read gives up
-// and stops continuous reading.
+// and stops the reading that runs; a give-up while nothing runs starts none.
 void RegisterRead(Form1& f, const RegisterKind& kind) {
   const int x = BoardOf(f, kind);
   I16& accepted = f.*kind.pecs.accepted;
@@ -336,6 +353,7 @@ void RegisterRead(Form1& f, const RegisterKind& kind) {
     if (accepted == -1) {
       CompareOverall(f, kind);
       if (accepted == -1) {
+        (f.*kind.pecs.answer)[static_cast<size_t>(x)] = AnswerOf(f, kind, x);
         kind.decode(f, x);
         return;
       }
@@ -344,8 +362,9 @@ void RegisterRead(Form1& f, const RegisterKind& kind) {
   }
   f.MsgBox(std::string("Excessive ") + kind.retry.giveUpWhat + " Communication Errors! " +
            kGiveUpTail);
+  (f.*kind.pecs.answer)[static_cast<size_t>(x)] = kNoAnswer;
   f.MEASURESKIPflag = 1;
-  f.Command1_click(10);
+  if (f.OnOff == 1) f.Command1_click(10);
 }
 
 }  // namespace

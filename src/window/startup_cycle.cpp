@@ -62,12 +62,17 @@ void Form1::Measure_4417_EB2250() {
   // The datalog pass adds a configuration read and report to the cell step
   // and a fourth step that collects the sample; the other steps are those of
   // continuous reading.
+  // A read that gives up stops the reading (OnOff 0): nothing more of the
+  // step runs, so one give-up is one message and no read of the selected
+  // board follows in its place.
   if (DATACOLLECTflag == 1 && MEASUREflag == 0) {
     RDCFG_ADDRESSABLE_RevC();
-    STCVAD_BROADCAST_RevC();
-    SELFTESTflag = 0;
-    RDCV_ADDRESSABLE_RevC();
-    REPORT_DLOG_current();
+    if (OnOff == 1) {
+      STCVAD_BROADCAST_RevC();
+      SELFTESTflag = 0;
+      RDCV_ADDRESSABLE_RevC();
+    }
+    if (OnOff == 1) REPORT_DLOG_current();
   } else if (DATACOLLECTflag == 1 && MEASUREflag == 3) {
     COLLECT_DATA_xls();
   } else if (DATACOLLECTflag == 0 || DATACOLLECTflag == 1) {
@@ -81,7 +86,7 @@ void Form1::Measure_4417_EB2250() {
         STTMPAD_BROADCAST_RevC();
         SELFTESTTMPflag = 0;
         RDTMP_ADDRESSABLE_RevC();
-        SET_REV_THSD_EB2250();
+        if (OnOff == 1) SET_REV_THSD_EB2250();
         break;
       case 2: RDFLG_ADDRESSABLE_RevC(); break;
       default: break;

@@ -207,6 +207,10 @@ const std::map<std::string, Getter>& Table() {
     EB_ARRAY(PECstatus);
     EB_ARRAY(RDCFGvalid);
     EB_ARRAY(RDCVvalid);
+    EB_ARRAY(RDCFGanswer);
+    EB_ARRAY(RDCVanswer);
+    EB_ARRAY(RDFLGanswer);
+    EB_ARRAY(RDTMPanswer);
     EB_ARRAY(RDTMPvalid);
     EB_SCALAR(MEASUREflag);
     EB_SCALAR(DATACOLLECTflag);

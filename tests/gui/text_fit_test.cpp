@@ -1,6 +1,7 @@
 // Texts the window lays out by pixels: the padded rows of the duty-cycle
 // table, the vertical board caption behind the board number, the address
-// row over the lamps and the temperature-channel captions beside Frame2.
+// row over the lamps, the one-line button captions and the
+// temperature-channel captions beside Frame2.
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
@@ -83,6 +84,26 @@ TEST_F(TextFit, EachAddressSitsCentredOnItsLamp) {
         form.Label15.left + TextWidth(fm, caption, 0, at) + TextWidth(fm, address) / 2.0;
     const double lamp = form.Shape12[b].left + form.Shape12[b].width / 2.0;
     EXPECT_NEAR(centre, lamp, 1.0) << "board " << b + 1;
+  }
+  // The word before them ends clear of the first lamp.
+  const int wordEnd = form.Label15.left + fm.tightBoundingRect(QStringLiteral("ADDRESS")).right();
+  EXPECT_LT(wordEnd, form.Shape12[0].left - 1);
+}
+
+TEST_F(TextFit, EveryOneLineButtonCaptionFitsItsButton) {
+  // WRITE CONFIG in both of its forms (narrowed while a write is due).
+  for (const int due : {1, 0}) {
+    form.WRCFGBLINKflag = static_cast<I16>(due);
+    form.BLINK_WRCFG_EB2250();
+    for (ControlArray* group : {&form.Command1, &form.Command3, &form.Command5}) {
+      for (const Control& button : *group) {
+        if (button.multiLine || button.caption.empty()) continue;
+        const QFontMetrics fm(ToQFont(button.font));
+        // The caption is painted inside the bevel, one pixel in on each side.
+        EXPECT_LE(TextWidth(fm, ToQString(button.caption)) + 4, button.width)
+            << button.Label() << " \"" << button.caption << "\"";
+      }
+    }
   }
 }
 

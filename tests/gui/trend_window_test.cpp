@@ -19,12 +19,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/form_view.h"
 #include "app/main_window.h"
@@ -290,6 +293,21 @@ TEST_F(TrendTest, WheelZoomsTheTimeAndTheCursorReadsTimeAndValue) {
   EXPECT_NEAR(static_cast<double>(axis->min().msecsTo(axis->max())), trend::kDefaultSpanMs * 1.25,
               1);
 
+  // A zoom under a resting cursor reads out what the cursor points at now:
+  // the time under it moved with the zoom.
+  const QPoint left =
+      ViewportPoint(cells, QPointF(plot.left() + plot.width() / 4, plot.center().y()));
+  MoveMouse(cells, left);
+  const QString before = trend.readout().text();
+  QWheelEvent zoomAt(left, cells.viewport()->mapToGlobal(left), QPoint(), QPoint(0, 120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(cells.viewport(), &zoomAt);
+  const QString after = trend.readout().text();
+  MoveMouse(cells, at);
+  MoveMouse(cells, left);
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after, trend.readout().text());
+
   MoveMouse(cells, at);
   const QString text = trend.readout().text();
   EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}   \\d\\.\\d{3} V$"))
@@ -303,6 +321,48 @@ TEST_F(TrendTest, WheelZoomsTheTimeAndTheCursorReadsTimeAndValue) {
   // Outside the plot there is nothing to read.
   MoveMouse(cells, QPoint(1, 1));
   EXPECT_TRUE(trend.readout().text().isEmpty());
+}
+
+// The line colours of each chart stay apart for normal, protan, deutan and
+// tritan eyes: CIELAB distance after a full-strength simulation of each.
+TEST(TrendColours, StayApartAlsoForColourBlindEyes) {
+  using M = std::array<double, 9>;
+  const M kinds[] = {
+      {1, 0, 0, 0, 1, 0, 0, 0, 1},
+      {0.152286, 1.052583, -0.204868, 0.114503, 0.786281, 0.099216, -0.003882, -0.048116, 1.051998},
+      {0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820, 0.042940, 0.968881},
+      {1.255528, -0.076749, -0.178779, -0.078411, 0.930809, 0.147602, 0.004733, 0.691367,
+       0.303900}};
+  auto lab = [](const QColor& c, const M& m) {
+    auto lin = [](double v) {
+      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double in[3] = {lin(c.redF()), lin(c.greenF()), lin(c.blueF())};
+    double rgb[3];
+    for (int r = 0; r < 3; ++r)
+      rgb[r] = std::clamp(m[3 * r] * in[0] + m[3 * r + 1] * in[1] + m[3 * r + 2] * in[2], 0.0, 1.0);
+    auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116; };
+    const double x = f((0.4124 * rgb[0] + 0.3576 * rgb[1] + 0.1805 * rgb[2]) / 0.95047);
+    const double y = f(0.2126 * rgb[0] + 0.7152 * rgb[1] + 0.0722 * rgb[2]);
+    const double z = f((0.0193 * rgb[0] + 0.1192 * rgb[1] + 0.9505 * rgb[2]) / 1.08883);
+    return std::array<double, 3>{116 * y - 16, 500 * (x - y), 200 * (y - z)};
+  };
+  // The cells chart, and the stack chart's boards with its two thresholds.
+  std::vector<QColor> charts[2];
+  for (int c = 0; c < trend::kCells; ++c) charts[0].push_back(CellColour(c));
+  for (int b = 0; b < trend::kMaxBoards + 2; ++b)
+    charts[1].push_back(b < trend::kMaxBoards ? BoardColour(b) : ThresholdColour(b % 2));
+  for (const auto& colours : charts) {
+    for (const M& m : kinds) {
+      for (size_t i = 0; i < colours.size(); ++i) {
+        for (size_t j = i + 1; j < colours.size(); ++j) {
+          const auto a = lab(colours[i], m), b = lab(colours[j], m);
+          EXPECT_GT(std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]), 15)
+              << "lines " << i + 1 << " and " << j + 1 << " under matrix " << m[0];
+        }
+      }
+    }
+  }
 }
 
 TEST_F(TrendTest, PauseHoldsTheViewWhileSamplesGoOn) {

@@ -6,9 +6,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,7 +28,9 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/qt_text.h"
 #include "gui/window_fixture.h"
+#include "support/datalog_support.h"
 #include "support/fakes.h"
 #include "window/form1.h"
 
@@ -407,6 +413,26 @@ TEST_F(WindowTest, SyncIsCheap) {
             << " controls\n";
   EXPECT_LT(worstUnchanged, 5000.0);
   EXPECT_LT(busy, 5000.0);
+}
+
+TEST_F(WindowTest, DatalogSetupSuggestsTheFolderAndShowsTheNameWritten) {
+  test::ScratchDir dir;
+  window.SetDatalogFolder(dir.path());
+  QString suggested, written;
+  QTimer::singleShot(50, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("datalogFile"));
+    auto* shown = dialog->findChild<QLabel*>(QStringLiteral("datalogWritten"));
+    ASSERT_TRUE(file != nullptr && shown != nullptr);
+    suggested = file->text();
+    file->setText(ToQString(dir / "run1.xls"));
+    written = shown->text();
+    dialog->reject();
+  });
+  window.menuBar()->actions().at(0)->menu()->actions().at(0)->trigger();  // Datalog > Setup…
+  EXPECT_EQ(suggested.toStdString(), dir / "eb2250_datalog.xlsx");
+  EXPECT_EQ(written.toStdString(), "Written as: " + dir / "run1.xlsx");
 }
 
 TEST(WindowBuild, BuildsQuickly) {

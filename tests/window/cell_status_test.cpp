@@ -10,6 +10,11 @@ using test::FakeStack;
 
 class CellStatus : public test::FormFixture {
  protected:
+  // Board 1's cells read 3.6 V: a board answering all zeros has no reading.
+  void SetUp() override {
+    FormFixture::SetUp();
+    for (int c = 1; c <= 12; ++c) FakeStack::SetCell(stack.boards["80"], c, 2400);
+  }
   // Writes a configuration with these discharge/mask bytes to the selected board.
   void WriteConfig(const std::string& cfgr1, const std::string& cfgr2, const std::string& cfgr3) {
     form.CFGR1[static_cast<size_t>(form.BRDnumber)] = cfgr1;

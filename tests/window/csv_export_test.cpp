@@ -78,7 +78,7 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
   test::ScratchDir dir;
   std::string error;
-  auto conn = OpenConnection("sim:boards=10,seed=5,noise=0.002,missing=7", &error);
+  auto conn = OpenConnection("sim:boards=10,seed=5,noise=0.002,missing=7,pec-errors=0.02", &error);
   ASSERT_TRUE(conn.has_value()) << error;
   test::FakePlatform platform;
   platform.appDir = dir.path();
@@ -107,7 +107,7 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   const auto cells = test::WorkbookCells(form.LastDATAlog);
   ASSERT_EQ(rows.size(), 31u);  // header and 30 samples
   const auto& header = rows[0];
-  ASSERT_EQ(header.size(), 2u + 10 * 20);
+  ASSERT_EQ(header.size(), 2u + 10 * 21);
   EXPECT_EQ(header[0], "POINT");
   EXPECT_EQ(header[1], "TIME");
   EXPECT_EQ(header[2], "B1_CFGR");
@@ -116,6 +116,13 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   EXPECT_EQ(header[18], "B1_STATUS");
   EXPECT_EQ(header[21], "B1_ITMP_V");
   EXPECT_EQ(header[201], "B10_ITMP_V");
+  EXPECT_EQ(header[202], "B1_READS");
+  EXPECT_EQ(header[211], "B10_READS");
+  // How each board's reads ended: board 8 is missing, with "PEC Match Only"
+  // off some reads were accepted without a matching PEC, and only board 1's
+  // configuration was read since it was written.
+  const std::regex reads("CFGR=\\w+ FLGR=(mis)?match CV=(mis)?match TMP=(mis)?match");
+  int mismatched = 0;
   const std::regex iso(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2})");
   const std::regex plain(R"(-?\d+\.\d{3})");
   int numbers = 0, gaps = 0;
@@ -126,7 +133,14 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
     EXPECT_EQ(row[0], std::to_string(r));
     EXPECT_EQ(row[0], cells.at({sheetRow, 1}));
     EXPECT_TRUE(std::regex_match(row[1], iso)) << row[1];
-    for (size_t c = 2; c < row.size(); ++c) {
+    for (size_t c = 202; c < row.size(); ++c) {
+      const bool missing = c == 209;
+      EXPECT_TRUE(missing ? row[c] == "CFGR=none FLGR=none CV=none TMP=none"
+                          : std::regex_match(row[c], reads))
+          << header[c] << ": " << row[c];
+      mismatched += row[c].find("mismatch") != std::string::npos ? 1 : 0;
+    }
+    for (size_t c = 2; c < 202; ++c) {
       const int sheetCol = static_cast<int>(c) + 1;  // C … GT
       const std::string name = header[c];
       auto it = cells.find({sheetRow, sheetCol});
@@ -150,6 +164,7 @@ TEST(DatalogCsvExport, AWrappedTenBoardRingRoundTrips) {
   // Thresholds, twelve cells and three temperatures per board and sample.
   EXPECT_EQ(numbers + gaps, 30 * 10 * 17);
   EXPECT_GT(numbers, 30 * 10 * 17 / 2);
+  EXPECT_GT(mismatched, 0);
 }
 
 }  // namespace

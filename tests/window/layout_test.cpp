@@ -502,8 +502,9 @@ TEST_F(LayoutStackOverview, GridCellIndexIsTwelveTimesBoardPlusCell) {
 TEST_F(LayoutStackOverview, PecLampsShareTheAddressRow) {
   for (int b = 0; b < 10; ++b) {
     const Control& lamp = form.Shape12[b];
-    EXPECT_EQ(lamp.left, form.Shape1[12 * b].left);
-    EXPECT_EQ(lamp.width, form.Shape1[12 * b].width);
+    // Centred over its column, narrower than the grid cells.
+    EXPECT_EQ(2 * lamp.left + lamp.width, 2 * form.Shape1[12 * b].left + form.Shape1[12 * b].width);
+    EXPECT_LT(lamp.width, form.Shape1[12 * b].width);
     // The lamp row sits just above the column's top grid cell (cell 12).
     const int gap = form.Shape1[12 * b + 11].top - (lamp.top + lamp.height);
     EXPECT_TRUE(gap >= 0 && gap <= 2) << lamp.Label() << " gap " << gap;

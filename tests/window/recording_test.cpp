@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 #include "support/datalog_support.h"
 #include "support/form_fixture.h"
@@ -57,33 +59,30 @@ class DatalogFixture : public test::FormFixture {
 
 class DatalogSetup : public DatalogFixture {};
 
-TEST_F(DatalogSetup, RefusesSampleCountsOutsideTheRing) {
-  for (int samples : {0, -3, 1001, 30000}) {
-    std::string why = form.SetupDatalog(samples, dir / "run.xlsx");
-    EXPECT_NE(why.find("1 to 1000"), std::string::npos) << samples << ": " << why;
+TEST_F(DatalogSetup, RefusesSampleCountsOutsideTheRingAndPathsItCannotWrite) {
+  std::ofstream(dir / "plain-file") << "x";
+  for (const char* folder : {"folder.xlsx", "folder", "next.xlsx"})
+    std::filesystem::create_directory(dir / folder);
+  const std::vector<std::tuple<int, std::string, std::string>> cases{
+      {0, dir / "run.xlsx", "1 to 1000"},
+      {-3, dir / "run.xlsx", "1 to 1000"},
+      {1001, dir / "run.xlsx", "1 to 1000"},
+      {30000, dir / "run.xlsx", "1 to 1000"},
+      {25, "", "full path"},
+      {25, "relative/run.xlsx", "full path"},
+      {25, dir / "missing/run.xlsx", "does not exist"},
+      {25, dir / "plain-file/run.xlsx", "is not a folder"},
+      {25, dir.path() + "/", "names a folder"},
+      {25, dir / "folder.xlsx", "names a folder"},
+      {25, dir / "folder", "names a folder"},
+      {25, dir / "next", "is a folder"},  // next.xlsx is one
+  };
+  for (const auto& [samples, file, reason] : cases) {
+    std::string why = form.SetupDatalog(samples, file);
+    EXPECT_NE(why.find(reason), std::string::npos) << samples << " " << file << ": " << why;
   }
   EXPECT_EQ(form.DATACOLLECTflag, 0);
   EXPECT_EQ(form.SETpoint, 0);
-  EXPECT_EQ(form.NewFile, "");
-  EXPECT_TRUE(NormalButtonsShown());
-}
-
-TEST_F(DatalogSetup, RefusesPathsItCannotWrite) {
-  std::ofstream(dir / "plain-file") << "x";
-  std::filesystem::create_directory(dir / "folder.xlsx");
-  const std::vector<std::pair<std::string, std::string>> cases{
-      {"", "full path"},
-      {"relative/run.xlsx", "full path"},
-      {dir / "missing/run.xlsx", "does not exist"},
-      {dir / "plain-file/run.xlsx", "is not a folder"},
-      {dir.path() + "/", "names a folder"},
-      {dir / "folder.xlsx", "is a folder"},
-  };
-  for (const auto& [file, reason] : cases) {
-    std::string why = form.SetupDatalog(25, file);
-    EXPECT_NE(why.find(reason), std::string::npos) << file << ": " << why;
-  }
-  EXPECT_EQ(form.DATACOLLECTflag, 0);
   EXPECT_EQ(form.NewFile, "");
   EXPECT_TRUE(NormalButtonsShown());
 }
@@ -117,7 +116,8 @@ TEST_F(DatalogSetup, SetsTheRingFileAndStampAndShowsTheDatalogButtons) {
   EXPECT_EQ(form.NewFile, dir / "RUN2.XLSX");
   EXPECT_FLOAT_EQ(form.SAMPLEtime, 800.0f);
   SetUpDatalog(1, "run3.xls");
-  EXPECT_EQ(form.NewFile, dir / "run3.xls.xlsx");
+  EXPECT_EQ(form.NewFile, dir / "run3.xlsx");
+  EXPECT_EQ(Form1::DatalogFileName("/d/R.XLS"), "/d/R.xlsx");
 }
 
 TEST_F(DatalogSetup, RefusedWhileRecordingAllowedWhilePaused) {
@@ -564,22 +564,22 @@ TEST_F(DatalogCollect, FieldTextsOfASampleIncludingUnreadableValues) {
   EXPECT_EQ(Fields(8, 1), std::vector<std::string>(21));
 }
 
-TEST_F(DatalogCollect, ClearEmptiesTheRingBelowItsLastSlot) {
+TEST_F(DatalogCollect, ClearEmptiesEveryFieldOfTheRing) {
+  // Slots up to SETpoint and boards past CARDSTACK too: a stack that grows
+  // after the setup must not export an earlier datalog's readings.
   form.SETpoint = 3;
   form.CARDSTACK = 1;
   for (int s = 0; s <= 3; ++s) {
     form.DataCell(s, 0, 0) = "t";
-    form.DataCell(s, 30, 1) = "x";
+    form.DataCell(s, 30, 9) = "x";
   }
   form.DATApoint = 3;
   form.CLEAR_DATAlog();
   const Form1& f = form;
-  for (int s = 0; s <= 2; ++s) {
+  for (int s = 0; s <= 3; ++s) {
     EXPECT_EQ(f.DataCell(s, 0, 0), "") << s;
-    EXPECT_EQ(f.DataCell(s, 30, 1), "") << s;
+    EXPECT_EQ(f.DataCell(s, 30, 9), "") << s;
   }
-  // Slot SETpoint is overwritten before it is exported again.
-  EXPECT_EQ(f.DataCell(3, 0, 0), "t");
   EXPECT_EQ(form.DATApoint, 1);
 }
 

@@ -79,16 +79,23 @@ TEST(DatalogScripts, ANewSetupNeverDropsUnsavedSamplesSilently) {
       refused.Printed("SCRIPT ERROR scenario:7: datalog: the datalog holds samples not "
                       "saved with STOP"))
       << refused.out;
-  // Told to discard: the new setup goes ahead with an empty ring.
-  auto discarded = test::RunScenario("sim:boards=2",
-                                     In(kRecording, dir.path()) + "click Command1 11\n" +
-                                         "datalog 10 \"" + dir / "second.xlsx" + "\" discard\n" +
-                                         "state DATApoint\nstate SETpoint\nstate CSVflag\n",
-                                     dir.path());
+  // Told to discard: the new setup goes ahead with an empty ring, set up on
+  // one board; the stack grows to two before VIEW, and board 2 has no
+  // readings (none of the first datalog's).
+  auto discarded = test::RunScenario(
+      "sim:boards=2",
+      In(kRecording, dir.path()) + "click Command1 11\nset Combo1 0\n" + "datalog 10 \"" +
+          dir / "second.xlsx" + "\" discard\n" +
+          "state DATApoint\nstate SETpoint\nstate CSVflag\n" +
+          "click Command1 11\ntick 4\nclick Command1 11\nset Combo1 1\nclick Command1 13\n",
+      dir.path());
   EXPECT_EQ(discarded.status, 0) << discarded.out;
   EXPECT_TRUE(discarded.Printed("{\"name\":\"DATApoint\",\"value\":1}")) << discarded.out;
   EXPECT_TRUE(discarded.Printed("{\"name\":\"SETpoint\",\"value\":10}")) << discarded.out;
   EXPECT_TRUE(discarded.Printed("{\"name\":\"CSVflag\",\"value\":0}")) << discarded.out;
+  const auto cells = test::WorkbookCells(dir / "second.xlsx");
+  EXPECT_EQ(cells.count({12, 3 + 4}), 1u);  // the one sample: board 1's CV1 …
+  for (int col = 23; col <= 42; ++col) EXPECT_EQ(cells.count({12, col}), 0u) << col;  // … board 2's
   // Unknown words after the file are errors.
   auto bad = test::RunScenario("sim", "datalog 10 \"" + dir / "x.xlsx" + "\" keep\n", dir.path());
   EXPECT_EQ(bad.status, 2);
