@@ -339,8 +339,10 @@ JournalScan JournalReader::End() {
   if (scan_.error.empty()) {
     if (!magicRead_) {
       scan_.error = "not a datalog journal";
-    } else if (overlong_ || !line_.empty()) {
-      scan_.cutBytes = overlong_ ? kMaxRecordBytes : line_.size();
+    } else if (overlong_) {
+      ++scan_.damaged;  // no crash leaves a record that long
+    } else {
+      scan_.cutBytes = line_.size();
     }
   }
   line_.clear();

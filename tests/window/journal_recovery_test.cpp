@@ -165,8 +165,9 @@ TEST(JournalRecovery, StopAndClosingRemoveTheJournalOnceSaved) {
 }
 
 // What `act` says, run in a child process given 20 s and (outside the
-// sanitizers, which need the address space) 1 GiB: a hang or a crash is
-// said as "<hung>" or "<died …>" instead of taking the test down.
+// sanitizers, which need the address space) 1 GiB: a hang, a throw or a
+// crash is said as "<hung>", "<threw …>" or "<died …>" instead of taking
+// the test down.
 std::string SaidInChild(const std::function<std::string()>& act) {
   int out[2];
   if (pipe(out) != 0) return "<no pipe>";
@@ -177,7 +178,12 @@ std::string SaidInChild(const std::function<std::string()>& act) {
     const rlimit memory{1u << 30, 1u << 30};
     setrlimit(RLIMIT_AS, &memory);
 #endif
-    const std::string said = act();
+    std::string said;
+    try {
+      said = act();
+    } catch (const std::exception& e) {
+      said = std::string("<threw ") + e.what() + ">";
+    }
     ssize_t ignored = write(out[1], said.data(), said.size());
     (void)ignored;
     _exit(0);
