@@ -139,21 +139,21 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
   // The samples the ring held, in recording order in slots 1 … n.
   const JournalSetup& setup = *ring.setup();
   const JournalSample& last = samples.back();
-  DatalogView view;
-  view.setpoint = setup.slots;
-  view.samplePoints = setup.samplePoints;
-  view.sampleTime = setup.sampleTime;
-  view.setupStamp = setup.setupStamp;
-  view.cardstack = last.lastBoard;
-  view.currentStamp = last.currentStamp;
-  view.viewTime = last.viewTime;
-  view.viewPoints = last.viewPoints;
-  view.counterStop = static_cast<int>(samples.size()) + 1;
-  view.cycle = 0;
-  view.cell = [&samples](int slot, int field, int board) -> const std::string& {
-    return samples[static_cast<size_t>(slot - 1)].Cell(field, board);
-  };
-  view.time = [&samples](int slot) { return samples[static_cast<size_t>(slot - 1)].time; };
+  const DatalogView view{
+      .cardstack = last.lastBoard,
+      .setpoint = setup.slots,
+      .cycle = 0,
+      .counterStop = static_cast<int>(samples.size()) + 1,
+      .setupStamp = setup.setupStamp,
+      .currentStamp = last.currentStamp,
+      .sampleTime = setup.sampleTime,
+      .viewTime = last.viewTime,
+      .samplePoints = setup.samplePoints,
+      .viewPoints = last.viewPoints,
+      .cell = [&samples](int slot, int field, int board) -> const std::string& {
+        return samples[static_cast<size_t>(slot - 1)].Cell(field, board);
+      },
+      .time = [&samples](int slot) { return samples[static_cast<size_t>(slot - 1)].time; }};
   r.samples = static_cast<int>(samples.size());
 
   // The name is built from the last sample's stamp (checked to be one), or
