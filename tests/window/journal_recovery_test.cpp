@@ -213,7 +213,7 @@ std::string SaidInChild(const std::function<std::string()>& act) {
   return said;
 }
 
-// The journal's records, each changed by `edit` (its fields, kind first)
+// The journal's records, each changed by `edit` (its fields after the kind)
 // and sealed again with a check that holds.
 void EditRecords(const std::string& journal,
                  const std::function<void(size_t index, std::vector<std::string>&)>& edit) {
