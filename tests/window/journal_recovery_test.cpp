@@ -314,6 +314,24 @@ const BadInput kBadInputs[] = {
        EXPECT_EQ(test::FileBytes(d + "/eb2250_datalog.journal.unreadable-12-08-2026_03_15_42 PM"),
                  "something else\n");
      }},
+    {"the recovered workbook cannot be written, then a datalog is set up",
+     [](const std::string& d) {
+       const std::string journal = Crashed(d, 20, 3);
+       std::filesystem::copy_file(journal, d + "/crashed.copy");
+       signal(SIGXFSZ, SIG_IGN);
+       const rlimit small{4096, RLIM_INFINITY};
+       setrlimit(RLIMIT_FSIZE, &small);
+       Recording r(d, 20, 8, false);
+       return Joined(r.platform.messages);
+     },
+     "A datalog that did not end could not be recovered [(].+[)]; its journal is kept for the "
+     "next start[.]\nThe recovery journal of this datalog cannot be written [(]the journal of an "
+     "earlier datalog that did not end, D/eb2250_datalog[.]journal, is still there[)]" +
+         kInMemory,
+     [](const std::string& d) {
+       EXPECT_EQ(test::FileBytes(d + "/" + datalog::kJournalName),
+                 test::FileBytes(d + "/crashed.copy"));
+     }},
     {"the journal is a FIFO",
      [](const std::string& d) {
        mkfifo((d + "/" + datalog::kJournalName).c_str(), 0600);
