@@ -15,6 +15,7 @@ PACKAGES=(
   xvfb xauth
   locales
   dpkg-dev qt6-svg-dev
+  clang libclang-rt-14-dev  # libFuzzer, for the journal reader's fuzz target
 )
 
 missing=()

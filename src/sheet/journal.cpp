@@ -6,17 +6,17 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace eb::datalog {
 
 namespace {
 
 constexpr const char* kMagic = "EB2250 DATALOG JOURNAL 1";
+constexpr std::size_t kCrcDigits = 8;
 
 std::string Escape(const std::string& field) {
   std::string out;
@@ -32,7 +32,7 @@ std::string Escape(const std::string& field) {
   return out;
 }
 
-bool Unescape(const std::string& text, std::string* out) {
+bool Unescape(std::string_view text, std::string* out) {
   out->clear();
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\\') {
@@ -51,7 +51,7 @@ bool Unescape(const std::string& text, std::string* out) {
   return true;
 }
 
-std::string Crc(const std::string& text) {
+std::string Crc(std::string_view text) {
   const uLong crc =
       crc32(0L, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
   char buf[16];
@@ -64,10 +64,28 @@ bool WriteAll(int fd, const std::string& data) {
   while (done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
     done += static_cast<size_t>(n);
   }
   return true;
+}
+
+// What a file that is not a regular one is, for the operator.
+std::string NotRegular(mode_t mode) {
+  if (S_ISLNK(mode)) return "it is a symbolic link";
+  if (S_ISDIR(mode)) return "it is a folder, not a file";
+  if (S_ISFIFO(mode)) return "it is a FIFO, not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  return "it is not a regular file";
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev;
 }
 
 }  // namespace
@@ -78,60 +96,114 @@ std::string JournalLine(char kind, const std::vector<std::string>& fields) {
   return line + '\t' + Crc(line);
 }
 
-bool ParseJournalLine(const std::string& line, char* kind, std::vector<std::string>* fields) {
-  const size_t tab = line.rfind('\t');
-  if (tab == std::string::npos || line.size() - tab - 1 != 8) return false;
-  const std::string body = line.substr(0, tab);
-  if (Crc(body) != line.substr(tab + 1) || body.empty()) return false;
-  *kind = body[0];
+bool SplitJournalRecord(std::string_view record, char* kind, std::vector<std::string>* fields,
+                        std::size_t maxFields) {
+  if (record.empty()) return false;
+  *kind = record[0];
   fields->clear();
-  if (body.size() == 1) return true;
-  if (body[1] != '\t') return false;
+  if (record.size() == 1) return true;
+  if (record[1] != '\t') return false;
   size_t at = 2;
   while (true) {
-    const size_t next = body.find('\t', at);
+    if (fields->size() >= maxFields) return false;
+    const size_t next = record.find('\t', at);
     std::string field;
-    if (!Unescape(body.substr(at, next == std::string::npos ? std::string::npos : next - at),
-                  &field)) {
+    if (!Unescape(record.substr(at, next == std::string_view::npos ? next : next - at), &field)) {
       return false;
     }
-    fields->push_back(field);
-    if (next == std::string::npos) return true;
+    fields->push_back(std::move(field));
+    if (next == std::string_view::npos) return true;
     at = next + 1;
   }
 }
 
-bool JournalLock::Take(const std::string& folder, bool create) {
+bool ParseJournalLine(const std::string& line, char* kind, std::vector<std::string>* fields) {
+  const size_t tab = line.rfind('\t');
+  if (tab == std::string::npos || line.size() - tab - 1 != kCrcDigits) return false;
+  const std::string_view body = std::string_view(line).substr(0, tab);
+  if (Crc(body) != line.substr(tab + 1)) return false;
+  return SplitJournalRecord(body, kind, fields, line.size());
+}
+
+JournalLock::Result JournalLock::Take(const std::string& folder, bool create) {
   Release();
-  const std::string path = folder + "/" + kJournalName;
-  // A journal removed by its owner between our open and our lock is not the
-  // folder's journal any more: open again until the locked file is the one
-  // the name leads to.
+  path_ = folder + "/" + kJournalName;
+  // A journal removed or replaced by another program between our open and
+  // our lock is not the folder's journal any more: open again until the
+  // locked file is the one the name leads to.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    struct stat named {};
+    if (!create) {
+      // Looked at before it is opened: a device or FIFO is never opened.
+      if (lstat(path_.c_str(), &named) != 0) {
+        if (errno == ENOENT) return Result::kMissing;
+        error_ = std::strerror(errno);
+        return Result::kRefused;
+      }
+      if (!S_ISREG(named.st_mode)) {
+        error_ = NotRegular(named.st_mode);
+        return Result::kRefused;
+      }
+    }
+    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK |
+                      (create ? O_RDWR | O_APPEND | O_CREAT | O_EXCL : O_RDONLY);
+    int fd = open(path_.c_str(), flags, 0666);
     if (fd < 0) {
-      error_ = std::strerror(errno);
-      return false;
+      const int e = errno;
+      if (!create && e == ENOENT) continue;  // removed since: look again
+      if (e == ELOOP || e == EEXIST) {
+        struct stat there {};
+        if (lstat(path_.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) {
+          error_ = NotRegular(there.st_mode);
+          return Result::kRefused;
+        }
+        if (e == EEXIST) {
+          // Somebody's journal: in use, or left by a datalog that did not end.
+          JournalLock other;
+          if (other.Take(folder, false) == Result::kInUse) {
+            error_ = other.error();
+            return Result::kInUse;
+          }
+          error_ =
+              "the journal of an earlier datalog that did not end, " + path_ + ", is still there";
+          return Result::kRefused;
+        }
+      }
+      error_ = std::strerror(e);
+      return Result::kRefused;
+    }
+    struct stat opened {};
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      error_ = NotRegular(opened.st_mode);
+      close(fd);
+      return Result::kRefused;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      error_ = errno == EWOULDBLOCK
-                   ? "the datalog folder " + folder + " is in use by another eb2250-gui"
-                   : std::string(std::strerror(errno));
+      const int e = errno;
       close(fd);
-      return false;
+      if (e == EWOULDBLOCK) {
+        error_ = "the datalog folder " + folder + " is in use by another eb2250-gui";
+        return Result::kInUse;
+      }
+      error_ = std::strerror(e);
+      return Result::kRefused;
     }
-    struct stat opened {
-    }, named{};
-    if (fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
-        opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
-      fd_ = fd;
+    fd_ = fd;
+    if (StillNamed()) {
       error_.clear();
-      return true;
+      return Result::kTaken;
     }
-    close(fd);
+    Release();
   }
   error_ = "the journal keeps changing";
-  return false;
+  return Result::kRefused;
+}
+
+bool JournalLock::StillNamed() const {
+  struct stat opened {
+  }, named{};
+  return fd_ >= 0 && fstat(fd_, &opened) == 0 && lstat(path_.c_str(), &named) == 0 &&
+         SameFile(opened, named);
 }
 
 void JournalLock::Release() {
@@ -139,19 +211,20 @@ void JournalLock::Release() {
   fd_ = -1;
 }
 
-JournalWriter::~JournalWriter() { lock_.Release(); }
-
 bool JournalWriter::Start(const std::string& folder, const std::vector<std::string>& setup) {
-  lock_.Release();
   error_.clear();
-  if (!lock_.Take(folder, true)) {
+  failed_ = false;
+  // The writer's own journal of an earlier setup in this folder starts
+  // again (that datalog is given up); anything else is never truncated or
+  // written through.
+  // A journal of a datalog this setup replaces elsewhere is given up.
+  if (lock_.Held() && (folder != folder_ || !lock_.StillNamed())) Finish();
+  folder_ = folder;
+  if (lock_.Held()) {
+    if (ftruncate(lock_.fd(), 0) != 0) return Fail(std::strerror(errno));
+  } else if (lock_.Take(folder, true) != JournalLock::Result::kTaken) {
     error_ = lock_.error();
-    return false;
-  }
-  path_ = folder + "/" + kJournalName;
-  if (ftruncate(lock_.fd(), 0) != 0) {
-    error_ = std::strerror(errno);
-    lock_.Release();
+    failed_ = true;
     return false;
   }
   if (!WriteRecord('H', setup, std::string(kMagic) + "\n")) return false;
@@ -164,14 +237,26 @@ bool JournalWriter::Start(const std::string& folder, const std::vector<std::stri
   return true;
 }
 
+bool JournalWriter::Fail(const std::string& why) {
+  error_ = why;
+  failed_ = true;  // the lock stays: see Append
+  return false;
+}
+
 bool JournalWriter::WriteRecord(char kind, const std::vector<std::string>& fields,
                                 const std::string& before) {
-  if (!lock_.Held()) return false;
+  if (!Active()) return false;
   if (!WriteAll(lock_.fd(), before + JournalLine(kind, fields) + "\n") ||
       fdatasync(lock_.fd()) != 0) {
-    error_ = std::strerror(errno);
-    lock_.Release();
-    return false;
+    return Fail(std::strerror(errno));
+  }
+  // Written into a file nobody can find any more (the folder, or the
+  // journal alone, was removed): no crash could be recovered from it.
+  struct stat st {};
+  if (fstat(lock_.fd(), &st) == 0 && st.st_nlink == 0) {
+    struct stat dir {};
+    return Fail(stat(folder_.c_str(), &dir) != 0 ? "the datalog folder " + folder_ + " was removed"
+                                                 : "its file " + path() + " was removed");
   }
   return true;
 }
@@ -182,40 +267,129 @@ bool JournalWriter::Append(const std::vector<std::string>& sample) {
 
 void JournalWriter::Finish() {
   // Removed while still locked, so no other program takes it in between.
-  if (lock_.Held()) std::remove(path_.c_str());
+  // A journal that cannot be removed is emptied: an empty journal holds
+  // nothing and is removed by the next start.
+  if (lock_.Held() && lock_.StillNamed() && unlink(lock_.path().c_str()) != 0 &&
+      ftruncate(lock_.fd(), 0) == 0) {
+    fdatasync(lock_.fd());
+  }
   lock_.Release();
+  failed_ = false;
 }
 
-JournalContents ReadJournal(const std::string& path) {
-  JournalContents c;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return c;
-  c.found = true;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string magic = std::string(kMagic) + "\n";
-  if (text.compare(0, magic.size(), magic) != 0) {
-    c.error = "not a datalog journal";
-    return c;
+void JournalReader::Line() {
+  if (overlong_) {
+    ++scan_.damaged;
+    overlong_ = false;
+    line_.clear();
+    return;
   }
-  size_t at = magic.size();
-  while (at < text.size()) {
-    const size_t end = text.find('\n', at);
-    if (end == std::string::npos) break;  // the last record was cut short
-    char kind = 0;
-    std::vector<std::string> fields;
-    if (!ParseJournalLine(text.substr(at, end - at), &kind, &fields)) break;
-    if (kind == 'H' && c.setup.empty() && c.samples.empty()) {
-      c.setup = std::move(fields);
-    } else if (kind == 'S' && !c.setup.empty()) {
-      c.samples.push_back(std::move(fields));
+  if (!magicRead_) {
+    magicRead_ = true;
+    if (line_ != kMagic) scan_.error = "not a datalog journal";
+    line_.clear();
+    return;
+  }
+  const size_t tab = line_.rfind('\t');
+  const std::string_view body = std::string_view(line_).substr(0, tab);
+  if (tab == std::string::npos || line_.size() - tab - 1 != kCrcDigits || body.empty() ||
+      Crc(body) != std::string_view(line_).substr(tab + 1)) {
+    ++scan_.damaged;
+  } else {
+    ++scan_.records;
+    onRecord_(body);
+  }
+  line_.clear();
+}
+
+void JournalReader::Feed(const char* data, std::size_t size) {
+  while (size > 0 && scan_.error.empty()) {
+    const char* end = static_cast<const char*>(std::memchr(data, '\n', size));
+    const size_t piece = end == nullptr ? size : static_cast<size_t>(end - data);
+    if (!magicRead_ && line_.size() + piece > std::strlen(kMagic)) {
+      scan_.error = "not a datalog journal";
+      return;
+    }
+    if (!overlong_ && line_.size() + piece <= kMaxRecordBytes) {
+      line_.append(data, piece);
     } else {
+      overlong_ = true;
+      line_.clear();
+    }
+    if (end == nullptr) return;
+    Line();
+    data += piece + 1;
+    size -= piece + 1;
+  }
+}
+
+void JournalReader::FeedZeros(std::size_t size) {
+  if (size == 0 || !scan_.error.empty()) return;
+  if (!magicRead_) {
+    scan_.error = "not a datalog journal";
+  } else if (overlong_ || line_.size() + size > kMaxRecordBytes) {
+    overlong_ = true;
+    line_.clear();
+  } else {
+    line_.append(size, '\0');
+  }
+}
+
+JournalScan JournalReader::End() {
+  if (scan_.error.empty()) {
+    if (!magicRead_) {
+      scan_.error = "not a datalog journal";
+    } else if (overlong_) {
+      ++scan_.damaged;  // no crash leaves a record that long
+    } else {
+      scan_.cutBytes = line_.size();
+    }
+  }
+  line_.clear();
+  overlong_ = false;
+  return scan_;
+}
+
+JournalScan ScanJournal(int fd, const JournalReader::OnRecord& onRecord) {
+  JournalReader reader(onRecord);
+  struct stat st {};
+  if (fstat(fd, &st) != 0) {
+    JournalScan failed;
+    failed.error = std::strerror(errno);
+    return failed;
+  }
+  // Only the bytes there when the scan began: a file that grows while it
+  // is read cannot keep the scan going.
+  const off_t size = st.st_size;
+  std::vector<char> buf(1 << 20);
+  off_t at = 0;
+  while (at < size) {
+    // Holes of a sparse file hold only zeros: counted, not read.
+    const off_t data = lseek(fd, at, SEEK_DATA);
+    if (data < 0 && errno == ENXIO) {
+      reader.FeedZeros(static_cast<size_t>(size - at));
       break;
     }
-    at = end + 1;
+    if (data > at) {
+      const off_t hole = std::min(data, size) - at;
+      reader.FeedZeros(static_cast<size_t>(hole));
+      at += hole;
+      continue;
+    }
+    const size_t want =
+        static_cast<size_t>(std::min<off_t>(size - at, static_cast<off_t>(buf.size())));
+    const ssize_t n = pread(fd, buf.data(), want, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      JournalScan failed = reader.End();
+      failed.error = std::strerror(errno);
+      return failed;
+    }
+    if (n == 0) break;  // the file shrank
+    reader.Feed(buf.data(), static_cast<size_t>(n));
+    at += n;
   }
-  c.dropped = text.size() - at;
-  if (c.setup.empty()) c.error = "the journal holds no setup";
-  return c;
+  return reader.End();
 }
 
 }  // namespace eb::datalog

@@ -1,31 +1,29 @@
-// The recording journal of the datalog: what each record holds, writing it
-// while recording, and rebuilding the ring from it after a crash.
-//
-// Setup record:  slots, samples, sample time, workbook, setup stamp, CSV flag.
-// Sample record: slot, last board, time (ms since the epoch), the view
-//                report (current stamp, file stamp, view time, view points),
-//                then fields 0 … 21 of boards 0 … last board (0 … 20 in
-//                journals of earlier versions, which had no field 21).
+// The recording journal of the datalog: writing its records while
+// recording, and rebuilding the ring from them after a crash (the record
+// layout is in sheet/journal_ring.h).
 #include "window/datalog_journal.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <filesystem>
-#include <optional>
 #include <vector>
 
 #include "sheet/journal.h"
+#include "sheet/journal_ring.h"
 #include "sheet/stamps.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
 
 namespace eb {
 
-namespace {
+// A journal record carries every ring field a sample fills, the reads field last.
+static_assert(datalog::kJournalCellFields == kReadsField + 1);
 
-constexpr int kSetupFields = 6;
-constexpr int kSampleHead = 7;  // fields before the cells
-constexpr int kCellFields = kReadsField + 1;
+namespace {
 
 std::string FloatText(float v) {
   char buf[32];
@@ -33,24 +31,24 @@ std::string FloatText(float v) {
   return std::string(buf, r.ptr);
 }
 
-template <typename T>
-std::optional<T> Number(const std::string& text) {
-  T v{};
-  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
-  return v;
-}
-
 }  // namespace
 
 void Form1::JournalStart() {
+  const std::string folder = platform.AppDirectory();
+  // A journal another program left unfinished in the folder since this
+  // one started is recovered first: a new journal never replaces it.
+  if (!journal_.Holds()) {
+    const std::string said =
+        datalog::RecoveryMessage(datalog::RecoverJournal(folder, platform.Now()));
+    if (!said.empty()) MsgBox(said);
+  }
   const std::vector<std::string> setup{std::to_string(SETpoint),
                                        std::to_string(SAMPLEpoints),
                                        FloatText(SAMPLEtime),
                                        NewFile,
                                        DSETUPstamp,
                                        std::to_string(CSVflag)};
-  if (!journal_.Start(platform.AppDirectory(), setup)) {
+  if (!journal_.Start(folder, setup)) {
     MsgBox("The recovery journal of this datalog cannot be written (" + journal_.error() +
            "). Recording goes on, but until STOP its samples are kept in memory only.");
   }
@@ -68,7 +66,7 @@ void Form1::JournalSample(int slot) {
                              FloatText(VIEWtime),
                              std::to_string(VIEWpoints)};
   for (int b = 0; b <= CARDSTACK; ++b) {
-    for (int k = 0; k < kCellFields; ++k) r.push_back(DataCell(slot, k, b));
+    for (int k = 0; k < datalog::kJournalCellFields; ++k) r.push_back(DataCell(slot, k, b));
   }
   if (!journal_.Append(r)) {
     MsgBox("The recovery journal of this datalog could not be written (" + journal_.error() +
@@ -82,98 +80,92 @@ namespace datalog {
 
 namespace {
 
-// The ring rebuilt from the records, as the window held it.
-struct Ring {
-  std::vector<std::string> cells;  // [slot][field][board]
-  std::vector<std::chrono::system_clock::time_point> times;
-  std::string& Cell(int slot, int field, int board) {
-    return cells[(static_cast<size_t>(slot) * kCellFields + static_cast<size_t>(field)) * 10 +
-                 static_cast<size_t>(board)];
+// `path` + ".unreadable-<stamp>", or the first free "…_2", "…_3", …; the
+// journal is renamed there without replacing anything. "" when it cannot be.
+std::string MoveAside(const std::string& path, std::chrono::system_clock::time_point now) {
+  const std::string base = path + ".unreadable-" + FileStamp(now);
+  for (int n = 1; n < 1000; ++n) {
+    const std::string to = n == 1 ? base : base + "_" + std::to_string(n);
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return to;
+    if (errno != EEXIST) return "";
   }
-};
+  return "";
+}
 
 }  // namespace
 
 Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::time_point now) {
   Recovery r;
-  const std::string path = folder + "/" + kJournalName;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return r;
-  r.found = true;
+  r.journal = folder + "/" + kJournalName;
   JournalLock lock;
-  if (!lock.Take(folder, false)) {
-    r.inUse = true;
-    r.error = lock.error();
+  switch (lock.Take(folder, false)) {
+    case JournalLock::Result::kMissing: return r;
+    case JournalLock::Result::kInUse:
+      r.found = r.inUse = true;
+      r.error = lock.error();
+      return r;
+    case JournalLock::Result::kRefused:
+      r.found = true;
+      r.notRead = lock.error();
+      return r;
+    case JournalLock::Result::kTaken: break;
+  }
+  // The lock is held until the journal is removed or moved (the end of
+  // this call).
+  struct stat st {};
+  if (fstat(lock.fd(), &st) == 0 && st.st_size == 0) {
+    unlink(r.journal.c_str());  // an empty file holds nothing
     return r;
   }
-  const JournalContents c = ReadJournal(path);
-  r.droppedBytes = c.dropped;
-  const auto setpoint = c.setup.size() == kSetupFields ? Number<int>(c.setup[0]) : std::nullopt;
-  if (!c.error.empty() || !setpoint || *setpoint < 1 || *setpoint > 1000) {
-    r.error = c.error.empty() ? "its setup record is damaged" : c.error;
+  JournalRing ring;
+  const JournalScan scan =
+      ScanJournal(lock.fd(), [&ring](std::string_view record) { ring.Add(record); });
+  r.found = true;
+  r.recorded = ring.recorded();
+  r.damaged = scan.damaged + ring.invalid();
+  r.droppedBytes = scan.cutBytes;
+  const std::vector<JournalSample> samples = ring.Samples();
+  r.error = !scan.error.empty() ? scan.error : ring.SetupError();
+  if (r.error.empty() && samples.empty()) {
+    if (r.damaged == 0) {
+      // Set up, never sampled: nothing was lost.
+      unlink(r.journal.c_str());
+      return r;
+    }
+    r.error = "no sample record in it is whole";
+  }
+  if (!r.error.empty()) {
+    r.movedTo = MoveAside(r.journal, now);
     return r;
   }
-  if (c.samples.empty()) {
-    // Set up, never sampled: nothing was lost.
-    std::remove(path.c_str());
-    return r;
-  }
-  // The lock is held until the journal is removed (the end of this call).
 
-  Ring ring;
-  ring.cells.resize(static_cast<size_t>(1001) * kCellFields * 10);
-  ring.times.resize(1001);
-  DatalogView view;
-  view.setpoint = *setpoint;
-  view.samplePoints = Number<int>(c.setup[1]).value_or(0);
-  view.sampleTime = Number<float>(c.setup[2]).value_or(0);
-  view.setupStamp = c.setup[4];
-  const bool csv = c.setup[5] == "1";
-  std::string fileStamp;
-  int datapoint = 1;
-  for (const auto& s : c.samples) {
-    const auto slot = s.size() > kSampleHead ? Number<int>(s[0]) : std::nullopt;
-    const auto last = s.size() > kSampleHead ? Number<int>(s[1]) : std::nullopt;
-    const auto ms = s.size() > kSampleHead ? Number<long long>(s[2]) : std::nullopt;
-    const auto fieldsOf = [&](int fields) {
-      return s.size() == kSampleHead + static_cast<size_t>(fields * (*last + 1));
-    };
-    if (!slot || !last || !ms || *slot < 1 || *slot > view.setpoint || *last < 0 || *last > 9 ||
-        !(fieldsOf(kCellFields) || fieldsOf(kReadsField))) {
-      break;  // a record this program never writes: keep what came before
-    }
-    const int fields = fieldsOf(kCellFields) ? kCellFields : kReadsField;
-    for (int b = 0; b <= *last; ++b) {
-      for (int k = 0; k < fields; ++k) {
-        ring.Cell(*slot, k, b) = s[kSampleHead + static_cast<size_t>(b * fields + k)];
-      }
-    }
-    ring.times[static_cast<size_t>(*slot)] =
-        std::chrono::system_clock::time_point(std::chrono::milliseconds(*ms));
-    view.cardstack = *last;
-    view.currentStamp = s[3];
-    fileStamp = s[4];
-    view.viewTime = Number<float>(s[5]).value_or(0);
-    view.viewPoints = Number<int>(s[6]).value_or(0);
-    // The cycle's step after a collection: the next slot, wrapping.
-    datapoint = *slot + 1;
-    if (datapoint >= view.setpoint + 1) {
-      datapoint = 1;
-      view.cycle = 1;
-    }
-    ++r.samples;
-  }
-  view.counterStop = datapoint;
-  view.cell = [&ring](int slot, int field, int board) -> const std::string& {
-    return ring.Cell(slot, field, board);
-  };
-  view.time = [&ring](int slot) { return ring.times[static_cast<size_t>(slot)]; };
+  // The samples the ring held, in recording order in slots 1 … n.
+  const JournalSetup& setup = *ring.setup();
+  const JournalSample& last = samples.back();
+  const DatalogView view{
+      .cardstack = last.lastBoard,
+      .setpoint = setup.slots,
+      .cycle = 0,
+      .counterStop = static_cast<int>(samples.size()) + 1,
+      .setupStamp = setup.setupStamp,
+      .currentStamp = last.currentStamp,
+      .sampleTime = setup.sampleTime,
+      .viewTime = last.viewTime,
+      .samplePoints = setup.samplePoints,
+      .viewPoints = last.viewPoints,
+      .cell = [&samples](int slot, int field, int board) -> const std::string& {
+        return samples[static_cast<size_t>(slot - 1)].Cell(field, board);
+      },
+      .time = [&samples](int slot) { return samples[static_cast<size_t>(slot - 1)].time; }};
+  r.samples = static_cast<int>(samples.size());
 
-  if (fileStamp.empty()) fileStamp = FileStamp(now);
-  r.workbook = FreeName(folder + "/" + fileStamp + "_RECOVERED_DATALOG.xlsx");
+  // The name is built from the last sample's stamp (checked to be one), or
+  // its time: never from a path found in the file.
+  const std::string stamp = last.fileStamp.empty() ? FileStamp(last.time) : last.fileStamp;
+  r.workbook = FreeName(folder + "/" + stamp + "_RECOVERED_DATALOG.xlsx");
   try {
     ExportDatalog(view, r.workbook);
-    if (csv) {
+    if (setup.csv) {
       r.csv = CsvBeside(r.workbook);
       ExportDatalogCsv(view, r.csv);
     }
@@ -183,21 +175,39 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
     r.csv.clear();
     return r;  // the journal stays for the next start
   }
-  std::remove(path.c_str());
+  unlink(r.journal.c_str());
   return r;
 }
 
 std::string RecoveryMessage(const Recovery& r) {
   if (!r.found || r.inUse) return "";
+  if (!r.notRead.empty()) {
+    return "The datalog journal " + r.journal + " cannot be read (" + r.notRead +
+           "); it is left as it is.";
+  }
   if (!r.workbook.empty()) {
-    std::string text = "A datalog that did not end was recovered: " + std::to_string(r.samples) +
-                       (r.samples == 1 ? " sample" : " samples") + " saved to " + r.workbook;
+    std::string text = "A datalog that did not end was recovered: ";
+    if (static_cast<std::size_t>(r.samples) < r.recorded) {
+      text += "the ring's last " + std::to_string(r.samples) + " of " + std::to_string(r.recorded) +
+              " samples recorded, saved to " + r.workbook;
+    } else {
+      text += std::to_string(r.samples) + (r.samples == 1 ? " sample" : " samples") + " saved to " +
+              r.workbook;
+    }
     if (!r.csv.empty()) text += " and " + r.csv;
     text += ".";
+    if (r.damaged > 0) {
+      text += r.damaged == 1 ? " 1 damaged record was skipped."
+                             : " " + std::to_string(r.damaged) + " damaged records were skipped.";
+    }
     if (r.droppedBytes > 0) text += " A damaged last record was left out.";
     return text;
   }
   if (!r.error.empty()) {
+    if (!r.movedTo.empty()) {
+      return "A datalog that did not end could not be recovered (" + r.error +
+             "); its journal was moved aside to " + r.movedTo + ".";
+    }
     return "A datalog that did not end could not be recovered (" + r.error +
            "); its journal is kept for the next start.";
   }

@@ -1,6 +1,7 @@
 // The program killed (SIGKILL) at a random moment of a recording, then
 // started again on the same datalog folder: the recovered workbook holds
 // exactly the samples that were on the disk when it died.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -47,7 +48,12 @@ int Wait(pid_t pid) {
 
 // Complete sample records in the journal.
 size_t DurableSamples(const std::string& journal) {
-  return datalog::ReadJournal(journal).samples.size();
+  const int fd = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  size_t samples = 0;
+  datalog::ScanJournal(fd, [&samples](std::string_view record) { samples += record[0] == 'S'; });
+  close(fd);
+  return samples;
 }
 
 // The cell voltages the simulated stack shows, as the datalog writes them:
@@ -114,9 +120,11 @@ TEST(KillRecovery, AKilledRecordingIsRecoveredSampleForSample) {
     ASSERT_EQ(WEXITSTATUS(Wait(again)), 0);
     const std::string said = test::FileBytes(dir / "again.err");
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(said, m,
-                                  std::regex("A datalog that did not end was recovered: ([0-9]+) "
-                                             "samples? saved to (.*_RECOVERED_DATALOG\\.xlsx)\\.")))
+    // The ring of 8 holds the last 8 of them.
+    ASSERT_TRUE(std::regex_search(
+        said, m,
+        std::regex("A datalog that did not end was recovered: the ring's last 8 of ([0-9]+) "
+                   "samples recorded, saved to (.*_RECOVERED_DATALOG\\.xlsx)\\.")))
         << said;
     EXPECT_EQ(std::stoul(m[1]), onDisk);
     const std::string workbook = m[2];

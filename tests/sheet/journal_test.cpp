@@ -2,7 +2,9 @@
 // escaping, and the lock that keeps two programs off one journal.
 #include "sheet/journal.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -12,7 +14,31 @@ namespace eb {
 namespace {
 
 using datalog::JournalWriter;
-using datalog::ReadJournal;
+
+// What the journal at `path` holds, read as recovery reads it.
+struct Contents {
+  bool found = false;
+  std::string error;
+  std::vector<std::string> setup;
+  std::vector<std::vector<std::string>> samples;
+  size_t dropped = 0;
+};
+Contents ReadJournal(const std::string& path) {
+  Contents c;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return c;
+  c.found = true;
+  const auto scan = datalog::ScanJournal(fd, [&c](std::string_view record) {
+    char kind = 0;
+    std::vector<std::string> fields;
+    EXPECT_TRUE(datalog::SplitJournalRecord(record, &kind, &fields, 1000));
+    (kind == 'H' ? c.setup : c.samples.emplace_back()) = fields;
+  });
+  close(fd);
+  c.error = scan.error;
+  c.dropped = scan.cutBytes;
+  return c;
+}
 
 const std::vector<std::string> kSetup{"8", "8", "6.4", "/data/run.xlsx", "stamp", "1"};
 
@@ -75,7 +101,7 @@ TEST(Journal, OneProgramAtATimeWritesAFolder) {
   EXPECT_EQ(second.error(),
             "the datalog folder " + dir.path() + " is in use by another eb2250-gui");
   datalog::JournalLock probe;
-  EXPECT_FALSE(probe.Take(dir.path(), false));
+  EXPECT_EQ(probe.Take(dir.path(), false), datalog::JournalLock::Result::kInUse);
   // The first one's journal is untouched by the refused start.
   ASSERT_TRUE(first.Append(Sample(1)));
   EXPECT_EQ(ReadJournal(first.path()).samples.size(), 1u);
