@@ -31,6 +31,7 @@
 #include "link/ftdi_functions.h"
 #include "link/trace_bridge.h"
 #include "sheet/datalog_folder.h"
+#include "sheet/replacing_file.h"
 #include "window/datalog_journal.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
@@ -208,9 +209,12 @@ int main(int argc, char** argv) {
 
   // A recording that never ended (a crash, a kill, a power cut) left its
   // journal in the datalog folder: its samples become a recovered workbook
-  // before anything else runs.
-  const std::string recovered = eb::datalog::RecoveryMessage(eb::datalog::RecoverJournal(
-      eb::datalog::CurrentDatalogFolder(options.datalogDir), std::chrono::system_clock::now()));
+  // before anything else runs. An export that was cut short left a hidden
+  // temporary, which goes.
+  const std::string datalogFolder = eb::datalog::CurrentDatalogFolder(options.datalogDir);
+  eb::datalog::CleanStaleTemporaries(datalogFolder);
+  const std::string recovered = eb::datalog::RecoveryMessage(
+      eb::datalog::RecoverJournal(datalogFolder, std::chrono::system_clock::now()));
   auto reportRecovery = [&recovered] {
     if (!recovered.empty()) std::cerr << kProgram << ": " << recovered << std::endl;
   };

@@ -165,13 +165,11 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
   view.time = [&ring](int slot) { return ring.times[static_cast<size_t>(slot)]; };
 
   if (fileStamp.empty()) fileStamp = FileStamp(now);
-  r.workbook = FreeName(folder + "/" + fileStamp + "_RECOVERED_DATALOG.xlsx");
   try {
-    ExportDatalog(view, r.workbook);
-    if (csv) {
-      r.csv = CsvBeside(r.workbook);
-      ExportDatalogCsv(view, r.csv);
-    }
+    NewDatalogFiles files;
+    ExportNewDatalog(view, folder, fileStamp + "_RECOVERED_DATALOG", csv, &files);
+    r.workbook = files.workbook;
+    r.csv = files.csv;
   } catch (const ExportError& e) {
     r.error = e.reason;
     r.workbook.clear();
