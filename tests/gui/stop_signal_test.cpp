@@ -1,0 +1,114 @@
+// SIGTERM, SIGINT and SIGHUP close the program as closing its window does:
+// a recording's samples are saved and it says where; a second signal ends
+// it at once.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "app/stop_signals.h"
+#include "sheet/journal.h"
+#include "support/datalog_support.h"
+
+namespace eb {
+namespace {
+
+// Starts the program with `args`, its output going to `outPath`, `errPath`.
+pid_t Start(const std::vector<std::string>& args, const std::string& outPath,
+            const std::string& errPath) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::freopen(outPath.c_str(), "w", stdout);
+    std::freopen(errPath.c_str(), "w", stderr);
+    std::vector<char*> argv{const_cast<char*>(EB_GUI_EXE)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(EB_GUI_EXE, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits until `ready` holds (at most 20 s).
+void AwaitReady(const std::function<bool()>& ready) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!ready() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+TEST(StopSignals, EachClosesLikeTheWindowAndSavesTheSamples) {
+  const struct {
+    int signal;
+    const char* name;
+    bool window;  // the window (off screen) rather than a script
+  } cases[] = {
+      {SIGTERM, "SIGTERM", false},
+      {SIGINT, "SIGINT", false},
+      {SIGHUP, "SIGHUP", false},
+      {SIGTERM, "SIGTERM", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.window ? " to the window" : " to a script"));
+    test::ScratchDir dir;
+    const std::string journal = dir / datalog::kJournalName;
+    std::ofstream(dir / "record.script") << "set Combo1 2\nclick Command0 1\nclick Command1 5\n"
+                                         << "datalog 8 \"" << dir / "run.xlsx"
+                                         << "\"\n"
+                                         << "click Command1 11\ntick 10000000\n";
+    std::vector<std::string> args{"--simulate=boards=3", "--datalog-dir", dir.path(), "--trace",
+                                  dir / "trace.txt"};
+    if (!c.window) {
+      args.push_back("--script");
+      args.push_back(dir / "record.script");
+    }
+    const pid_t pid = Start(args, dir / "out.txt", dir / "err.txt");
+    if (c.window) {
+      // Running once the identify went over the bridge.
+      AwaitReady([&] { return !test::FileBytes(dir / "trace.txt").empty(); });
+    } else {
+      AwaitReady([&] { return datalog::ReadJournal(journal).samples.size() >= 3; });
+    }
+    ASSERT_EQ(kill(pid, c.signal), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+    const std::string err = test::FileBytes(dir / "err.txt");
+    EXPECT_NE(err.find(std::string("eb2250-gui: ") + c.name +
+                       " received: closing as the window closes (a second one ends the program "
+                       "at once)\n"),
+              std::string::npos)
+        << err;
+    if (c.window) continue;
+    const std::string out = test::FileBytes(dir / "out.txt");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(
+        out, m,
+        std::regex("MSGBOX: The datalog's samples were saved to (.*_LAST_DATALOG\\.xlsx)\\.")))
+        << out;
+    EXPECT_TRUE(test::LooksLikeXlsx(m[1]));
+    EXPECT_FALSE(std::filesystem::exists(journal));
+  }
+}
+
+TEST(StopSignals, ASecondSignalEndsTheProgramAtOnce) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!app::CatchStopSignals()) _exit(3);
+    raise(SIGTERM);
+    if (app::StopSignal() != SIGTERM) _exit(4);  // the first one is only noted
+    raise(SIGINT);
+    _exit(5);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+}
+
+}  // namespace
+}  // namespace eb
