@@ -15,25 +15,10 @@
 #include "app/stop_signals.h"
 #include "sheet/journal.h"
 #include "support/datalog_support.h"
+#include "support/launch.h"
 
 namespace eb {
 namespace {
-
-// Starts the program with `args`, its output going to `outPath`, `errPath`.
-pid_t Start(const std::vector<std::string>& args, const std::string& outPath,
-            const std::string& errPath) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::freopen(outPath.c_str(), "w", stdout);
-    std::freopen(errPath.c_str(), "w", stderr);
-    std::vector<char*> argv{const_cast<char*>(EB_GUI_EXE)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(EB_GUI_EXE, argv.data());
-    _exit(127);
-  }
-  return pid;
-}
 
 // Waits until `ready` holds (at most 20 s).
 void AwaitReady(const std::function<bool()>& ready) {
@@ -67,7 +52,7 @@ TEST(StopSignals, EachClosesLikeTheWindowAndSavesTheSamples) {
       args.push_back("--script");
       args.push_back(dir / "record.script");
     }
-    const pid_t pid = Start(args, dir / "out.txt", dir / "err.txt");
+    const pid_t pid = test::Launch(EB_GUI_EXE, args, dir / "out.txt", dir / "err.txt");
     if (c.window) {
       // Running once the identify went over the bridge.
       AwaitReady([&] { return !test::FileBytes(dir / "trace.txt").empty(); });

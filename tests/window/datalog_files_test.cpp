@@ -45,6 +45,15 @@ std::string Save(const DatalogView& view, const std::string& folder, const std::
   return said;
 }
 
+// Everything up to the end of a pipe; closes it.
+std::string ReadAll(int fd) {
+  std::string all;
+  char buf[4096];
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) all.append(buf, static_cast<size_t>(n));
+  close(fd);
+  return all;
+}
+
 int FailSync(int) {
   errno = EIO;
   return -1;
@@ -82,11 +91,7 @@ std::string OnSmallFileSystem(const std::string& folder, int kib,
     _exit(0);
   }
   close(out[1]);
-  std::string said;
-  char buf[4096];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
-    said.append(buf, static_cast<size_t>(n));
-  close(out[0]);
+  const std::string said = ReadAll(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "";
@@ -121,11 +126,7 @@ std::string SameSecondStops(const DatalogView& view, const std::string& folder) 
   close(go[0]);
   close(names[1]);
   close(go[1]);
-  std::string all;
-  char buf[4096];
-  for (ssize_t n; (n = read(names[0], buf, sizeof buf)) > 0;)
-    all.append(buf, static_cast<size_t>(n));
-  close(names[0]);
+  const std::string all = ReadAll(names[0]);
   for (pid_t pid : children) waitpid(pid, nullptr, 0);
   std::set<std::string> distinct;
   std::istringstream lines(all);
