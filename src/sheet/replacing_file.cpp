@@ -154,13 +154,17 @@ int CleanStaleTemporaries(const std::string& folder) {
   int removed = 0;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (!IsTemporaryName(name)) continue;
+    const bool temporary = IsTemporaryName(name);
     struct stat seen {};
     if (fstatat(dirFd, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(seen.st_mode) ||
         seen.st_uid != geteuid()) {
       continue;
     }
-    const int fd = openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const bool reservation = seen.st_size == 0 && (seen.st_mode & 07777) == kPlaceholderMode;
+    if (!temporary && !reservation) continue;
+    // A reservation is writable by its owner only (opening it writes nothing).
+    const int fd = openat(dirFd, name.c_str(),
+                          (temporary ? O_RDONLY : O_WRONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat opened {};
     // Its writer holds the lock while it lives; the name must still be the
@@ -170,7 +174,7 @@ int CleanStaleTemporaries(const std::string& folder) {
       struct stat again {};
       if (fstatat(dirFd, name.c_str(), &again, AT_SYMLINK_NOFOLLOW) == 0 &&
           again.st_ino == seen.st_ino && again.st_dev == seen.st_dev &&
-          unlinkat(dirFd, name.c_str(), 0) == 0) {
+          (temporary || again.st_size == 0) && unlinkat(dirFd, name.c_str(), 0) == 0) {
         ++removed;
       }
     }

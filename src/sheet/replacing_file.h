@@ -39,10 +39,15 @@ class ReplacingFile {
   int fd_ = -1;  // the temporary, locked while it is written
 };
 
-// Removes the temporaries of this program in `folder` that no running
-// program writes any more (their writer died): files named ".eb2250-"
-// followed by six letters or digits, regular, owned by this user, whose
-// lock is free. Anything else is left alone. Returns how many went.
+// The mode of an empty file that reserves a name (see ReservedNames): no
+// file this program saves, and no file an editor makes, looks like it.
+constexpr unsigned kPlaceholderMode = 0200;
+
+// Removes what this program's writers left in `folder` when they died, and
+// that no running program holds any more: temporaries (".eb2250-" and six
+// letters or digits) and empty name reservations (kPlaceholderMode), both
+// regular files owned by this user whose lock is free. Anything else is
+// left alone. Returns how many went.
 int CleanStaleTemporaries(const std::string& folder);
 
 // The call that makes a written file durable (fsync). Tests put a failing

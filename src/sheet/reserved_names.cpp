@@ -1,11 +1,14 @@
 #include "sheet/reserved_names.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "sheet/replacing_file.h"
 
 namespace eb::datalog {
 
@@ -37,8 +40,8 @@ ReservedNames::ReservedNames(const std::string& folder, const std::string& name,
     bool taken = false;
     for (const std::string& ending : endings) {
       tried_ = stem + ending;
-      const int fd =
-          open(tried_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      const int fd = open(tried_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          kPlaceholderMode);
       if (fd < 0) {
         if (errno == EEXIST) {
           taken = true;
@@ -48,11 +51,15 @@ ReservedNames::ReservedNames(const std::string& folder, const std::string& name,
         Release();
         return;
       }
+      // Marked as a reservation (empty, writable by its owner only) and
+      // locked while this program lives: one its writer left behind when it
+      // died is found and removed at the next start.
+      fchmod(fd, kPlaceholderMode);
+      flock(fd, LOCK_EX | LOCK_NB);
       struct stat st {};
       fstat(fd, &st);
-      close(fd);
       made_.push_back({tried_, static_cast<unsigned long long>(st.st_dev),
-                       static_cast<unsigned long long>(st.st_ino)});
+                       static_cast<unsigned long long>(st.st_ino), fd});
       paths_.push_back(tried_);
     }
     if (!taken) return;
@@ -71,6 +78,7 @@ void ReservedNames::Release() {
         static_cast<unsigned long long>(st.st_ino) == p.ino) {
       unlink(p.path.c_str());
     }
+    close(p.fd);
   }
   made_.clear();
   paths_.clear();

@@ -2,7 +2,9 @@
 // other program can take: each name is created empty with O_CREAT | O_EXCL
 // before anything is written, so a file, a link or another program's export
 // of the same name is never replaced or written through. The writers then
-// rename their finished file over the empty one (see ReplacingFile).
+// rename their finished file over the empty one (see ReplacingFile). An
+// empty reservation left by a program that died is removed at the next start
+// (CleanStaleTemporaries).
 #pragma once
 
 #include <string>
@@ -35,6 +37,7 @@ class ReservedNames {
   struct Placeholder {
     std::string path;
     unsigned long long dev = 0, ino = 0;
+    int fd = -1;  // holds its lock
   };
   std::vector<Placeholder> made_;
   std::vector<std::string> paths_;

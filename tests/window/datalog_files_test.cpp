@@ -15,9 +15,11 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "sheet/journal.h"
 #include "sheet/replacing_file.h"
+#include "sheet/reserved_names.h"
 #include "support/datalog_support.h"
 #include "support/form_fixture.h"
 #include "support/xlsx_reader.h"
@@ -326,10 +328,10 @@ TEST_F(DatalogFiles, AStopWhoseSyncFailsKeepsTheRingAndTheJournal) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{datalog::kJournalName});
 }
 
-// Start-up removes what an export killed half-way left behind, and nothing
-// else: not a temporary a running program is writing, not a file of another
-// shape or name.
-TEST(DatalogTemporaries, OnlyStaleTemporariesOfThisProgramAreCleaned) {
+// Start-up removes what an export killed half-way left behind (its hidden
+// temporary, its empty reserved names), and nothing else: not what a running
+// program holds, not a file of another shape or name.
+TEST(DatalogTemporaries, OnlyStaleTemporariesAndReservationsOfThisProgramAreCleaned) {
   test::ScratchDir dir;
   for (const char* name : {".eb2250-a1B2c3", ".eb2250-held00", ".eb2250-toolong", "eb2250-a1B2c3",
                            ".eb2250-a1B2c!", "elsewhere"}) {
@@ -339,14 +341,33 @@ TEST(DatalogTemporaries, OnlyStaleTemporariesOfThisProgramAreCleaned) {
   fs::create_symlink(dir / "elsewhere", dir / ".eb2250-link00");
   const int held = open((dir / ".eb2250-held00").c_str(), O_RDONLY);
   ASSERT_EQ(flock(held, LOCK_EX), 0);  // a writer at work
-  // A workbook being written right now holds its temporary the same way.
+  // A workbook being written right now holds its temporary the same way,
+  // and a running export its reserved names.
   datalog::ReplacingFile writing(dir / "now.xlsx");
   const std::string writingName = fs::path(writing.temporary()).filename();
+  const datalog::ReservedNames reserved(dir.path(), "held_LAST_DATALOG", {".xlsx"});
+  // Empty reservations a killed export left; files that only look alike.
+  for (const auto& [name, mode, bytes] :
+       std::vector<std::tuple<std::string, int, std::string>>{{"dead_LAST_DATALOG.xlsx", 0200, ""},
+                                                              {"dead_LAST_DATALOG.csv", 0200, ""},
+                                                              {"empty.xlsx", 0644, ""},
+                                                              {"full.xlsx", 0200, "x"}}) {
+    std::ofstream(dir / name) << bytes;
+    fs::permissions(dir / name, static_cast<fs::perms>(mode));
+  }
 
-  EXPECT_EQ(datalog::CleanStaleTemporaries(dir.path()), 1);
-  std::vector<std::string> expected{".eb2250-dir000",  ".eb2250-held00", ".eb2250-link00",
-                                    ".eb2250-toolong", ".eb2250-a1B2c!", "eb2250-a1B2c3",
-                                    "elsewhere",       writingName};
+  EXPECT_EQ(datalog::CleanStaleTemporaries(dir.path()), 3);
+  std::vector<std::string> expected{".eb2250-dir000",
+                                    ".eb2250-held00",
+                                    ".eb2250-link00",
+                                    ".eb2250-toolong",
+                                    ".eb2250-a1B2c!",
+                                    "eb2250-a1B2c3",
+                                    "elsewhere",
+                                    writingName,
+                                    "empty.xlsx",
+                                    "full.xlsx",
+                                    "held_LAST_DATALOG.xlsx"};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(dir.Entries(), expected);
   close(held);
