@@ -81,6 +81,49 @@ TEST(StopSignals, EachClosesLikeTheWindowAndSavesTheSamples) {
   }
 }
 
+// Killed in the middle of a STOP export, the program leaves its hidden
+// temporary and the empty names it reserved; the next start removes them
+// (and recovers the samples from the journal).
+TEST(StopSignals, WhatAKilledExportLeftIsCleanedAtTheNextStart) {
+  test::ScratchDir dir;
+  std::ofstream(dir / "stop.script") << "set Combo1 9\nclick Command0 1\nclick Command1 5\n"
+                                     << "datalog 1000 \"" << dir / "run.xlsx"
+                                     << "\" csv\n"
+                                     << "click Command1 11\ntick 1200\nclick Command1 12\n"
+                                     << "tick 10000000\n";
+  const std::vector<std::string> args{"--simulate=boards=10", "--datalog-dir", dir.path()};
+  auto withScript = [&](const std::string& script) {
+    std::vector<std::string> a = args;
+    a.push_back("--script");
+    a.push_back(dir / script);
+    return a;
+  };
+  auto leftovers = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+      const std::string name = e.path().filename();
+      if (name.rfind(".eb2250-", 0) == 0 || (e.is_regular_file() && e.file_size() == 0))
+        names.push_back(name);
+    }
+    return names;
+  };
+  const pid_t pid = test::Launch(EB_GUI_EXE, withScript("stop.script"), "/dev/null", dir / "err");
+  AwaitReady([&] { return leftovers().size() >= 3; });  // the temporary and two reservations
+  ASSERT_EQ(kill(pid, SIGKILL), 0);
+  waitpid(pid, nullptr, 0);
+  ASSERT_GE(leftovers().size(), 3u) << test::FileBytes(dir / "err");
+
+  std::ofstream(dir / "empty.script") << "# nothing\n";
+  const pid_t again =
+      test::Launch(EB_GUI_EXE, withScript("empty.script"), "/dev/null", dir / "err");
+  int status = 0;
+  waitpid(again, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_NE(test::FileBytes(dir / "err").find("_RECOVERED_DATALOG.xlsx and "), std::string::npos)
+      << test::FileBytes(dir / "err");
+}
+
 TEST(StopSignals, ASecondSignalEndsTheProgramAtOnce) {
   const pid_t pid = fork();
   if (pid == 0) {
