@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "app/version.h"
@@ -20,6 +21,18 @@ void SplitOption(const std::string& arg, std::string* name, std::string* value, 
 }
 
 }  // namespace
+
+const char* ScreenshotFormat(const std::string& path) {
+  std::string ending = std::filesystem::path(path).extension().string();
+  for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ending.empty() || ending == ".png") return "PNG";
+  if (ending == ".jpg" || ending == ".jpeg") return "JPEG";
+  if (ending == ".bmp") return "BMP";
+  if (ending == ".ppm") return "PPM";
+  return nullptr;
+}
+
+std::string ScreenshotFormats() { return "the name must end in .png, .jpg, .jpeg, .bmp or .ppm"; }
 
 bool ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* error) {
   Options out;
@@ -73,14 +86,23 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
       if (!takeValue(&connection) || !setBridge(connection)) return false;
     } else if (name == "--simulate") {
       if (!setBridge(hasValue ? (value.empty() ? "sim" : "sim:" + value) : "sim")) return false;
-    } else if (name == "--trace") {
-      if (!takeValue(&out.trace)) return false;
-    } else if (name == "--script") {
-      if (!takeValue(&out.script)) return false;
-    } else if (name == "--screenshot") {
-      if (!takeValue(&out.screenshot)) return false;
-    } else if (name == "--datalog-dir") {
-      if (!takeValue(&out.datalogDir)) return false;
+    } else if (name == "--trace" || name == "--script" || name == "--screenshot" ||
+               name == "--datalog-dir") {
+      std::string& target = name == "--trace"        ? out.trace
+                            : name == "--script"     ? out.script
+                            : name == "--screenshot" ? out.screenshot
+                                                     : out.datalogDir;
+      // A value is never empty: a set one was given before, and which of
+      // the two was meant is not for the program to guess.
+      if (!target.empty()) {
+        *error = "option " + name + " given twice; give it once";
+        return false;
+      }
+      if (!takeValue(&target)) return false;
+      if (name == "--screenshot" && !ScreenshotFormat(target)) {
+        *error = "--screenshot: cannot write \"" + target + "\" (" + ScreenshotFormats() + ")";
+        return false;
+      }
     } else if (!arg.empty() && arg[0] == '-') {
       *error = "unknown option " + name;
       return false;
@@ -125,7 +147,8 @@ std::string UsageText() {
       "                        status 0 when every expect held, 1 when one failed,\n"
       "                        2 for a malformed script, 3 when the window closed\n"
       "  --screenshot FILE     open the window, run start-up and a few timer ticks,\n"
-      "                        save the window as a PNG image and exit; message boxes\n"
+      "                        save the window as an image (PNG, or JPEG, BMP, PPM\n"
+      "                        as the file name ends) and exit; message boxes\n"
       "                        are answered at once and their text goes to stderr;\n"
       "                        with --script: run the script, then save the window\n"
       "                        as the script left it; when the script opened the\n"

@@ -26,6 +26,13 @@ struct Options {
 // set (one line, no program name) when they are not understood.
 bool ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* error);
 
+// The image format a screenshot's file name asks for, by its extension in
+// any case: "PNG" (also for a name without one), "JPEG", "BMP" or "PPM";
+// nullptr for any other extension.
+const char* ScreenshotFormat(const std::string& path);
+// What ScreenshotFormat takes, for the message that refuses a name.
+std::string ScreenshotFormats();
+
 // The --help text.
 std::string UsageText();
 

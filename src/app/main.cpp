@@ -1,10 +1,13 @@
 // eb2250-gui: the evaluation window for a stack of battery-monitor boards.
 // See UsageText() (command_line.cpp) for the command line.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
 #include <chrono>
@@ -26,11 +29,13 @@
 #include "app/identity_box.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/stop_signals.h"
 #include "app/trend_window.h"
 #include "link/fault_bridge.h"
 #include "link/ftdi_functions.h"
 #include "link/trace_bridge.h"
 #include "sheet/datalog_folder.h"
+#include "sheet/replacing_file.h"
 #include "window/datalog_journal.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
@@ -82,12 +87,13 @@ std::string Reason(int error) { return error != 0 ? std::string(": ") + std::str
 bool ClosedForIdentity(const eb::Form1& form) { return form.Unloaded && form.Initialize == 0; }
 
 // Saves a widget at one image pixel per window pixel, whatever the screen's
-// scale. Reports a file that cannot be written.
+// scale, in the format the file's name asks for. Reports a file that cannot
+// be written.
 bool SaveWidget(QWidget& widget, const std::string& path) {
   QImage picture(widget.size(), QImage::Format_RGB32);
   picture.fill(Qt::white);
   widget.render(&picture);
-  if (picture.save(QString::fromStdString(path), "PNG")) return true;
+  if (picture.save(QString::fromStdString(path), eb::app::ScreenshotFormat(path))) return true;
   std::cerr << kProgram << ": cannot write the screenshot \"" << path << "\"" << std::endl;
   return false;
 }
@@ -119,7 +125,11 @@ bool HaveDisplay() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+// The program's run; a stop signal ends it through the same close as the
+// window's, and main then ends the process as that signal would.
+int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   eb::app::Options options;
   std::string error;
@@ -133,6 +143,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.probe) return eb::ProbeFtdiDevices(eb::SystemFtdi(), std::cout, std::cerr, kProgram);
+  if (!eb::app::CatchStopSignals()) {
+    std::cerr << kProgram << ": stop signals cannot be caught" << Reason(errno)
+              << "; a SIGTERM or Ctrl-C ends the program without saving a datalog" << std::endl;
+  }
+  // A stop signal is said once, when the program acts on it.
+  auto saySignal = [] {
+    std::cerr << kProgram << ": " << eb::app::StopSignalName(eb::app::StopSignal())
+              << " received: closing as the window closes (a second one ends the program at once)"
+              << std::endl;
+  };
 
   // The trace file outlives the transport stack that writes to it.
   std::ofstream traceFile;
@@ -208,9 +228,12 @@ int main(int argc, char** argv) {
 
   // A recording that never ended (a crash, a kill, a power cut) left its
   // journal in the datalog folder: its samples become a recovered workbook
-  // before anything else runs.
-  const std::string recovered = eb::datalog::RecoveryMessage(eb::datalog::RecoverJournal(
-      eb::datalog::CurrentDatalogFolder(options.datalogDir), std::chrono::system_clock::now()));
+  // before anything else runs. An export that was cut short left a hidden
+  // temporary, which goes.
+  const std::string datalogFolder = eb::datalog::CurrentDatalogFolder(options.datalogDir);
+  eb::datalog::CleanStaleTemporaries(datalogFolder);
+  const std::string recovered = eb::datalog::RecoveryMessage(
+      eb::datalog::RecoverJournal(datalogFolder, std::chrono::system_clock::now()));
   auto reportRecovery = [&recovered] {
     if (!recovered.empty()) std::cerr << kProgram << ": " << recovered << std::endl;
   };
@@ -228,7 +251,7 @@ int main(int argc, char** argv) {
     reportRecovery();
     eb::ScriptRunner runner(std::cout, std::cerr);
     runner.SetAppDirectory(options.datalogDir);
-    runner.StopWhen(traceFailed);
+    runner.StopWhen([&] { return traceFailed() || eb::app::StopSignal() != 0; });
     eb::Form1 form(bridge, runner);
     std::unique_ptr<eb::app::MainWindow> window;
     // The trend samples the script's ticks, 100 ms apart on its time axis
@@ -246,6 +269,7 @@ int main(int argc, char** argv) {
       runner.openWindow = [&window](const std::string&) { window->OpenTrend(false); };
     }
     const int status = runner.Run(form, script, options.script, connection->control.get());
+    if (eb::app::StopSignal() != 0) saySignal();
     if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection).line << std::endl;
     if (window == nullptr || traceFailed()) return finish(status);
     window->view().Sync();
@@ -306,6 +330,27 @@ int main(int argc, char** argv) {
     window.gate().Run([&] { runner.RunSteps(form, demo, "demo", connection->control.get()); });
   }
 
+  // A stop signal closes the window as the operator would: an open box or
+  // dialog is answered, every later box writes its text to stderr, and the
+  // close is tried until no handler runs.
+  QSocketNotifier stopSignals(eb::app::StopSignalFd(), QSocketNotifier::Read);
+  QTimer closeAgain;
+  closeAgain.setInterval(20);
+  QObject::connect(&closeAgain, &QTimer::timeout, &window, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    if (window.close()) closeAgain.stop();
+  });
+  QObject::connect(&stopSignals, &QSocketNotifier::activated, &window, [&] {
+    char byte;
+    while (read(eb::app::StopSignalFd(), &byte, 1) > 0) {
+    }
+    stopSignals.setEnabled(false);
+    saySignal();
+    platform.AnswerAtOnceFromNow();
+    closeAgain.start();
+  });
+  stopSignals.setEnabled(eb::app::StopSignalFd() >= 0);
+
   int screenshotStatus = 0;
   if (screenshot) {
     QTimer::singleShot(options.demo ? kDemoSettleMs : kScreenshotSettleMs, &window, [&] {
@@ -320,4 +365,12 @@ int main(int argc, char** argv) {
     return finish(1);
   }
   return finish(status != 0 ? status : screenshotStatus);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  if (eb::app::StopSignal() != 0) eb::app::EndBySignal(eb::app::StopSignal());
+  return status;
 }

@@ -31,6 +31,9 @@ class QtPlatform : public Platform {
   // The datalog folder the operator chose (--datalog-dir); empty: the default.
   void SetDatalogFolder(std::string dir) { datalogFolder_ = std::move(dir); }
 
+  // From now on every box is answered at once (the program is ending).
+  void AnswerAtOnceFromNow() { mode_ = Boxes::AnswerAtOnce; }
+
   // Number of message boxes shown (or answered at once).
   int boxes() const { return boxCount_; }
 

@@ -1,8 +1,10 @@
 // A file written beside its target under a temporary name and renamed over
-// the target only when it is complete: a failed write leaves any earlier file
-// as it was, and a crash leaves at most a hidden temporary. A target that is
-// a symbolic link is written through: the file the link points to is
-// replaced and the link stays.
+// the target only when it is complete and on the disk: a failed write leaves
+// any earlier file as it was, and a crash leaves at most a hidden temporary
+// (".eb2250-XXXXXX"), which CleanStaleTemporaries removes at the next start.
+// A target that is a symbolic link is written through: the file the link
+// points to is replaced and the link stays. A target that is there but is
+// no regular file (a folder, a FIFO, a device) is refused.
 #pragma once
 
 #include <string>
@@ -24,7 +26,8 @@ class ReplacingFile {
   const std::string& target() const { return target_; }
 
   // Makes the temporary durable and renames it over the target. Returns an
-  // empty text, or why it failed (the temporary is then removed).
+  // empty text, or why it failed (the temporary is then removed): a sync
+  // that fails is a failed save.
   std::string Commit();
   // Gives up: removes the temporary.
   void Discard();
@@ -33,6 +36,23 @@ class ReplacingFile {
   std::string target_;
   std::string temporary_;
   std::string error_;
+  int fd_ = -1;  // the temporary, locked while it is written
 };
+
+// The mode of an empty file that reserves a name (see ReservedNames): no
+// file this program saves, and no file an editor makes, looks like it.
+constexpr unsigned kPlaceholderMode = 0200;
+
+// Removes what this program's writers left in `folder` when they died, and
+// that no running program holds any more: temporaries (".eb2250-" and six
+// letters or digits) and empty name reservations (kPlaceholderMode), both
+// regular files owned by this user whose lock is free. Anything else is
+// left alone. Returns how many went.
+int CleanStaleTemporaries(const std::string& folder);
+
+// The call that makes a written file durable (fsync). Tests put a failing
+// one in its place; returns the one it replaces.
+using SyncFunction = int (*)(int fd);
+SyncFunction ReplaceSyncFunction(SyncFunction sync);
 
 }  // namespace eb::datalog

@@ -3,8 +3,27 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace eb::datalog {
+
+namespace {
+
+// The library's text for an error, without its final full stop; for a
+// failure to write the file, the system's reason (e.g. "No space left on
+// device") when the library left one in errno.
+std::string LibraryError(lxw_error err, int systemError) {
+  const bool fileError = err == LXW_ERROR_CREATING_XLSX_FILE || err == LXW_ERROR_CREATING_TMPFILE ||
+                         err == LXW_ERROR_READING_TMPFILE || err == LXW_ERROR_ZIP_FILE_OPERATION ||
+                         err == LXW_ERROR_ZIP_FILE_ADD || err == LXW_ERROR_ZIP_CLOSE;
+  if (fileError && systemError != 0) return std::strerror(systemError);
+  std::string text = lxw_strerror(err);
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+}  // namespace
 
 XlsxSheet::XlsxSheet(const std::string& path) : file_(path) {
   if (!file_.error().empty()) {
@@ -55,7 +74,7 @@ void XlsxSheet::FlushRow() {
     lxw_error err =
         worksheet_write_blank(sheet_, static_cast<lxw_row_t>(row_ - 1),
                               static_cast<lxw_col_t>(col - 1), Format(looks_.At(row_, col)));
-    if (err != LXW_NO_ERROR) Fail(lxw_strerror(err));
+    if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
   }
   written_.clear();
 }
@@ -91,7 +110,7 @@ void XlsxSheet::WriteText(int row, int col, const std::string& text) {
     err = worksheet_write_blank(sheet_, static_cast<lxw_row_t>(row - 1),
                                 static_cast<lxw_col_t>(col - 1), f);
   }
-  if (err != LXW_NO_ERROR) Fail(lxw_strerror(err));
+  if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
 }
 
 void XlsxSheet::WriteInteger(int row, int col, long long value) {
@@ -101,7 +120,7 @@ void XlsxSheet::WriteInteger(int row, int col, long long value) {
                                          static_cast<lxw_col_t>(col - 1),
                                          static_cast<double>(value), Format(look));
   fitter_.Add(col, std::to_string(value), look.bold);
-  if (err != LXW_NO_ERROR) Fail(lxw_strerror(err));
+  if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
 }
 
 void XlsxSheet::SetBold(const CellRange& range) {
@@ -130,15 +149,17 @@ std::string XlsxSheet::Finish() {
       for (const auto& [col, width] : fitter_.Widths(first, last)) {
         const auto c = static_cast<lxw_col_t>(col - 1);
         lxw_error err = worksheet_set_column(sheet_, c, c, width, nullptr);
-        if (err != LXW_NO_ERROR) Fail(lxw_strerror(err));
+        if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
       }
     }
   }
   if (workbook_ != nullptr) {
     // Closing writes the file, and frees the workbook whatever happened before.
+    errno = 0;
     const lxw_error closed = workbook_close(workbook_);
+    const int systemError = errno;
     workbook_ = nullptr;
-    if (closed != LXW_NO_ERROR) Fail(lxw_strerror(closed));
+    if (closed != LXW_NO_ERROR) Fail(LibraryError(closed, systemError));
   }
   if (!error_.empty()) {
     file_.Discard();

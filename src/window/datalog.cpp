@@ -212,8 +212,15 @@ void Form1::ExportLastDatalog(const std::string& folder) {
   // Without a datalog report yet there is no last-sample stamp: the file is
   // named after the moment of the export instead.
   const std::string stamp = DLASTstamp.empty() ? datalog::FileStamp(platform.Now()) : DLASTstamp;
-  LastDATAlog = datalog::FreeName(base + "/" + stamp + "_LAST_DATALOG" + kXlsx);
-  ExportDatalogFiles(LastDATAlog);
+  datalog::NewDatalogFiles files;
+  try {
+    datalog::ExportNewDatalog(datalog::ViewOf(*this), base, stamp + "_LAST_DATALOG", CSVflag == 1,
+                              &files);
+  } catch (const datalog::ExportError&) {
+    LastDATAlog = files.workbook;
+    throw;
+  }
+  LastDATAlog = files.workbook;
 }
 
 std::string Form1::DatalogFileName(const std::string& file) {

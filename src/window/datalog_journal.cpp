@@ -162,13 +162,11 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
   // The name is built from the last sample's stamp (checked to be one), or
   // its time: never from a path found in the file.
   const std::string stamp = last.fileStamp.empty() ? FileStamp(last.time) : last.fileStamp;
-  r.workbook = FreeName(folder + "/" + stamp + "_RECOVERED_DATALOG.xlsx");
   try {
-    ExportDatalog(view, r.workbook);
-    if (setup.csv) {
-      r.csv = CsvBeside(r.workbook);
-      ExportDatalogCsv(view, r.csv);
-    }
+    NewDatalogFiles files;
+    ExportNewDatalog(view, folder, stamp + "_RECOVERED_DATALOG", setup.csv, &files);
+    r.workbook = files.workbook;
+    r.csv = files.csv;
   } catch (const ExportError& e) {
     r.error = e.reason;
     r.workbook.clear();

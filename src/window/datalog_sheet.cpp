@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocol/hex.h"
+#include "sheet/reserved_names.h"
 #include "sheet/stamps.h"
 #include "sheet/xlsx_sheet.h"
 #include "window/form1.h"
@@ -162,7 +163,7 @@ ExportError::ExportError(const std::string& file, const std::string& why)
                                        : "Cannot write the datalog to " + file + ": ") +
                          WithoutFinalStop(why) + ". The recorded samples are kept."),
       path(file),
-      reason(why) {}
+      reason(WithoutFinalStop(why)) {}
 
 void ExportDatalog(const DatalogView& view, const std::string& path) {
   if (path.empty()) throw ExportError(path, "no datalog file has been set up");
@@ -229,17 +230,19 @@ void ExportDatalogCsv(const DatalogView& view, const std::string& path) {
   if (!failure.empty()) throw ExportError(path, failure);
 }
 
-std::string FreeName(const std::string& path) {
-  const std::string ending = ".xlsx";
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return path;
-  const bool xlsx = path.size() >= ending.size() &&
-                    path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
-  const std::string stem = xlsx ? path.substr(0, path.size() - ending.size()) : path;
-  for (int n = 2;; ++n) {
-    std::string candidate = stem + "_" + std::to_string(n) + (xlsx ? ending : "");
-    if (!std::filesystem::exists(candidate, ec)) return candidate;
+void ExportNewDatalog(const DatalogView& view, const std::string& folder, const std::string& name,
+                      bool csv, NewDatalogFiles* saved) {
+  const std::vector<std::string> endings =
+      csv ? std::vector<std::string>{".xlsx", ".csv"} : std::vector<std::string>{".xlsx"};
+  ReservedNames names(folder, name, endings);
+  if (!names.error().empty()) {
+    saved->workbook = names.tried();
+    throw ExportError(names.tried(), names.error());
   }
+  saved->workbook = names.paths()[0];
+  saved->csv = csv ? names.paths()[1] : std::string();
+  ExportDatalog(view, saved->workbook);
+  if (csv) ExportDatalogCsv(view, saved->csv);
 }
 
 std::string CsvBeside(const std::string& workbook) {

@@ -89,9 +89,20 @@ inline void ExportDatalogCsv(const Form1& form, const std::string& path) {
   ExportDatalogCsv(ViewOf(form), path);
 }
 
-// `path`, or when a file of that name exists already, the first free
-// "<name>_2.xlsx", "<name>_3.xlsx", … so an earlier datalog is never replaced.
-std::string FreeName(const std::string& path);
+// The files of a new datalog in `folder`: the workbook "<name>.xlsx" and,
+// with `csv`, the CSV file "<name>.csv" beside it. Their names are reserved
+// before anything is written (see ReservedNames): when one of them is taken,
+// both become "<name>_2…", "<name>_3…", …, so no earlier file is ever
+// replaced and two programs never write the same file. `saved` gets the
+// paths as soon as they are reserved (the workbook's goes to its cell A1).
+// Throws ExportError when a file cannot be written; a file not written
+// leaves no empty name behind. `name` must be a plain file name.
+struct NewDatalogFiles {
+  std::string workbook;
+  std::string csv;  // "" without a CSV file
+};
+void ExportNewDatalog(const DatalogView& view, const std::string& folder, const std::string& name,
+                      bool csv, NewDatalogFiles* saved);
 
 // The CSV file beside a workbook: the same name ending in ".csv".
 std::string CsvBeside(const std::string& workbook);

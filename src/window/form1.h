@@ -567,6 +567,10 @@ class Form1 {
   std::vector<std::string> dlog_;  // datalog table, allocated on first use
   std::vector<std::chrono::system_clock::time_point> dlogTime_;  // per slot, ditto
   datalog::JournalWriter journal_;
+  // Where NUMERIC_KEY_FILTER last saw the decimal point of each threshold
+  // box: looked at first, so a stream of keys costs one search, not one
+  // search per key.
+  std::size_t knownPoint_[2] = {std::string::npos, std::string::npos};
 };
 
 }  // namespace eb

@@ -37,18 +37,23 @@ void Form1::Text2_Keypress(int index, int& KeyAscii) {
 
 int Form1::NUMERIC_KEY_FILTER(int box, int key) {
   Control& t = Text2[box];
-  std::string trimmed = Trimmed(t.text);
-  if (trimmed != t.text) {
-    t.text = trimmed;
-    t.caret = static_cast<int>(trimmed.size());
+  // Only a text with a space at one end changes, so the check costs nothing
+  // for the keys of a long text.
+  if (!t.text.empty() && (t.text.front() == ' ' || t.text.back() == ' ')) {
+    t.text = Trimmed(t.text);
+    t.caret = static_cast<int>(t.text.size());
   }
   if (key == 8) return key;
   if (key == 13) {
     SetFocus(Command1[5]);
     return key;
   }
-  if (key == '.') return t.text.find('.') != std::string::npos ? 0 : key;
-  if (key == '-') return (t.text.find('-') != std::string::npos || t.caret != 0) ? 0 : key;
+  if (key == '.') {
+    std::size_t& point = knownPoint_[box == 0 ? 0 : 1];
+    if (point >= t.text.size() || t.text[point] != '.') point = t.text.find('.');
+    return point != std::string::npos ? 0 : key;
+  }
+  if (key == '-') return (t.caret != 0 || t.text.find('-') != std::string::npos) ? 0 : key;
   if (key >= '0' && key <= '9') return key;
   return 0;
 }

@@ -13,6 +13,9 @@
 namespace eb {
 namespace {
 
+// Deepest nesting of "fault/…" a connection string may have.
+constexpr int kMaxFaultLayers = 8;
+
 std::optional<Connection> Fail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return std::nullopt;
@@ -125,6 +128,18 @@ std::span<const Transport> Transports() { return kTransports; }
 
 std::optional<Connection> OpenConnection(const std::string& connection, std::string* error) {
   const std::string_view text = connection;
+  // Fault layers open one another in turn: their number is bounded before
+  // the first is opened, so no string can nest them deeper than the stack.
+  int layers = 0;
+  for (std::string_view rest = text; rest.substr(0, rest.find_first_of(":/")) == "fault";) {
+    if (++layers > kMaxFaultLayers) {
+      return Fail(error, "fault: at most " + std::to_string(kMaxFaultLayers) +
+                             " fault layers may be nested");
+    }
+    const std::size_t sep = rest.find('/');
+    if (sep == std::string_view::npos) break;
+    rest.remove_prefix(sep + 1);
+  }
   if (text.empty()) return kTransports[0].open("", error);
   const std::string_view scheme = text.substr(0, text.find_first_of(":/"));
   for (const Transport& t : kTransports) {

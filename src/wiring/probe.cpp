@@ -26,9 +26,28 @@ std::string Hex4(int v) {
   return buf;
 }
 
+std::string ConnectionString(const FtdiSettings& s) {
+  std::string text = "ftdi:";
+  if (s.pid != FtdiSettings{}.pid) text += "pid=" + Hex4(s.pid) + ",";
+  text += s.serial.empty() ? "index=" + std::to_string(s.index) : "serial=" + s.serial;
+  return text;
+}
+
+// Whether the --bridge string naming this serial number picks exactly that
+// device when the program reads it back: a serial number is the device's
+// own text, and one with a space, a comma, an escape sequence or more than
+// the parser takes would be refused or pick another device.
+bool SerialSurvivesTheCommandLine(const FtdiSettings& s) {
+  std::string error;
+  const auto back = ParseFtdiSettings(ConnectionString(s).substr(5), &error);
+  return back && back->serial == s.serial && back->vid == s.vid && back->pid == s.pid &&
+         back->index == s.index;
+}
+
 // How a device is picked for its identify, and how the operator picks it
-// with --bridge: by serial number when no other device shares it, else by
-// its index among the devices of its product id.
+// with --bridge: by serial number when no other device shares it and the
+// command line carries it unchanged, else by its index among the devices of
+// its product id.
 FtdiSettings PickDevice(const FtdiDeviceInfo& d, const std::vector<FtdiDeviceInfo>& all) {
   FtdiSettings s;
   s.vid = d.vid;
@@ -39,17 +58,11 @@ FtdiSettings PickDevice(const FtdiDeviceInfo& d, const std::vector<FtdiDeviceInf
   }
   if (!d.serial.empty() && sharing == 1) {
     s.serial = d.serial;
-  } else {
-    s.index = d.index;
+    if (SerialSurvivesTheCommandLine(s)) return s;
+    s.serial.clear();
   }
+  s.index = d.index;
   return s;
-}
-
-std::string ConnectionString(const FtdiSettings& s) {
-  std::string text = "ftdi:";
-  if (s.pid != FtdiSettings{}.pid) text += "pid=" + Hex4(s.pid) + ",";
-  text += s.serial.empty() ? "index=" + std::to_string(s.index) : "serial=" + s.serial;
-  return text;
 }
 
 // One line about the device: ids, serial number, description, maker.

@@ -77,6 +77,40 @@ bool SameValue(const std::string& json, const std::string& expected) {
   return json == expected;
 }
 
+// The lines of a script, whatever ends them: LF, CR LF or a lone CR (an
+// old Mac editor's). A UTF-8 byte-order mark before the first line is no
+// part of it.
+class ScriptLines {
+ public:
+  explicit ScriptLines(std::istream& in) : in_(in) {}
+  bool Next(std::string* line) {
+    if (!reading_) {
+      if (!std::getline(in_, read_)) return false;
+      if (first_ && read_.rfind("\xEF\xBB\xBF", 0) == 0) read_.erase(0, 3);
+      first_ = false;
+      if (!read_.empty() && read_.back() == '\r') read_.pop_back();
+      reading_ = true;
+      at_ = 0;
+    }
+    const std::size_t cr = read_.find('\r', at_);
+    if (cr == std::string::npos) {
+      line->assign(read_, at_);
+      reading_ = false;
+    } else {
+      line->assign(read_, at_, cr - at_);
+      at_ = cr + 1;
+    }
+    return true;
+  }
+
+ private:
+  std::istream& in_;
+  std::string read_;    // the text up to the next LF
+  std::size_t at_ = 0;  // where the next line starts in it
+  bool reading_ = false;
+  bool first_ = true;
+};
+
 struct ScriptError {
   std::string message;
 };
@@ -183,7 +217,8 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
   int lineNo = 0;
   size_t msgMark = messages_.size();
   std::vector<std::string> w;
-  while (std::getline(script, line)) {
+  ScriptLines lines(script);
+  while (lines.Next(&line)) {
     ++lineNo;
     const std::string where = name + ":" + std::to_string(lineNo) + ": ";
     try {
@@ -284,7 +319,7 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
           operatorFocus(c);
           c.caret = static_cast<int>(c.text.size());
           for (char ch : text) {
-            if (closed()) break;
+            if (closed() || Stopped()) break;
             Control* target = form.ui.focused();
             if (target == nullptr || target->kind != Kind::TextBox) {
               out_ << "IGNORED: keys after the focus left " << c.Label() << "\n";

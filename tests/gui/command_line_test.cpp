@@ -130,5 +130,33 @@ TEST(CommandLine, TrendScreenshotGoesBesideTheScreenshot) {
   EXPECT_NE(UsageText().find("-trend"), std::string::npos);
 }
 
+// An option given twice is refused as a second bridge is, and a screenshot
+// name says the format it is written in.
+TEST(CommandLine, RepeatedOptionsAndScreenshotNames) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"--trace", "a", "--trace=b"}, "option --trace given twice; give it once"},
+      {{"--script=a", "--script", "b"}, "option --script given twice; give it once"},
+      {{"--datalog-dir", "a", "--datalog-dir", "a"},
+       "option --datalog-dir given twice; give it once"},
+      {{"--screenshot", "a.png", "--screenshot", "b.png"},
+       "option --screenshot given twice; give it once"},
+      {{"--screenshot", "x.gif"},
+       "--screenshot: cannot write \"x.gif\" (the name must end in .png, .jpg, .jpeg, .bmp or "
+       ".ppm)"},
+      {{"--screenshot", "x.JPG"}, ""},
+      {{"--screenshot", "x"}, ""},
+  };
+  for (const auto& [args, expected] : cases) {
+    Options o;
+    std::string error;
+    EXPECT_EQ(Parse(args, &o, &error), expected.empty()) << args[0];
+    EXPECT_EQ(error, expected) << args[0];
+  }
+  EXPECT_STREQ(ScreenshotFormat("/tmp/x.jpeg"), "JPEG");
+  EXPECT_STREQ(ScreenshotFormat("/tmp/x.Bmp"), "BMP");
+  EXPECT_STREQ(ScreenshotFormat("/tmp/x"), "PNG");
+  EXPECT_EQ(ScreenshotFormat("/tmp/x.tiff"), nullptr);
+}
+
 }  // namespace
 }  // namespace eb::app

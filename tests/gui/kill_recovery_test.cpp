@@ -18,6 +18,7 @@
 #include "sheet/journal.h"
 #include "support/datalog_support.h"
 #include "support/fakes.h"
+#include "support/launch.h"
 #include "support/xlsx_reader.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
@@ -27,17 +28,7 @@ namespace {
 
 // Runs the program with `args`; returns its pid, stderr going to `errPath`.
 pid_t Launch(const std::vector<std::string>& args, const std::string& errPath) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen(errPath.c_str(), "w", stderr);
-    std::vector<char*> argv{const_cast<char*>(EB_GUI_EXE)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(EB_GUI_EXE, argv.data());
-    _exit(127);
-  }
-  return pid;
+  return test::Launch(EB_GUI_EXE, args, "/dev/null", errPath);
 }
 
 int Wait(pid_t pid) {
