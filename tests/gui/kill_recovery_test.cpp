@@ -37,16 +37,6 @@ int Wait(pid_t pid) {
   return status;
 }
 
-// Complete sample records in the journal.
-size_t DurableSamples(const std::string& journal) {
-  const int fd = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  size_t samples = 0;
-  datalog::ScanJournal(fd, [&samples](std::string_view record) { samples += record[0] == 'S'; });
-  close(fd);
-  return samples;
-}
-
 // The cell voltages the simulated stack shows, as the datalog writes them:
 // [board][cell 1 … 12].
 std::vector<std::vector<std::string>> KnownCells(const std::string& sim) {
@@ -92,7 +82,7 @@ TEST(KillRecovery, AKilledRecordingIsRecoveredSampleForSample) {
     // Let it record a while (the ring of 8 wraps), then kill it at a random moment.
     const size_t before = 10 + random() % 40;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (DurableSamples(journal) < before && std::chrono::steady_clock::now() < deadline) {
+    while (test::DurableSamples(journal) < before && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
@@ -100,7 +90,7 @@ TEST(KillRecovery, AKilledRecordingIsRecoveredSampleForSample) {
     const int status = Wait(pid);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
         << test::FileBytes(dir / "record.err");
-    const size_t onDisk = DurableSamples(journal);
+    const size_t onDisk = test::DurableSamples(journal);
     ASSERT_GE(onDisk, before);
 
     // Start again on the same folder: the journal becomes a workbook.

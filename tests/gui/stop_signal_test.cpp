@@ -57,7 +57,7 @@ TEST(StopSignals, EachClosesLikeTheWindowAndSavesTheSamples) {
       // Running once the identify went over the bridge.
       AwaitReady([&] { return !test::FileBytes(dir / "trace.txt").empty(); });
     } else {
-      AwaitReady([&] { return datalog::ReadJournal(journal).samples.size() >= 3; });
+      AwaitReady([&] { return test::DurableSamples(journal) >= 3; });
     }
     ASSERT_EQ(kill(pid, c.signal), 0);
     int status = 0;

@@ -2,8 +2,10 @@
 // cell names, and a look at a written workbook file.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,9 +17,20 @@
 #include <string>
 #include <vector>
 
+#include "sheet/journal.h"
 #include "sheet/sheet.h"
 
 namespace eb::test {
+
+// Complete sample records in a journal file (0 when there is none).
+inline size_t DurableSamples(const std::string& journal) {
+  const int fd = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  size_t samples = 0;
+  datalog::ScanJournal(fd, [&samples](std::string_view record) { samples += record[0] == 'S'; });
+  close(fd);
+  return samples;
+}
 
 // A fresh directory, removed with everything in it at the end of the test.
 class ScratchDir {
