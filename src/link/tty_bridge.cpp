@@ -181,6 +181,21 @@ void TtyBridge::SetTimeouts(int readMs, int writeMs) {
 
 std::size_t TtyBridge::Write(std::string_view command) {
   if (fd_ < 0) return 0;
+  // The rest of a reply that came too late for its read, then anything
+  // else waiting: none of it belongs to this command's reply.
+  if (const std::size_t owed = late_.Take()) {
+    char late[64];
+    const int readMs = readMs_;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kLateReplyMs);
+    for (std::size_t left = owed; left > 0 && (readMs_ = Remaining(deadline)) > 0;) {
+      const std::size_t got = ReadUntil(late, std::min(left, sizeof late), false);
+      if (got == 0) break;
+      left -= got;
+    }
+    readMs_ = readMs;
+    late_.Take();
+  }
+  ::tcflush(fd_, TCIFLUSH);
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeMs_);
   std::size_t done = 0;
   while (done < command.size()) {
@@ -254,6 +269,7 @@ std::size_t TtyBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
       break;
     }
   }
+  late_.Ended(n, got, failure_.trouble != Trouble::kNone || (toLineEnd && HasLineEnd(buffer, got)));
   return got;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cerrno>
 #include <set>
 
 #include "support/fake_ftdi.h"
@@ -124,24 +125,31 @@ TEST_F(FtdiTest, AFailedTransferDeliversWhatArrivedAndEndsTheTransaction) {
 }
 
 TEST_F(FtdiTest, EachKindOfOpenFailureSaysItsCauseAndWhatToDo) {
+  // libftdi's -4 is any failed libusb_open: the device node tells a device
+  // that refuses this user from one that is going away.
   struct Case {
     int code;
     const char* text;
+    int access;  // errno of the device node (ENOENT: no longer on the bus)
     Trouble trouble;
     const char* cause;
     const char* hint;
   } const cases[] = {
-      {0, "", Trouble::kNoDevice, "no FTDI device 0403:6001 found", "--probe lists"},
-      {-4, "usb_open() failed", Trouble::kPermission,
+      {0, "", 0, Trouble::kNoDevice, "no FTDI device 0403:6001 found", "--probe lists"},
+      {-4, "usb_open() failed", EACCES, Trouble::kPermission,
        "no permission to open FTDI device 0403:6001 (libftdi: usb_open() failed)",
        "no permission for this user: install the udev rule packaging/udev/60-eb2250-bridge.rules"},
-      {-8, "inappropriate permissions on device!", Trouble::kPermission, "no permission to open",
-       "60-eb2250-bridge.rules"},
-      {-5, "unable to claim usb device. Make sure the default FTDI driver is not in use",
+      {-4, "usb_open() failed", ENOENT, Trouble::kNoDevice,
+       "FTDI device 0403:6001 went away while it was being opened", "replug"},
+      {-4, "usb_open() failed", 0, Trouble::kOther,
+       "cannot open FTDI device 0403:6001 (libftdi -4: usb_open() failed)", "replug"},
+      {-8, "inappropriate permissions on device!", 0, Trouble::kPermission,
+       "no permission to open", "60-eb2250-bridge.rules"},
+      {-5, "unable to claim usb device. Make sure the default FTDI driver is not in use", 0,
        Trouble::kBusy, "0403:6001 is claimed by another program", "close the other program"},
-      {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use",
+      {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use", 0,
        Trouble::kBusy, "0403:6001 is held by a kernel driver", "--bridge tty:"},
-      {-12, "libusb_get_device_list() failed", Trouble::kOther,
+      {-12, "libusb_get_device_list() failed", 0, Trouble::kOther,
        "cannot open FTDI device 0403:6001 (libftdi -12: ", "replug"},
   };
   std::set<std::string> lines;
@@ -150,6 +158,8 @@ TEST_F(FtdiTest, EachKindOfOpenFailureSaysItsCauseAndWhatToDo) {
     ftdi.devices[0].pid = c.code == 0 ? 0x6014 : 0x6001;  // nothing at 0403:6001
     ftdi.devices[0].openCode = c.code;
     ftdi.devices[0].openText = c.text;
+    ftdi.devices[0].onBus = c.access != ENOENT;
+    ftdi.devices[0].access = c.access;
     {
       FtdiBridge bridge({}, ftdi);
       EXPECT_FALSE(bridge.Open(0));
