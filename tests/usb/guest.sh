@@ -50,15 +50,21 @@ for t in ftdi tty:/dev/ttyUSB0; do
   echo "0 0 none" >"$o/hold"
 done
 
-# Unplugged while reading, then plugged in again.
+# Unplugged while reading: the program is held between two of its
+# transactions until the device has gone, then plugged in again.
+gone() { ! grep -qs 0403 /sys/bus/usb/devices/*/idVendor; }
 for t in ftdi tty:/dev/ttyUSB0; do
   name=unplug-${t%%:*}
-  rm -f "$o/unplugged" "$o/replugged" "$o/unplug-now" "$o/replug-now"
-  timeout 60 "$EB_PROGRAM" --bridge "$t" --trace "$o/$name.trace" --script "$(cycle 3000)" \
+  rm -f "$o/unplugged" "$o/replugged"
+  timeout 60 "$EB_PROGRAM" --bridge "$t" --trace "$o/$name.trace" --script "$(cycle 2000)" \
     >"$o/$name.out" 2>"$o/$name.err" &
   pid=$!
-  wait_for 30 sh -c "[ \$(wc -l < $o/$name.trace 2>/dev/null || echo 0) -gt 40 ]"
+  wait_for 30 sh -c "[ -s $o/$name.trace ] && [ \$(wc -l < $o/$name.trace) -gt 40 ]"
+  kill -STOP $pid
   touch "$o/unplug-now"
+  wait_for 20 test -e "$o/unplugged"
+  wait_for 20 gone
+  kill -CONT $pid
   wait $pid
   echo $? >"$o/$name.status"
   echo "guest: $name status $(cat "$o/$name.status"): $(cat "$o/$name.err")"

@@ -169,7 +169,7 @@ int Check(const std::string& path) {
     bytes.pop_back();
     if (eb::PecOf(table, bytes) != pec) continue;
     ++good;
-    if (command.substr(7, 3) == "T04") cellBoards.insert(command.substr(4, 3));
+    if (command.substr(6, 3) == "T04") cellBoards.insert(command.substr(4, 2));
   }
   std::vector<double> ticks;
   for (std::size_t i = 1; i < identifyStamps.size(); ++i) {

@@ -112,16 +112,16 @@ qemu-system-x86_64 -machine q35 -accel $accel -cpu max -smp 1 -m 1024 -nodefault
   >"$work/qemu.log" 2>&1 &
 qemu=$!
 
-# The guest asks for the unplug and the replug by creating files.
-unplugged=0 replugged=0
+# The guest asks for each unplug and replug by creating a file.
 while kill -0 $qemu 2>/dev/null; do
-  if [ $unplugged = 0 ] && [ -e "$out/unplug-now" ]; then
-    sleep 0.5  # well into the reads
-    "$bridge" monitor "$work/monitor.sock" "device_del usbser" && unplugged=1 && touch "$out/unplugged"
+  if [ -e "$out/unplug-now" ]; then
+    rm -f "$out/unplug-now"
+    "$bridge" monitor "$work/monitor.sock" "device_del usbser" && touch "$out/unplugged"
   fi
-  if [ $replugged = 0 ] && [ -e "$out/replug-now" ]; then
+  if [ -e "$out/replug-now" ]; then
+    rm -f "$out/replug-now"
     "$bridge" monitor "$work/monitor.sock" \
-      "device_add usb-serial,chardev=bridge,id=usbser,bus=xhci.0" && replugged=1 && touch "$out/replugged"
+      "device_add usb-serial,chardev=bridge,id=usbser,bus=xhci.0" && touch "$out/replugged"
   fi
   sleep 0.1
 done
