@@ -167,21 +167,25 @@ bool FtdiBridge::Open(int /*device*/) {
 void FtdiBridge::OpenFailed(int code) {
   const std::string text = ftdi_.ErrorString(ctx_);
   const std::string libftdi = " (libftdi: " + text + ")";
-  if (code == -3 && Contains(text, "not found")) {
+  // libusb may list a device for a moment after it was unplugged; every
+  // step of opening it then fails, each with its own code.
+  const bool listed = !(code == -3 && Contains(text, "not found"));
+  const auto node = listed ? ftdi_.Locate(settings_.vid, settings_.pid, settings_.serial,
+                                          settings_.index)
+                           : std::nullopt;
+  if (listed && !node) {
+    Fail(Trouble::kNoDevice, device_ + " went away while it was being opened" + libftdi,
+         ReplugHint());
+  } else if (!listed) {
     Fail(Trouble::kNoDevice, "no " + device_ + " found",
          "check the USB cable and that the bridge is powered; --probe lists the FTDI devices "
          "present");
   } else if (code == -4 || (code == -8 && Contains(text, "permission"))) {
-    // libftdi says -4 for every failed libusb_open: look at the device node
-    // to tell a device that is gone from one that refuses this user.
-    const auto node =
-        ftdi_.Locate(settings_.vid, settings_.pid, settings_.serial, settings_.index);
-    const int access = code == -8 ? EACCES : node ? ftdi_.Access(node->node) : ENOENT;
+    // libftdi says -4 for every failed libusb_open: the device node says
+    // whether it refuses this user.
+    const int access = code == -8 ? EACCES : ftdi_.Access(node->node);
     if (access == EACCES || access == EPERM) {
       Fail(Trouble::kPermission, "no permission to open " + device_ + libftdi, PermissionHint());
-    } else if (access == ENOENT) {
-      Fail(Trouble::kNoDevice, device_ + " went away while it was being opened" + libftdi,
-           ReplugHint());
     } else {
       Fail(Trouble::kOther,
            "cannot open " + device_ + " (libftdi " + std::to_string(code) + ": " + text + ")",

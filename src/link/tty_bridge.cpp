@@ -259,13 +259,17 @@ std::size_t TtyBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
            ReplugHint());
       break;
     }
+    // The serial driver hangs the port up (an error or a hang-up) when its
+    // device is unplugged.
     if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) {
-      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device reported an error",
+      Fail(Trouble::kLost,
+           "reading from " + path_ + " failed: the device reported an error (it went away?)",
            ReplugHint());
       break;
     }
     if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
-      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device hung up", ReplugHint());
+      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device hung up (it went away?)",
+           ReplugHint());
       break;
     }
   }

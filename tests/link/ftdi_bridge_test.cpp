@@ -149,6 +149,8 @@ TEST_F(FtdiTest, EachKindOfOpenFailureSaysItsCauseAndWhatToDo) {
        Trouble::kBusy, "0403:6001 is claimed by another program", "close the other program"},
       {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use", 0,
        Trouble::kBusy, "0403:6001 is held by a kernel driver", "--bridge tty:"},
+      {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use",
+       ENOENT, Trouble::kNoDevice, "0403:6001 went away while it was being opened", "replug"},
       {-12, "libusb_get_device_list() failed", 0, Trouble::kOther,
        "cannot open FTDI device 0403:6001 (libftdi -12: ", "replug"},
   };
@@ -266,6 +268,53 @@ TEST_F(FtdiTest, ASerialNumberPicksTheSameDeviceInAnyBusOrder) {
   FtdiBridge absent(*s, ftdi);
   EXPECT_FALSE(absent.Open(0));
   EXPECT_EQ(absent.LastError(), "no FTDI device 0403:6001 serial C3 found");
+}
+
+}  // namespace
+}  // namespace eb
+
+namespace eb {
+namespace {
+
+TEST_F(FtdiTest, ALateReplyIsDiscardedBeforeTheNextCommand) {
+  // The reply of the first read comes 50 ms after its 100 ms time-out.
+  FtdiBridge bridge({}, ftdi);
+  ftdi.transfers = {{150, "FFFF0102030405"}};
+  Begin(bridge, 100);
+  EXPECT_EQ(bridge.Read(buf, 14), 0u);
+  bridge.Close();
+  Begin(bridge, 200, "IZ");
+  ASSERT_EQ(bridge.ReadLine(buf, 50), 34u);
+  EXPECT_EQ(std::string(buf, 34), FakeFtdi::kIdentity);
+  bridge.Close();
+}
+
+TEST_F(FtdiTest, APortInUseIsNotTakenAndTheDriverGetsTheDeviceBack) {
+  ftdi.devices[0].port = "/dev/ttyUSB0";
+  ftdi.devices[0].holder = "minicom (pid 4242)";
+  {
+    FtdiBridge bridge({}, ftdi);
+    EXPECT_FALSE(bridge.Open(0));
+    EXPECT_EQ(bridge.LastFailure().trouble, Trouble::kBusy);
+    EXPECT_EQ(bridge.LastFailure().Line(),
+              "FTDI device 0403:6001 is in use: its serial port /dev/ttyUSB0 is open in minicom "
+              "(pid 4242); close that program first, or reach the bridge through that port "
+              "(--bridge tty:/dev/ttyUSB0)");
+    EXPECT_EQ(ftdi.devicesOpened, 0);
+    ftdi.devices[0].holder.clear();
+    for (int i = 0; i < 3; ++i) {
+      Begin(bridge, 200);
+      bridge.Close();
+    }
+    EXPECT_EQ(ftdi.givenBack, 0);  // only when the bridge ends
+  }
+  EXPECT_EQ(ftdi.givenBack, 1);
+  ftdi.devices[0].port.clear();  // no serial driver had it: nothing to give back
+  {
+    FtdiBridge other({}, ftdi);
+    ASSERT_TRUE(other.Open(0));
+  }
+  EXPECT_EQ(ftdi.givenBack, 1);
 }
 
 }  // namespace

@@ -51,7 +51,15 @@ for t in ftdi tty:/dev/ttyUSB0; do
 done
 
 # Unplugged while reading: the program is held between two of its
-# transactions until the device has gone, then plugged in again.
+# transactions until the device has gone, then plugged in again. udev runs
+# as on a desktop, holding each USB removal back a second before it tells
+# libusb (as a busy udev does): the device node is gone while libusb still
+# lists the device.
+mkdir -p /run/udev/rules.d
+echo 'ACTION=="remove", SUBSYSTEM=="usb", ENV{DEVTYPE}=="usb_device", RUN+="/bin/sleep 1"' \
+  >/run/udev/rules.d/90-slow-remove.rules
+ln -sf "$EB_UDEVADM" /tmp/systemd-udevd
+/tmp/systemd-udevd --daemon
 gone() { ! grep -qs 0403 /sys/bus/usb/devices/*/idVendor; }
 for t in ftdi tty:/dev/ttyUSB0; do
   name=unplug-${t%%:*}

@@ -9,7 +9,7 @@
 #
 #   usb_test.sh SOURCE_DIR PROGRAM BRIDGE CACHE_DIR
 #
-# The kernel and busybox come from Debian's .deb files (apt-get download,
+# The kernel, busybox and udev come from Debian's .deb files (apt-get download,
 # dpkg-deb -x), unpacked once into CACHE_DIR. Exit status 77 (skipped) only
 # where QEMU cannot run at all.
 set -uo pipefail
@@ -24,10 +24,11 @@ qemu-system-x86_64 -version >/dev/null 2>&1 || skip "qemu-system-x86_64 cannot r
 # --- Debian's kernel and busybox, unpacked once ------------------------------
 root=$cache/root
 mkdir -p "$cache/debs" "$root"
-if ! ls "$root"/boot/vmlinuz-* >/dev/null 2>&1 || [ ! -x "$root/bin/busybox" ]; then
+if ! ls "$root"/boot/vmlinuz-* >/dev/null 2>&1 || [ ! -x "$root/bin/busybox" ] ||
+  [ ! -x "$root/bin/udevadm" ]; then
   kernel=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-/ {print $2; exit}')
   [ -n "$kernel" ] || fail "apt knows no linux-image-amd64 (apt-get update?)"
-  (cd "$cache/debs" && apt-get download "$kernel" busybox-static) >"$cache/download.log" 2>&1 ||
+  (cd "$cache/debs" && apt-get download "$kernel" busybox-static udev) >"$cache/download.log" 2>&1 ||
     fail "cannot download $kernel busybox-static (see $cache/download.log)"
   for deb in "$cache"/debs/*.deb; do dpkg-deb -x "$deb" "$root" || fail "cannot unpack $deb"; done
 fi
@@ -91,6 +92,7 @@ EB_SRC=$src
 EB_PROGRAM=$program
 EB_MODULES=$modules
 EB_BUSYBOX=$busybox
+EB_UDEVADM=$root/bin/udevadm
 EB_KVER=$kver
 EOF
 "$bridge" serve "$work/bridge.sock" "$out/hold" &
