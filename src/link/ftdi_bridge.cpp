@@ -226,8 +226,8 @@ void FtdiBridge::SetTimeouts(int readMs, int writeMs) {
 
 std::size_t FtdiBridge::Write(std::string_view command) {
   if (!open_ || broken_ || command.empty()) return 0;
-  // The rest of a reply that came too late for its read (what came before
-  // this open, libftdi's open has discarded).
+  // The rest of an earlier reply, still coming (what came before this
+  // open, libftdi's open has discarded).
   if (std::size_t owed = late_.Take()) {
     unsigned char late[64];
     const auto deadline = Clock::now() + std::chrono::milliseconds(kLateReplyMs);
@@ -240,6 +240,7 @@ std::size_t FtdiBridge::Write(std::string_view command) {
     }
     ftdi_.SetTimeouts(ctx_, readMs_, writeMs_);
   }
+  late_.Wrote(command);
   const int size = static_cast<int>(command.size());
   const int r = ftdi_.WriteData(ctx_, reinterpret_cast<const unsigned char*>(command.data()), size);
   if (r < 0) {
@@ -284,7 +285,7 @@ std::size_t FtdiBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
     if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1, left)));
   }
   ftdi_.SetTimeouts(ctx_, readMs_, writeMs_);
-  late_.Ended(n, got, broken_ || (toLineEnd && HasLineEnd(buffer, got)));
+  late_.Read(n, got, broken_ || (toLineEnd && HasLineEnd(buffer, got)));
   return got;
 }
 

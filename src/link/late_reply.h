@@ -6,38 +6,54 @@
 // the bridge's own software does not) leaves in place. Both transports set
 // it on every open unless `baud=` says otherwise.
 //
-// A slow bridge may answer after the read's time-out. Its characters must
-// not become the start of the next reply: a read that ends short owes the
-// characters it did not get, and the next transaction, before it writes,
-// reads and discards up to that many for at most kLateReplyMs (sooner when
-// they have come), then discards anything else that is waiting.
+// A slow bridge may answer after the read's time-out, and the bridge
+// answers the "T" bytes of commands that read nothing. Such characters must
+// not become the start of the next reply: a transaction owes the reply
+// characters its command asks for ("T" and "R" items, two each) that it did
+// not read, or, for a read that ended short without its line end, what it
+// did not get. The next transaction, before it writes, reads and discards
+// up to that many for at most kLateReplyMs (sooner when they have come),
+// then discards anything else that is waiting.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <string_view>
 
 namespace eb {
 
 inline constexpr int kBridgeBaud = 9600;
-inline constexpr int kLateReplyMs = 200;
+inline constexpr int kLateReplyMs = 100;
 
-// The characters a short read still owes, and whether the next write must
-// first wait for them.
 class LateReply {
  public:
-  // A read asked for `wanted` and got `got` (a line read that ended with
-  // its line end owes nothing).
-  void Ended(std::size_t wanted, std::size_t got, bool complete) {
-    owed_ = complete || got >= wanted ? 0 : wanted - got;
+  // The command's items: "IZ", "MS", "MI", "Shh" and "Thh" whole, else one
+  // character; "T" and "R" are answered with two characters each.
+  void Wrote(std::string_view command) {
+    for (std::size_t i = 0; i < command.size();) {
+      const char c = command[i];
+      expected_ += c == 'T' || c == 'R' ? 2 : 0;
+      i += c == 'I' || c == 'M' ? 2 : c == 'S' || c == 'T' ? 3 : 1;
+    }
+  }
+  // A read asked for `wanted` and got `got`; `complete` when it ended with
+  // its line end or the transaction failed (nothing more will be read).
+  void Read(std::size_t wanted, std::size_t got, bool complete) {
+    read_ += got;
+    if (complete) done_ = true;
+    if (got < wanted && !complete) shortBy_ = std::max(shortBy_, wanted - got);
   }
   // What the next write must first discard; forgets it.
   std::size_t Take() {
-    const std::size_t owed = owed_;
-    owed_ = 0;
+    const std::size_t owed = done_ ? 0 : std::max(shortBy_, expected_ > read_ ? expected_ - read_ : 0);
+    expected_ = read_ = shortBy_ = 0;
+    done_ = false;
     return owed;
   }
 
  private:
-  std::size_t owed_ = 0;
+  std::size_t expected_ = 0, read_ = 0, shortBy_ = 0;
+  bool done_ = false;
 };
 
 }  // namespace eb

@@ -181,8 +181,8 @@ void TtyBridge::SetTimeouts(int readMs, int writeMs) {
 
 std::size_t TtyBridge::Write(std::string_view command) {
   if (fd_ < 0) return 0;
-  // The rest of a reply that came too late for its read, then anything
-  // else waiting: none of it belongs to this command's reply.
+  // The rest of an earlier reply, still coming, then anything else
+  // waiting: none of it belongs to this command's reply.
   if (const std::size_t owed = late_.Take()) {
     char late[64];
     const int readMs = readMs_;
@@ -196,6 +196,7 @@ std::size_t TtyBridge::Write(std::string_view command) {
     late_.Take();
   }
   ::tcflush(fd_, TCIFLUSH);
+  late_.Wrote(command);
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeMs_);
   std::size_t done = 0;
   while (done < command.size()) {
@@ -273,7 +274,7 @@ std::size_t TtyBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
       break;
     }
   }
-  late_.Ended(n, got, failure_.trouble != Trouble::kNone || (toLineEnd && HasLineEnd(buffer, got)));
+  late_.Read(n, got, failure_.trouble != Trouble::kNone || (toLineEnd && HasLineEnd(buffer, got)));
   return got;
 }
 

@@ -41,11 +41,11 @@ run tty-after-ftdi 60 --bridge tty:/dev/ttyUSB0 --trace "$o/tty-after-ftdi.trace
 run tty 60 --bridge tty:/dev/ttyUSB0 --trace "$o/tty.trace" --script "$(cycle 30)"
 
 # A slow bridge: every identify answered 150 ms late (within its 200 ms), and
-# the first cell read of board 0 answered 1100 ms late (after its 1000 ms),
+# the first cell read of board 0 answered 1050 ms late (after its 1000 ms),
 # so that its characters arrive when the next transaction has begun.
 for t in ftdi tty:/dev/ttyUSB0; do
   name=slow-${t%%:*}
-  printf '150 1000 IZ\n1100 1 MSxT80T04\n' >"$o/hold"
+  printf '150 1000 IZ\n1050 1 MSxT80T04\n' >"$o/hold"
   run "$name" 60 --bridge "$t" --trace "$o/$name.trace" --script "$(cycle 12)"
   echo "0 0 none" >"$o/hold"
 done
