@@ -114,8 +114,15 @@ qemu-system-x86_64 -machine q35 -accel $accel -cpu max -smp 1 -m 1024 -nodefault
   >"$work/qemu.log" 2>&1 &
 qemu=$!
 
-# The guest asks for each unplug and replug by creating a file.
+# The guest asks for each unplug and replug by creating a file. It gets
+# 120 s in all.
+deadline=$((SECONDS + 120))
 while kill -0 $qemu 2>/dev/null; do
+  if [ $SECONDS -ge $deadline ]; then
+    echo "usb test: the guest took longer than 120 s; stopped"
+    kill $qemu
+    break
+  fi
   if [ -e "$out/unplug-now" ]; then
     rm -f "$out/unplug-now"
     "$bridge" monitor "$work/monitor.sock" "device_del usbser" && touch "$out/unplugged"
