@@ -75,7 +75,8 @@ FtdiBridge::FtdiBridge(const FtdiSettings& settings, FtdiFunctions& ftdi)
     description_ += " index " + std::to_string(settings.index);
     if (settings.index != 0) device_ += " index " + std::to_string(settings.index);
   }
-  if (settings.baud != kBridgeBaud) description_ += " at " + std::to_string(settings.baud) + " baud";
+  if (settings.baud != kBridgeBaud)
+    description_ += " at " + std::to_string(settings.baud) + " baud";
 }
 
 FtdiBridge::~FtdiBridge() {
@@ -170,9 +171,9 @@ void FtdiBridge::OpenFailed(int code) {
   // libusb may list a device for a moment after it was unplugged; every
   // step of opening it then fails, each with its own code.
   const bool listed = !(code == -3 && Contains(text, "not found"));
-  const auto node = listed ? ftdi_.Locate(settings_.vid, settings_.pid, settings_.serial,
-                                          settings_.index)
-                           : std::nullopt;
+  const auto node =
+      listed ? ftdi_.Locate(settings_.vid, settings_.pid, settings_.serial, settings_.index)
+             : std::nullopt;
   if (listed && !node) {
     Fail(Trouble::kNoDevice, device_ + " went away while it was being opened" + libftdi,
          ReplugHint());

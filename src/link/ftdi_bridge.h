@@ -86,9 +86,9 @@ class FtdiBridge : public Bridge {
   LinkError failure_;
   ftdi_context* ctx_ = nullptr;
   bool open_ = false;
-  bool broken_ = false;   // a transfer of this transaction failed
-  bool taken_ = false;    // the device is ours, not the kernel serial driver's
-  bool giveBack_ = false; // the driver had it when it was first taken
+  bool broken_ = false;    // a transfer of this transaction failed
+  bool taken_ = false;     // the device is ours, not the kernel serial driver's
+  bool giveBack_ = false;  // the driver had it when it was first taken
   LateReply late_;
   int readMs_ = 1000;
   int writeMs_ = 1000;

@@ -50,10 +50,9 @@ class SystemFtdiFunctions : public FtdiFunctions {
     unsigned char* held = ctx->readbuffer;
     if (ctx->readbuffer_remaining == 0) {
       int got = 0;
-      const int r =
-          libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep), held,
-                               static_cast<int>(ctx->readbuffer_chunksize), &got,
-                               static_cast<unsigned>(ctx->usb_read_timeout));
+      const int r = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep),
+                                         held, static_cast<int>(ctx->readbuffer_chunksize), &got,
+                                         static_cast<unsigned>(ctx->usb_read_timeout));
       // Every packet begins with the chip's two modem-status bytes.
       const int packet = std::max(3, static_cast<int>(ctx->max_packet_size));
       int kept = 0;
@@ -69,7 +68,8 @@ class SystemFtdiFunctions : public FtdiFunctions {
       ctx->readbuffer_offset = 0;
       ctx->readbuffer_remaining = static_cast<unsigned>(kept);
     }
-    const unsigned k = std::min(static_cast<unsigned>(std::max(0, size)), ctx->readbuffer_remaining);
+    const unsigned k =
+        std::min(static_cast<unsigned>(std::max(0, size)), ctx->readbuffer_remaining);
     std::memcpy(data, held + ctx->readbuffer_offset, k);
     ctx->readbuffer_offset += k;
     ctx->readbuffer_remaining -= k;

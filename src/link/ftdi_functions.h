@@ -49,8 +49,7 @@ class FtdiFunctions {
   // Opens the device without taking it and hands it back to the kernel's
   // serial driver (libusb_attach_kernel_driver), so that its serial port
   // comes back; 0, or a negative libftdi or libusb code.
-  virtual int GiveBack(ftdi_context* ctx, int vid, int pid, const char* serial,
-                       unsigned index) = 0;
+  virtual int GiveBack(ftdi_context* ctx, int vid, int pid, const char* serial, unsigned index) = 0;
   // ftdi_usb_close.
   virtual int CloseDevice(ftdi_context* ctx) = 0;
   virtual int SetBaudrate(ftdi_context* ctx, int baud) = 0;
@@ -77,8 +76,7 @@ class FtdiFunctions {
   virtual int FindAll(ftdi_context* ctx, std::span<const int> products,
                       std::vector<FtdiDeviceInfo>* devices) = 0;
   // The device as the system sees it (FindUsbNode), and who holds a port.
-  virtual std::optional<UsbNode> Locate(int vid, int pid, const std::string& serial,
-                                        int index) = 0;
+  virtual std::optional<UsbNode> Locate(int vid, int pid, const std::string& serial, int index) = 0;
   virtual std::string PortHolder(const std::string& port) = 0;
   // Whether this user may open `node` for reading and writing: 0, or the
   // errno of the refusal (EACCES; ENOENT when it is gone).

@@ -25,10 +25,22 @@ namespace eb {
 inline constexpr int kBridgeBaud = 9600;
 inline constexpr int kLateReplyMs = 100;
 
+// How many characters of `text` are whole command items: "IZ", "MS", "MI",
+// "Shh" and "Thh" whole, anything else one character.
+inline std::size_t WholeItems(std::string_view text) {
+  std::size_t whole = 0;
+  for (std::size_t need = 1; whole < text.size(); whole += need) {
+    const char c = text[whole];
+    need = c == 'I' || c == 'M' ? 2 : c == 'S' || c == 'T' ? 3 : 1;
+    if (whole + need > text.size()) break;
+  }
+  return whole;
+}
+
 class LateReply {
  public:
-  // The command's items: "IZ", "MS", "MI", "Shh" and "Thh" whole, else one
-  // character; "T" and "R" are answered with two characters each.
+  // The command's items ("IZ", "MS", "MI", "Shh" and "Thh" whole, else one
+  // character); "T" and "R" are answered with two characters each.
   void Wrote(std::string_view command) {
     for (std::size_t i = 0; i < command.size();) {
       const char c = command[i];
@@ -45,7 +57,8 @@ class LateReply {
   }
   // What the next write must first discard; forgets it.
   std::size_t Take() {
-    const std::size_t owed = done_ ? 0 : std::max(shortBy_, expected_ > read_ ? expected_ - read_ : 0);
+    const std::size_t owed =
+        done_ ? 0 : std::max(shortBy_, expected_ > read_ ? expected_ - read_ : 0);
     expected_ = read_ = shortBy_ = 0;
     done_ = false;
     return owed;

@@ -30,7 +30,9 @@ std::vector<std::string> Names(const std::string& dir) {
   return names;
 }
 
-int Hex(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 16)); }
+int Hex(const std::string& text) {
+  return static_cast<int>(std::strtol(text.c_str(), nullptr, 16));
+}
 
 }  // namespace
 
@@ -52,8 +54,9 @@ std::optional<UsbNode> FindUsbNode(int vid, int pid, const std::string& serial, 
                      std::atoi(ReadLine(dir + "devnum").c_str()), name});
   }
   // libusb lists the devices by bus and device number.
-  std::sort(found.begin(), found.end(),
-            [](const Found& a, const Found& b) { return a.bus != b.bus ? a.bus < b.bus : a.dev < b.dev; });
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.bus != b.bus ? a.bus < b.bus : a.dev < b.dev;
+  });
   if (index < 0 || index >= static_cast<int>(found.size())) return std::nullopt;
   const Found& f = found[static_cast<std::size_t>(index)];
   char node[32];

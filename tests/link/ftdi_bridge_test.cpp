@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <set>
 
 #include "support/fake_ftdi.h"
@@ -143,8 +143,8 @@ TEST_F(FtdiTest, EachKindOfOpenFailureSaysItsCauseAndWhatToDo) {
        "FTDI device 0403:6001 went away while it was being opened", "replug"},
       {-4, "usb_open() failed", 0, Trouble::kOther,
        "cannot open FTDI device 0403:6001 (libftdi -4: usb_open() failed)", "replug"},
-      {-8, "inappropriate permissions on device!", 0, Trouble::kPermission,
-       "no permission to open", "60-eb2250-bridge.rules"},
+      {-8, "inappropriate permissions on device!", 0, Trouble::kPermission, "no permission to open",
+       "60-eb2250-bridge.rules"},
       {-5, "unable to claim usb device. Make sure the default FTDI driver is not in use", 0,
        Trouble::kBusy, "0403:6001 is claimed by another program", "close the other program"},
       {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use", 0,

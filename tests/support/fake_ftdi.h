@@ -37,10 +37,10 @@ class FakeFtdi : public FtdiFunctions {
     int stringsCode = 0;  // likewise for reading its strings
     std::string stringsText;
     std::function<std::string(std::string_view command)> answer;
-    bool onBus = true;    // sysfs lists it (false: gone, though libftdi may not know yet)
-    int access = 0;       // errno of opening its device node, 0: allowed
-    std::string port;     // the serial port the kernel's driver made of it, "" none
-    std::string holder;   // the program holding that port open, "" none
+    bool onBus = true;   // sysfs lists it (false: gone, though libftdi may not know yet)
+    int access = 0;      // errno of opening its device node, 0: allowed
+    std::string port;    // the serial port the kernel's driver made of it, "" none
+    std::string holder;  // the program holding that port open, "" none
   };
   // One read transfer, taken before any answer: after `waitMs` it delivers
   // `data` (the rest stays for the next transfer) or fails with `code`. A

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/late_reply.h"
 #include "protocol/hex.h"
 #include "protocol/pec.h"
 #include "sim/sim_stack.h"
@@ -80,12 +81,7 @@ int Serve(const std::string& socketPath, const std::string& holdPath) {
       received.append(buf, static_cast<std::size_t>(r));
       // Command items are taken whole ("IZ", "MS", "MI", "Shh", "Thh", else
       // one character); USB may split a command string anywhere.
-      std::size_t whole = 0;
-      for (std::size_t need = 1; whole < received.size(); whole += need) {
-        const char c = received[whole];
-        need = (c == 'I' || c == 'M') ? 2 : (c == 'S' || c == 'T') ? 3 : 1;
-        if (whole + need > received.size()) break;
-      }
+      const std::size_t whole = WholeItems(received);
       const std::string command = received.substr(0, whole);
       received.erase(0, whole);
       std::string reply;
@@ -151,7 +147,8 @@ int Check(const std::string& path) {
       continue;
     }
     // A register read: "MSxT" address "T0k" then one "R" per byte, "X".
-    const std::size_t rs = static_cast<std::size_t>(std::count(command.begin(), command.end(), 'R'));
+    const std::size_t rs =
+        static_cast<std::size_t>(std::count(command.begin(), command.end(), 'R'));
     if (command.rfind("MSxT", 0) != 0 || rs < 2) continue;
     ++reads;
     if (reply.empty()) {
