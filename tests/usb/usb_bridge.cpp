@@ -81,7 +81,7 @@ int Serve(const std::string& socketPath, const std::string& holdPath) {
       received.append(buf, static_cast<std::size_t>(r));
       // Command items are taken whole ("IZ", "MS", "MI", "Shh", "Thh", else
       // one character); USB may split a command string anywhere.
-      const std::size_t whole = WholeItems(received);
+      const std::size_t whole = eb::WholeItems(received);
       const std::string command = received.substr(0, whole);
       received.erase(0, whole);
       std::string reply;
