@@ -14,7 +14,7 @@
 //   eb2250-usb-bridge check TRACE
 //     reads a --trace file and prints one line: identifies answered / made,
 //     register reads with a good PEC / made, the boards whose cells were
-//     read, the mean time from one transaction to the next and the median
+//     read, the median time from one transaction to the next and the median
 //     and longest tick (from one identify to the next). Exit status 0 when
 //     every identify answered and every register reply that came had a
 //     good PEC (a reply held back past its time-out leaves an empty one).
@@ -174,12 +174,15 @@ int Check(const std::string& path) {
   }
   std::sort(ticks.begin(), ticks.end());
   if (ticks.empty()) ticks.push_back(0);
-  const double span = stamps.size() > 1 ? 1000 * (stamps.back() - stamps.front()) : 0;
+  std::vector<double> gaps;
+  for (std::size_t i = 1; i < stamps.size(); ++i)
+    gaps.push_back(1000 * (stamps[i] - stamps[i - 1]));
+  std::sort(gaps.begin(), gaps.end());
+  if (gaps.empty()) gaps.push_back(0);
   std::printf(
       "identifies %d/%d, reads with good PEC %d/%d (%d empty), boards read %zu, transaction "
-      "%.2f ms, tick median %.0f ms max %.0f ms\n",
-      answered, identifies, good, reads, empty, cellBoards.size(),
-      stamps.size() > 1 ? span / static_cast<double>(stamps.size() - 1) : 0.0,
+      "median %.2f ms, tick median %.0f ms max %.0f ms\n",
+      answered, identifies, good, reads, empty, cellBoards.size(), gaps[gaps.size() / 2],
       ticks[ticks.size() / 2], ticks.back());
   return identifies > 0 && answered == identifies && good + empty == reads ? 0 : 1;
 }
