@@ -30,9 +30,9 @@ namespace eb {
 struct FtdiSettings {
   int vid = kFtdiVendor;
   int pid = 0x6001;
-  int index = 0;       // among the devices that match vid, pid (and serial)
-  std::string serial;  // "": any serial number
-  int baud = kBridgeBaud;  // the line speed the bridge expects, unless baud= says otherwise
+  int index = 0;           // among the devices that match vid, pid (and serial)
+  std::string serial;      // "": any serial number
+  int baud = kBridgeBaud;  // unless baud= says otherwise
 };
 
 // Parses "vid=0403,pid=6001,index=0,serial=A50285BI,baud=N" (vid and pid

@@ -20,8 +20,8 @@
 namespace eb {
 
 struct TtySettings {
-  std::string path;  // e.g. /dev/ttyUSB0
-  int baud = kBridgeBaud;  // the line speed the bridge expects, unless baud= says otherwise
+  std::string path;        // e.g. /dev/ttyUSB0
+  int baud = kBridgeBaud;  // unless baud= says otherwise
 };
 
 // Parses "PATH[,baud=N]", the text after "tty:" in a connection string.
