@@ -16,7 +16,7 @@ class FailedBridge : public Bridge {
   std::size_t Write(std::string_view) override { return 0; }
   std::size_t Read(char*, std::size_t) override { return 0; }
   void Close() override {}
-  std::string_view Describe() const override { return "serial port /dev/ttyUSB0 at 9600 baud"; }
+  std::string_view Describe() const override { return "serial port /dev/ttyUSB0 at 115200 baud"; }
   LinkError LastFailure() const override { return failure_; }
 
  private:
@@ -28,12 +28,12 @@ TEST(IdentityReport, PermissionNamesTheUdevRuleAndHowToInstallIt) {
                        "no permission for this user: install the udev rule R"});
   const IdentityReport r = ReportIdentityFailure(bridge, "", false, "eb2250-gui");
   EXPECT_EQ(r.line,
-            "eb2250-gui: nothing answered on serial port /dev/ttyUSB0 at 9600 baud: cannot "
+            "eb2250-gui: nothing answered on serial port /dev/ttyUSB0 at 115200 baud: cannot "
             "open /dev/ttyUSB0: Permission denied; run with --simulate to use the built-in "
             "simulated stack; no permission for this user: install the udev rule R");
   EXPECT_EQ(r.BoxText(),
             "No ZQM4417-2 answered, so the window closes.\n\n"
-            "Tried: serial port /dev/ttyUSB0 at 9600 baud\n\n"
+            "Tried: serial port /dev/ttyUSB0 at 115200 baud\n\n"
             "What went wrong: cannot open /dev/ttyUSB0: Permission denied\n\n"
             "What to do:\n"
             "- no permission for this user: install the udev rule R\n"
@@ -54,21 +54,21 @@ TEST(IdentityReport, EachTroubleGetsItsAdviceAndTheSimulatedStackOnlyWhenNotInUs
       {{Trouble::kBusy, "FTDI device 0403:6001 is claimed", "close the other program"},
        "",
        false,
-       "nothing answered on serial port /dev/ttyUSB0 at 9600 baud: FTDI device 0403:6001 is "
+       "nothing answered on serial port /dev/ttyUSB0 at 115200 baud: FTDI device 0403:6001 is "
        "claimed; run with --simulate to use the built-in simulated stack; close the other program",
        2},
       // The device opened, and nothing answered.
       {{},
        "",
        false,
-       "nothing answered on serial port /dev/ttyUSB0 at 9600 baud; run with --simulate to use "
+       "nothing answered on serial port /dev/ttyUSB0 at 115200 baud; run with --simulate to use "
        "the built-in simulated stack; check the USB cable and that the bridge and the boards are "
        "powered",
        2},
       {{},
        "ZQM\"1\\\x1B",
        false,
-       "no ZQM4417-2 answered on serial port /dev/ttyUSB0 at 9600 baud (identity reply "
+       "no ZQM4417-2 answered on serial port /dev/ttyUSB0 at 115200 baud (identity reply "
        "\"ZQM\\x221\\x5C\\x1B\"); run with --simulate to use the built-in simulated stack; check "
        "that this is the UB774B bridge of the stack (another device may answer here; --probe "
        "lists the FTDI devices)",
@@ -76,7 +76,7 @@ TEST(IdentityReport, EachTroubleGetsItsAdviceAndTheSimulatedStackOnlyWhenNotInUs
       {{Trouble::kNoDevice, "unplugged by fault injection after 0 transactions", ""},
        "",
        true,
-       "nothing answered on serial port /dev/ttyUSB0 at 9600 baud: unplugged by fault "
+       "nothing answered on serial port /dev/ttyUSB0 at 115200 baud: unplugged by fault "
        "injection after 0 transactions",
        0},
   };
