@@ -6,7 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Qt Charts' CMake package needs the one of Qt OpenGL (libqt6opengl6-dev),
-# which Debian's qt6-charts-dev does not pull in.
+# which Debian's qt6-charts-dev does not pull in. The USB test boots a QEMU
+# guest (qemu-system-x86); the guest's kernel, busybox and udev are Debian
+# .deb files it downloads and unpacks itself (apt-get download, dpkg-deb).
 PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev fonts-liberation
@@ -16,6 +18,7 @@ PACKAGES=(
   locales
   dpkg-dev qt6-svg-dev
   clang libclang-rt-14-dev  # libFuzzer, for the journal reader's fuzz target
+  qemu-system-x86
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -25,6 +26,8 @@ bool Contains(const std::string& text, std::string_view part) {
 
 // libftdi's code for "no USB device open" (its transfers return libusb's codes).
 constexpr int kFtdiUnavailable = -666;
+// The rate libftdi's open leaves the chip at.
+constexpr int kOpenBaud = 9600;
 
 std::string UsbReason(int code) {
   switch (code) {
@@ -72,12 +75,37 @@ FtdiBridge::FtdiBridge(const FtdiSettings& settings, FtdiFunctions& ftdi)
     description_ += " index " + std::to_string(settings.index);
     if (settings.index != 0) device_ += " index " + std::to_string(settings.index);
   }
-  if (settings.baud > 0) description_ += " at " + std::to_string(settings.baud) + " baud";
+  if (settings.baud != kBridgeBaud)
+    description_ += " at " + std::to_string(settings.baud) + " baud";
 }
 
 FtdiBridge::~FtdiBridge() {
   Close();
+  if (giveBack_) {
+    // The kernel's serial driver gets the device back, and with it the
+    // serial port (the device may be gone by now: nothing to give back).
+    ftdi_.GiveBack(ctx_, settings_.vid, settings_.pid,
+                   settings_.serial.empty() ? nullptr : settings_.serial.c_str(),
+                   static_cast<unsigned>(settings_.index));
+  }
   if (ctx_ != nullptr) ftdi_.Free(ctx_);
+}
+
+// Whether another program holds the device's serial port open: taking the
+// device from the kernel's driver would pull the port from under it.
+bool FtdiBridge::PortInUse() {
+  const auto node = ftdi_.Locate(settings_.vid, settings_.pid, settings_.serial, settings_.index);
+  if (!node) return false;
+  for (const std::string& port : node->ports) {
+    const std::string holder = ftdi_.PortHolder(port);
+    if (holder.empty()) continue;
+    Fail(Trouble::kBusy, device_ + " is in use: its serial port " + port + " is open in " + holder,
+         "close that program first, or reach the bridge through that port (--bridge tty:" + port +
+             ")");
+    return true;
+  }
+  giveBack_ = giveBack_ || !node->ports.empty();
+  return false;
 }
 
 void FtdiBridge::Fail(Trouble trouble, std::string cause, std::string hint) {
@@ -99,16 +127,21 @@ bool FtdiBridge::Open(int /*device*/) {
       return false;
     }
   }
+  // While the kernel's driver may have the device (before the first open,
+  // after a failure or a replug), its port may be in use.
+  if (!taken_ && PortInUse()) return false;
   ftdi_.SetTimeouts(ctx_, kOpenTimeoutMs, kOpenTimeoutMs);
   const int opened = ftdi_.OpenDevice(ctx_, settings_.vid, settings_.pid,
                                       settings_.serial.empty() ? nullptr : settings_.serial.c_str(),
                                       static_cast<unsigned>(settings_.index));
   if (opened < 0) {
+    taken_ = false;
     OpenFailed(opened);
     return false;
   }
   open_ = true;
-  if (settings_.baud > 0 && ftdi_.SetBaudrate(ctx_, settings_.baud) < 0) {
+  taken_ = true;
+  if (settings_.baud != kOpenBaud && ftdi_.SetBaudrate(ctx_, settings_.baud) < 0) {
     Fail(Trouble::kOther,
          device_ + " refused " + std::to_string(settings_.baud) +
              " baud (libftdi: " + ftdi_.ErrorString(ctx_) + ")",
@@ -135,12 +168,30 @@ bool FtdiBridge::Open(int /*device*/) {
 void FtdiBridge::OpenFailed(int code) {
   const std::string text = ftdi_.ErrorString(ctx_);
   const std::string libftdi = " (libftdi: " + text + ")";
-  if (code == -3 && Contains(text, "not found")) {
+  // libusb may list a device for a moment after it was unplugged; every
+  // step of opening it then fails, each with its own code.
+  const bool listed = !(code == -3 && Contains(text, "not found"));
+  const auto node =
+      listed ? ftdi_.Locate(settings_.vid, settings_.pid, settings_.serial, settings_.index)
+             : std::nullopt;
+  if (listed && !node) {
+    Fail(Trouble::kNoDevice, device_ + " went away while it was being opened" + libftdi,
+         ReplugHint());
+  } else if (!listed) {
     Fail(Trouble::kNoDevice, "no " + device_ + " found",
          "check the USB cable and that the bridge is powered; --probe lists the FTDI devices "
          "present");
   } else if (code == -4 || (code == -8 && Contains(text, "permission"))) {
-    Fail(Trouble::kPermission, "no permission to open " + device_ + libftdi, PermissionHint());
+    // libftdi says -4 for every failed libusb_open: the device node says
+    // whether it refuses this user.
+    const int access = code == -8 ? EACCES : ftdi_.Access(node->node);
+    if (access == EACCES || access == EPERM) {
+      Fail(Trouble::kPermission, "no permission to open " + device_ + libftdi, PermissionHint());
+    } else {
+      Fail(Trouble::kOther,
+           "cannot open " + device_ + " (libftdi " + std::to_string(code) + ": " + text + ")",
+           ReplugHint());
+    }
   } else if (code == -5) {
     Fail(Trouble::kBusy,
          device_ + " is claimed by another program or by the kernel's ftdi_sio driver" + libftdi,
@@ -158,6 +209,7 @@ void FtdiBridge::OpenFailed(int code) {
 
 void FtdiBridge::TransferFailed(const char* doing, int code) {
   broken_ = true;
+  taken_ = false;  // replugged, the kernel's driver has it again
   const std::string why =
       " (libftdi: " + ftdi_.ErrorString(ctx_) + "; USB: " + UsbReason(code) + ")";
   if (code == LIBUSB_ERROR_NO_DEVICE || code == kFtdiUnavailable) {
@@ -175,6 +227,21 @@ void FtdiBridge::SetTimeouts(int readMs, int writeMs) {
 
 std::size_t FtdiBridge::Write(std::string_view command) {
   if (!open_ || broken_ || command.empty()) return 0;
+  // The rest of an earlier reply, still coming (what came before this
+  // open, libftdi's open has discarded).
+  if (std::size_t owed = late_.Take()) {
+    unsigned char late[64];
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kLateReplyMs);
+    for (int left; owed > 0 && (left = RemainingMs(deadline)) > 0;) {
+      ftdi_.SetTimeouts(ctx_, left, writeMs_);
+      const int r = ftdi_.ReadData(ctx_, late, static_cast<int>(std::min(owed, sizeof late)));
+      if (r < 0 && r != LIBUSB_ERROR_TIMEOUT) break;
+      owed -= static_cast<std::size_t>(std::max(0, r));
+      if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ftdi_.SetTimeouts(ctx_, readMs_, writeMs_);
+  }
+  late_.Wrote(command);
   const int size = static_cast<int>(command.size());
   const int r = ftdi_.WriteData(ctx_, reinterpret_cast<const unsigned char*>(command.data()), size);
   if (r < 0) {
@@ -219,6 +286,7 @@ std::size_t FtdiBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
     if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1, left)));
   }
   ftdi_.SetTimeouts(ctx_, readMs_, writeMs_);
+  late_.Read(n, got, broken_ || (toLineEnd && HasLineEnd(buffer, got)));
   return got;
 }
 

@@ -5,6 +5,10 @@
 // and last as long as the bridge, so a transaction costs only the device's
 // open and close.
 //
+// Opening takes the device from the kernel's serial driver (its port,
+// /dev/ttyUSB0, goes away meanwhile), unless another program holds that port
+// open; the bridge gives the device back to the driver when it ends.
+//
 // A failure to open leaves the transport closed, so writes and reads deliver
 // nothing. A write or read that fails ends what the transaction can do: the
 // read delivers the characters that did arrive, later reads nothing, and
@@ -17,6 +21,7 @@
 
 #include "link/bridge.h"
 #include "link/ftdi_functions.h"
+#include "link/late_reply.h"
 
 struct ftdi_context;
 
@@ -25,9 +30,9 @@ namespace eb {
 struct FtdiSettings {
   int vid = kFtdiVendor;
   int pid = 0x6001;
-  int index = 0;       // among the devices that match vid, pid (and serial)
-  std::string serial;  // "": any serial number
-  int baud = 0;        // 0: leave the rate libftdi sets when it opens the device
+  int index = 0;           // among the devices that match vid, pid (and serial)
+  std::string serial;      // "": any serial number
+  int baud = kBridgeBaud;  // unless baud= says otherwise
 };
 
 // Parses "vid=0403,pid=6001,index=0,serial=A50285BI,baud=N" (vid and pid
@@ -53,7 +58,9 @@ class FtdiBridge : public Bridge {
   void SetTimeouts(int readMs, int writeMs) override;
   std::size_t Write(std::string_view command) override;
   // Each USB transfer waits at most what is left of the read time-out, so a
-  // read never takes longer than its time-out (plus one latency period).
+  // read never takes longer than its time-out (plus one latency period),
+  // and it delivers every character that arrived, whatever a later
+  // transfer does.
   std::size_t Read(char* buffer, std::size_t n) override;
   std::size_t ReadLine(char* buffer, std::size_t n) override;
   void Close() override;
@@ -69,6 +76,7 @@ class FtdiBridge : public Bridge {
   std::size_t ReadUntil(char* buffer, std::size_t n, bool toLineEnd);
   void Fail(Trouble trouble, std::string cause, std::string hint);
   void OpenFailed(int code);
+  bool PortInUse();
   void TransferFailed(const char* doing, int code);
 
   FtdiSettings settings_;
@@ -78,7 +86,10 @@ class FtdiBridge : public Bridge {
   LinkError failure_;
   ftdi_context* ctx_ = nullptr;
   bool open_ = false;
-  bool broken_ = false;  // a transfer of this transaction failed
+  bool broken_ = false;    // a transfer of this transaction failed
+  bool taken_ = false;     // the device is ours, not the kernel serial driver's
+  bool giveBack_ = false;  // the driver had it when it was first taken
+  LateReply late_;
   int readMs_ = 1000;
   int writeMs_ = 1000;
 };

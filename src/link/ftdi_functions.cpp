@@ -1,8 +1,12 @@
 #include "link/ftdi_functions.h"
 
 #include <ftdi.h>
+#include <libusb.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace eb {
 namespace {
@@ -13,6 +17,17 @@ class SystemFtdiFunctions : public FtdiFunctions {
   void Free(ftdi_context* ctx) override { ftdi_free(ctx); }
   int OpenDevice(ftdi_context* ctx, int vid, int pid, const char* serial, unsigned index) override {
     return ftdi_usb_open_desc_index(ctx, vid, pid, nullptr, serial, index);
+  }
+  int GiveBack(ftdi_context* ctx, int vid, int pid, const char* serial, unsigned index) override {
+    const ftdi_module_detach_mode mode = ctx->module_detach_mode;
+    ctx->module_detach_mode = DONT_DETACH_SIO_MODULE;
+    int r = ftdi_usb_open_desc_index(ctx, vid, pid, nullptr, serial, index);
+    ctx->module_detach_mode = mode;
+    if (r < 0) return r;
+    libusb_release_interface(ctx->usb_dev, ctx->interface);
+    r = libusb_attach_kernel_driver(ctx->usb_dev, ctx->interface);
+    ftdi_usb_close(ctx);
+    return r;
   }
   int CloseDevice(ftdi_context* ctx) override { return ftdi_usb_close(ctx); }
   int SetBaudrate(ftdi_context* ctx, int baud) override { return ftdi_set_baudrate(ctx, baud); }
@@ -28,7 +43,37 @@ class SystemFtdiFunctions : public FtdiFunctions {
     return ftdi_write_data(ctx, data, size);
   }
   int ReadData(ftdi_context* ctx, unsigned char* data, int size) override {
-    return ftdi_read_data(ctx, data, size);
+    if (ctx->usb_dev == nullptr) {
+      ctx->error_str = "USB device unavailable";
+      return -666;
+    }
+    unsigned char* held = ctx->readbuffer;
+    if (ctx->readbuffer_remaining == 0) {
+      int got = 0;
+      const int r = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep),
+                                         held, static_cast<int>(ctx->readbuffer_chunksize), &got,
+                                         static_cast<unsigned>(ctx->usb_read_timeout));
+      // Every packet begins with the chip's two modem-status bytes.
+      const int packet = std::max(3, static_cast<int>(ctx->max_packet_size));
+      int kept = 0;
+      for (int at = 0; at < got; at += packet) {
+        const int n = std::min(packet, got - at) - 2;
+        if (n > 0) std::memmove(held + kept, held + at + 2, static_cast<std::size_t>(n));
+        kept += std::max(0, n);
+      }
+      if (kept == 0 && r < 0) {
+        ctx->error_str = "usb bulk read failed";
+        return r;
+      }
+      ctx->readbuffer_offset = 0;
+      ctx->readbuffer_remaining = static_cast<unsigned>(kept);
+    }
+    const unsigned k =
+        std::min(static_cast<unsigned>(std::max(0, size)), ctx->readbuffer_remaining);
+    std::memcpy(data, held + ctx->readbuffer_offset, k);
+    ctx->readbuffer_offset += k;
+    ctx->readbuffer_remaining -= k;
+    return static_cast<int>(k);
   }
   std::string ErrorString(ftdi_context* ctx) override {
     const char* text = ftdi_get_error_string(ctx);
@@ -60,6 +105,13 @@ class SystemFtdiFunctions : public FtdiFunctions {
       ftdi_list_free(&list);
     }
     return static_cast<int>(devices->size());
+  }
+  std::optional<UsbNode> Locate(int vid, int pid, const std::string& serial, int index) override {
+    return FindUsbNode(vid, pid, serial, index);
+  }
+  std::string PortHolder(const std::string& port) override { return eb::PortHolder(port); }
+  int Access(const std::string& node) override {
+    return ::access(node.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
   }
 };
 

@@ -6,9 +6,12 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "link/usb_node.h"
 
 struct ftdi_context;
 
@@ -39,9 +42,14 @@ class FtdiFunctions {
   virtual ftdi_context* New() = 0;
   // ftdi_free: ends the context and its libusb session.
   virtual void Free(ftdi_context* ctx) = 0;
-  // ftdi_usb_open_desc_index (any description; `serial` nullptr for any).
+  // ftdi_usb_open_desc_index (any description; `serial` nullptr for any),
+  // which takes the device from the kernel's serial driver.
   virtual int OpenDevice(ftdi_context* ctx, int vid, int pid, const char* serial,
                          unsigned index) = 0;
+  // Opens the device without taking it and hands it back to the kernel's
+  // serial driver (libusb_attach_kernel_driver), so that its serial port
+  // comes back; 0, or a negative libftdi or libusb code.
+  virtual int GiveBack(ftdi_context* ctx, int vid, int pid, const char* serial, unsigned index) = 0;
   // ftdi_usb_close.
   virtual int CloseDevice(ftdi_context* ctx) = 0;
   virtual int SetBaudrate(ftdi_context* ctx, int baud) = 0;
@@ -49,9 +57,16 @@ class FtdiFunctions {
   // The time-out of each USB transfer (the context's usb_read_timeout and
   // usb_write_timeout), at least 1 ms each.
   virtual void SetTimeouts(ftdi_context* ctx, int readMs, int writeMs) = 0;
-  // ftdi_write_data / ftdi_read_data. A read transfer that carries only the
-  // chip's two modem-status bytes delivers 0 characters.
+  // ftdi_write_data.
   virtual int WriteData(ftdi_context* ctx, const unsigned char* data, int size) = 0;
+  // ftdi_read_data, but one USB transfer at most: the characters an earlier
+  // transfer brought beyond its size, else what one transfer brings within
+  // the read time-out. A transfer that carries only the chip's two
+  // modem-status bytes delivers 0 characters; one that fails or times out
+  // after characters arrived delivers them (the failure shows at the next
+  // call). ftdi_read_data itself goes on to further transfers, each with the
+  // whole time-out, and returns the failure of the last one instead of the
+  // characters it already put in the buffer.
   virtual int ReadData(ftdi_context* ctx, unsigned char* data, int size) = 0;
   // ftdi_get_error_string.
   virtual std::string ErrorString(ftdi_context* ctx) = 0;
@@ -60,6 +75,12 @@ class FtdiFunctions {
   // devices, or libftdi's negative code when the bus cannot be searched.
   virtual int FindAll(ftdi_context* ctx, std::span<const int> products,
                       std::vector<FtdiDeviceInfo>* devices) = 0;
+  // The device as the system sees it (FindUsbNode), and who holds a port.
+  virtual std::optional<UsbNode> Locate(int vid, int pid, const std::string& serial, int index) = 0;
+  virtual std::string PortHolder(const std::string& port) = 0;
+  // Whether this user may open `node` for reading and writing: 0, or the
+  // errno of the refusal (EACCES; ENOENT when it is gone).
+  virtual int Access(const std::string& node) = 0;
 };
 
 // libftdi1 itself.

@@ -181,6 +181,22 @@ void TtyBridge::SetTimeouts(int readMs, int writeMs) {
 
 std::size_t TtyBridge::Write(std::string_view command) {
   if (fd_ < 0) return 0;
+  // The rest of an earlier reply, still coming, then anything else
+  // waiting: none of it belongs to this command's reply.
+  if (const std::size_t owed = late_.Take()) {
+    char late[64];
+    const int readMs = readMs_;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kLateReplyMs);
+    for (std::size_t left = owed; left > 0 && (readMs_ = Remaining(deadline)) > 0;) {
+      const std::size_t got = ReadUntil(late, std::min(left, sizeof late), false);
+      if (got == 0) break;
+      left -= got;
+    }
+    readMs_ = readMs;
+    late_.Take();
+  }
+  ::tcflush(fd_, TCIFLUSH);
+  late_.Wrote(command);
   const auto deadline = Clock::now() + std::chrono::milliseconds(writeMs_);
   std::size_t done = 0;
   while (done < command.size()) {
@@ -244,16 +260,21 @@ std::size_t TtyBridge::ReadUntil(char* buffer, std::size_t n, bool toLineEnd) {
            ReplugHint());
       break;
     }
+    // The serial driver hangs the port up (an error or a hang-up) when its
+    // device is unplugged.
     if (ready > 0 && (p.revents & (POLLERR | POLLNVAL))) {
-      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device reported an error",
+      Fail(Trouble::kLost,
+           "reading from " + path_ + " failed: the device reported an error (it went away?)",
            ReplugHint());
       break;
     }
     if (ready > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
-      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device hung up", ReplugHint());
+      Fail(Trouble::kLost, "reading from " + path_ + " failed: the device hung up (it went away?)",
+           ReplugHint());
       break;
     }
   }
+  late_.Read(n, got, failure_.trouble != Trouble::kNone || (toLineEnd && HasLineEnd(buffer, got)));
   return got;
 }
 

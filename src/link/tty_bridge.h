@@ -15,12 +15,13 @@
 #include <string_view>
 
 #include "link/bridge.h"
+#include "link/late_reply.h"
 
 namespace eb {
 
 struct TtySettings {
-  std::string path;  // e.g. /dev/ttyUSB0
-  int baud = 115200;
+  std::string path;        // e.g. /dev/ttyUSB0
+  int baud = kBridgeBaud;  // unless baud= says otherwise
 };
 
 // Parses "PATH[,baud=N]", the text after "tty:" in a connection string.
@@ -65,6 +66,7 @@ class TtyBridge : public Bridge {
   int baud_;
   std::string description_;
   LinkError failure_;
+  LateReply late_;
   int fd_ = -1;
   int readMs_ = 1000;
   int writeMs_ = 1000;

@@ -62,7 +62,7 @@ std::optional<Connection> OpenFault(std::string_view rest, std::string* error);
 
 constexpr std::array<Transport, 4> kTransports = {{
     {"ftdi", "ftdi[:vid=VID,pid=PID,index=N,serial=S,baud=N]", "FTDI device (libftdi1)", OpenFtdi},
-    {"tty", "tty:PATH[,baud=115200]", "kernel serial driver", OpenTty},
+    {"tty", "tty:PATH[,baud=9600]", "kernel serial driver", OpenTty},
     {"sim", "sim[:boards=4,seed=1,noise=0.002,...]", "built-in simulated stack", OpenSim},
     {"fault", "fault[:pec=P,short=P,unplug=N,seed=N]/STRING", "fault injection over STRING",
      OpenFault},

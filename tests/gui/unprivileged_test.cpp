@@ -39,7 +39,7 @@ TEST(Unprivileged, ADeviceNodeThisUserMayNotOpenIsAPermissionProblem) {
   close(master);
   EXPECT_EQ(WEXITSTATUS(status), 3) << err;  // the window closed at start-up
   EXPECT_EQ(err.rfind("eb2250-gui: nothing answered on serial port " + node +
-                          " at 115200 baud: cannot open " + node + ": Permission denied; ",
+                          " at 9600 baud: cannot open " + node + ": Permission denied; ",
                       0),
             0u)
       << err;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <set>
 
@@ -124,24 +125,33 @@ TEST_F(FtdiTest, AFailedTransferDeliversWhatArrivedAndEndsTheTransaction) {
 }
 
 TEST_F(FtdiTest, EachKindOfOpenFailureSaysItsCauseAndWhatToDo) {
+  // libftdi's -4 is any failed libusb_open: the device node tells a device
+  // that refuses this user from one that is going away.
   struct Case {
     int code;
     const char* text;
+    int access;  // errno of the device node (ENOENT: no longer on the bus)
     Trouble trouble;
     const char* cause;
     const char* hint;
   } const cases[] = {
-      {0, "", Trouble::kNoDevice, "no FTDI device 0403:6001 found", "--probe lists"},
-      {-4, "usb_open() failed", Trouble::kPermission,
+      {0, "", 0, Trouble::kNoDevice, "no FTDI device 0403:6001 found", "--probe lists"},
+      {-4, "usb_open() failed", EACCES, Trouble::kPermission,
        "no permission to open FTDI device 0403:6001 (libftdi: usb_open() failed)",
        "no permission for this user: install the udev rule packaging/udev/60-eb2250-bridge.rules"},
-      {-8, "inappropriate permissions on device!", Trouble::kPermission, "no permission to open",
+      {-4, "usb_open() failed", ENOENT, Trouble::kNoDevice,
+       "FTDI device 0403:6001 went away while it was being opened", "replug"},
+      {-4, "usb_open() failed", 0, Trouble::kOther,
+       "cannot open FTDI device 0403:6001 (libftdi -4: usb_open() failed)", "replug"},
+      {-8, "inappropriate permissions on device!", 0, Trouble::kPermission, "no permission to open",
        "60-eb2250-bridge.rules"},
-      {-5, "unable to claim usb device. Make sure the default FTDI driver is not in use",
+      {-5, "unable to claim usb device. Make sure the default FTDI driver is not in use", 0,
        Trouble::kBusy, "0403:6001 is claimed by another program", "close the other program"},
-      {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use",
+      {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use", 0,
        Trouble::kBusy, "0403:6001 is held by a kernel driver", "--bridge tty:"},
-      {-12, "libusb_get_device_list() failed", Trouble::kOther,
+      {-3, "unable to set usb configuration. Make sure the default FTDI driver is not in use",
+       ENOENT, Trouble::kNoDevice, "0403:6001 went away while it was being opened", "replug"},
+      {-12, "libusb_get_device_list() failed", 0, Trouble::kOther,
        "cannot open FTDI device 0403:6001 (libftdi -12: ", "replug"},
   };
   std::set<std::string> lines;
@@ -150,6 +160,8 @@ TEST_F(FtdiTest, EachKindOfOpenFailureSaysItsCauseAndWhatToDo) {
     ftdi.devices[0].pid = c.code == 0 ? 0x6014 : 0x6001;  // nothing at 0403:6001
     ftdi.devices[0].openCode = c.code;
     ftdi.devices[0].openText = c.text;
+    ftdi.devices[0].onBus = c.access != ENOENT;
+    ftdi.devices[0].access = c.access;
     {
       FtdiBridge bridge({}, ftdi);
       EXPECT_FALSE(bridge.Open(0));
@@ -256,6 +268,53 @@ TEST_F(FtdiTest, ASerialNumberPicksTheSameDeviceInAnyBusOrder) {
   FtdiBridge absent(*s, ftdi);
   EXPECT_FALSE(absent.Open(0));
   EXPECT_EQ(absent.LastError(), "no FTDI device 0403:6001 serial C3 found");
+}
+
+}  // namespace
+}  // namespace eb
+
+namespace eb {
+namespace {
+
+TEST_F(FtdiTest, ALateReplyIsDiscardedBeforeTheNextCommand) {
+  // The reply of the first read comes 50 ms after its 100 ms time-out.
+  FtdiBridge bridge({}, ftdi);
+  ftdi.transfers = {{150, "FFFF0102030405"}};
+  Begin(bridge, 100);
+  EXPECT_EQ(bridge.Read(buf, 14), 0u);
+  bridge.Close();
+  Begin(bridge, 200, "IZ");
+  ASSERT_EQ(bridge.ReadLine(buf, 50), 34u);
+  EXPECT_EQ(std::string(buf, 34), FakeFtdi::kIdentity);
+  bridge.Close();
+}
+
+TEST_F(FtdiTest, APortInUseIsNotTakenAndTheDriverGetsTheDeviceBack) {
+  ftdi.devices[0].port = "/dev/ttyUSB0";
+  ftdi.devices[0].holder = "minicom (pid 4242)";
+  {
+    FtdiBridge bridge({}, ftdi);
+    EXPECT_FALSE(bridge.Open(0));
+    EXPECT_EQ(bridge.LastFailure().trouble, Trouble::kBusy);
+    EXPECT_EQ(bridge.LastFailure().Line(),
+              "FTDI device 0403:6001 is in use: its serial port /dev/ttyUSB0 is open in minicom "
+              "(pid 4242); close that program first, or reach the bridge through that port "
+              "(--bridge tty:/dev/ttyUSB0)");
+    EXPECT_EQ(ftdi.devicesOpened, 0);
+    ftdi.devices[0].holder.clear();
+    for (int i = 0; i < 3; ++i) {
+      Begin(bridge, 200);
+      bridge.Close();
+    }
+    EXPECT_EQ(ftdi.givenBack, 0);  // only when the bridge ends
+  }
+  EXPECT_EQ(ftdi.givenBack, 1);
+  ftdi.devices[0].port.clear();  // no serial driver had it: nothing to give back
+  {
+    FtdiBridge other({}, ftdi);
+    ASSERT_TRUE(other.Open(0));
+  }
+  EXPECT_EQ(ftdi.givenBack, 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -36,6 +37,10 @@ class FakeFtdi : public FtdiFunctions {
     int stringsCode = 0;  // likewise for reading its strings
     std::string stringsText;
     std::function<std::string(std::string_view command)> answer;
+    bool onBus = true;   // sysfs lists it (false: gone, though libftdi may not know yet)
+    int access = 0;      // errno of opening its device node, 0: allowed
+    std::string port;    // the serial port the kernel's driver made of it, "" none
+    std::string holder;  // the program holding that port open, "" none
   };
   // One read transfer, taken before any answer: after `waitMs` it delivers
   // `data` (the rest stays for the next transfer) or fails with `code`. A
@@ -64,7 +69,7 @@ class FakeFtdi : public FtdiFunctions {
   // Contexts from these functions instead (SystemFtdi(): a real libusb session each).
   FtdiFunctions* sessions = nullptr;
 
-  int contextsMade = 0, contextsFreed = 0, devicesOpened = 0, devicesClosed = 0;
+  int contextsMade = 0, contextsFreed = 0, devicesOpened = 0, devicesClosed = 0, givenBack = 0;
   int idleCloses = 0;  // CloseDevice with no device open
   int reads = 0;
   std::vector<int> readTimeouts;  // the time-out each read transfer was given
@@ -97,6 +102,32 @@ class FakeFtdi : public FtdiFunctions {
       return 0;
     }
     return Fail(s, -3, "device not found");
+  }
+  int GiveBack(ftdi_context*, int, int, const char*, unsigned) override {
+    ++givenBack;
+    return 0;
+  }
+  std::optional<UsbNode> Locate(int, int pid, const std::string& serial, int index) override {
+    for (const Device& d : devices) {
+      if (d.pid != pid || (!serial.empty() && d.serial != serial) || index-- > 0) continue;
+      if (!d.onBus) return std::nullopt;
+      UsbNode node{"/dev/bus/usb/001/" + std::to_string(&d - devices.data() + 2), {}};
+      if (!d.port.empty()) node.ports.push_back(d.port);
+      return node;
+    }
+    return std::nullopt;
+  }
+  std::string PortHolder(const std::string& port) override {
+    for (const Device& d : devices) {
+      if (d.port == port) return d.holder;
+    }
+    return "";
+  }
+  int Access(const std::string& node) override {
+    for (const Device& d : devices) {
+      if (node.ends_with("/" + std::to_string(&d - devices.data() + 2))) return d.access;
+    }
+    return ENOENT;
   }
   int CloseDevice(ftdi_context* ctx) override {
     State& s = states_.at(ctx);

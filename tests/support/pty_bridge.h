@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "link/late_reply.h"
 #include "sim/sim_stack.h"
 
 namespace eb::test {
@@ -64,12 +65,7 @@ class PtyBridge {
       received.append(buf, static_cast<std::size_t>(r));
       // The stack takes command items whole ("IZ", "MS", "MI", "Shh",
       // "Thh", else one character); the terminal may split them.
-      std::size_t whole = 0;
-      for (std::size_t need = 1; whole < received.size(); whole += need) {
-        const char c = received[whole];
-        need = (c == 'I' || c == 'M') ? 2 : (c == 'S' || c == 'T') ? 3 : 1;
-        if (whole + need > received.size()) break;
-      }
+      const std::size_t whole = WholeItems(received);
       std::string reply;
       {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -60,7 +60,7 @@ TEST(ConnString, HardwareStrings) {
 
   auto tty = OpenConnection("tty:/dev/ttyUSB0", &error);
   ASSERT_TRUE(tty) << error;
-  EXPECT_EQ(tty->description, "serial port /dev/ttyUSB0 at 115200 baud");
+  EXPECT_EQ(tty->description, "serial port /dev/ttyUSB0 at 9600 baud");
   auto ttyBaud = OpenConnection("tty:/dev/ttyUSB1,baud=921600", &error);
   ASSERT_TRUE(ttyBaud) << error;
   EXPECT_EQ(ttyBaud->description, "serial port /dev/ttyUSB1 at 921600 baud");

@@ -30,6 +30,7 @@ TEST(ProbeFtdi, ListsEveryDeviceAndWhatAnsweredOnEach) {
   FakeFtdi::Device locked, other = FakeFtdi::Bridge("FT9", 0x6014), silent;
   locked.openCode = locked.stringsCode = -4;
   locked.openText = locked.stringsText = "usb_open() failed";
+  locked.access = EACCES;  // its device node refuses this user
   other.description = "C232HM";
   other.answer = [](std::string_view) { return std::string("HELLO\r\n"); };
   silent.serial = "S1";
