@@ -12,6 +12,7 @@
 #include "protocol/hex.h"
 #include "sheet/datalog_folder.h"
 #include "sheet/stamps.h"
+#include "window/cell_status.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
 
@@ -23,12 +24,10 @@ constexpr int kMaxSamples = kDlogSlots - 1;  // ring slots 1 … 1000
 constexpr double kSecondsPerSample = 0.8;    // one datalog pass of the cycle
 constexpr const char* kXlsx = ".xlsx";
 
-// Two-letter codes of the cell status values 0 … 7.
-constexpr const char* kStatusCodes[] = {"NR", "OK", "DC", "UV", "OV", "MI", "MD", "TS"};
-
+// Two-letter code of a cell status, "??" for a code outside 0 … 7.
 std::string StatusCode(int status) {
-  if (status < 0 || status > 7) return "??";
-  return kStatusCodes[status];
+  const CellStatusLook* look = CellStatusOf(status);
+  return look ? look->code : "??";
 }
 
 // How the reads behind a board's fields of a sample ended, in the order of

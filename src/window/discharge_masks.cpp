@@ -2,6 +2,7 @@
 // single-cell and single-temperature conversions, and the coupling of the
 // four cell-conversion broadcast choices.
 #include "protocol/hex.h"
+#include "window/cell_status.h"
 #include "window/form1.h"
 
 namespace eb {
@@ -29,18 +30,18 @@ void SetMarkStatuses(Form1& f, int b) {
     I16& status = f.CELLstatus[static_cast<size_t>(12 * b + c)];
     bool dcc = f.DCCmark[i][static_cast<size_t>(c)] == -1;
     bool mci = f.MCImark[i][static_cast<size_t>(c)] == -1;
-    status = 0;
+    status = kCellNoReading;
     if (dcc && mci) {
-      status = 6;
+      status = kCellMaskedDischarge;
     } else if (dcc) {
-      status = 2;
+      status = kCellDischarge;
     } else if (mci) {
-      status = 5;
+      status = kCellMasked;
     }
     if (f.RDCFGvalid[i] == 1) {
-      if (status == 0 && f.RDCVvalid[i] == 1) status = 1;
+      if (status == kCellNoReading && f.RDCVvalid[i] == 1) status = kCellGood;
     } else {
-      status = 0;
+      status = kCellNoReading;
     }
   }
 }
