@@ -36,6 +36,14 @@ enum ReadAnswer : I16 {
   kNoAnswer = 3,    // the whole reply 0xFF or zeros, a short reply, or a read that gave up
 };
 
+// PECstatus of a board: what its PEC lamp (Shape12) shows.
+enum LampStatus : I16 {
+  kLampNoReading = 0,  // white: no valid reading
+  kLampPecMatch = 1,   // green
+  kLampPecError = 2,   // red: PEC error or no answer
+  kLampShutdown = 3,   // orange: thermal shutdown
+};
+
 // Reply buffer of one kind of register read. A read overwrites the leading
 // characters it delivers and keeps the rest from earlier replies;
 // `delivered` says how many leading characters the last read brought, so

@@ -85,11 +85,12 @@ struct RegisterKind {
   void (*decode)(Form1& f, int board);  // on acceptance
 };
 
+// Fill of a board's PEC lamp for its PECstatus.
 Rgb LampColour(int status) {
   switch (status) {
-    case 1: return colors::Green;
-    case 2: return colors::Red;
-    case 3: return colors::Orange;
+    case kLampPecMatch: return colors::Green;
+    case kLampPecError: return colors::Red;
+    case kLampShutdown: return colors::Orange;
     default: return colors::White;
   }
 }
@@ -294,10 +295,10 @@ void CompareOverall(Form1& f, const RegisterKind& kind) {
   I16& accepted = f.*kind.pecs.accepted;
 
   if (chip == calc) {
-    f.PECstatus[i] = 1;
+    f.PECstatus[i] = kLampPecMatch;
   } else if (f.AUTORESTARTflag == 0) {
     accepted = -1;
-    f.PECstatus[i] = 2;
+    f.PECstatus[i] = kLampPecError;
   } else if (f.AUTORESTARTflag == 1) {
     accepted = 0;
   }
@@ -306,18 +307,19 @@ void CompareOverall(Form1& f, const RegisterKind& kind) {
   if (NoAnswer(kind, chip, calc) && WholeReplyIs(f, kind, 'F')) {
     SetValid(f, kind, i, 0);
     accepted = -1;
-    f.PECstatus[i] = 2;
+    f.PECstatus[i] = kLampPecError;
   } else if (zeros && (!Has(kind, kZerosOnlyWithoutConfig) || f.RDCFGvalid[i] == 0)) {
     SetValid(f, kind, i, 0);
     accepted = -1;
-    f.PECstatus[i] = 0;
+    f.PECstatus[i] = kLampNoReading;
   } else {
     SetValid(f, kind, i, 1);
   }
   if (Has(kind, kValidNeedsConfig) && f.RDCFGvalid[i] == 0) SetValid(f, kind, i, 0);
 
-  if (Has(kind, kStatusNeedsConfig) && chip == calc && f.RDCFGvalid[i] == 0) f.PECstatus[i] = 0;
-  if (f.THSDset[i] == 1) f.PECstatus[i] = 3;
+  if (Has(kind, kStatusNeedsConfig) && chip == calc && f.RDCFGvalid[i] == 0)
+    f.PECstatus[i] = kLampNoReading;
+  if (f.THSDset[i] == 1) f.PECstatus[i] = kLampShutdown;
   f.Shape12[x].fill = LampColour(f.PECstatus[i]);
 }
 
