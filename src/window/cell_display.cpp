@@ -15,7 +15,7 @@ const std::string kBlankVolts = " 0.000V  ";
 
 void Form1::Single_12CELL_Display() {
   for (int k = 12; k >= 1; --k) {
-    Text1[k - 1].text = VoltText(CELLvolt[static_cast<size_t>(12 * BRDnumber + k)]) + "V  ";
+    Text1[k - 1].text = VoltText(CELLvolt[CellVoltIndex(BRDnumber, k)]) + "V  ";
   }
   for (int c = 0; c <= 11; ++c) {
     Text1[c].back = colors::Black;
@@ -55,14 +55,13 @@ void Form1::CLEAR_LOCAL_READINGS() {
 
 void Form1::CLEAR_CELLstatus() {
   for (int b = 0; b <= CARDSTACK; ++b) {
-    for (int c = 0; c <= 11; ++c) CELLstatus[static_cast<size_t>(12 * b + c)] = kCellNoReading;
+    for (int c = 0; c <= 11; ++c) CELLstatus[CellStatusIndex(b, c)] = kCellNoReading;
   }
   CELLSTATUSclearflag = 0;
 }
 
 void Form1::CLEAR_CELLstatus_EB2250() {
-  for (int c = 0; c <= 11; ++c)
-    CELLstatus[static_cast<size_t>(12 * BRDnumber + c)] = kCellNoReading;
+  for (int c = 0; c <= 11; ++c) CELLstatus[CellStatusIndex(BRDnumber, c)] = kCellNoReading;
   CELLSTATUSclearflag = 0;
 }
 
@@ -81,7 +80,7 @@ void Form1::SET_CELLstatus_RevC_EB2250() {
     std::optional<int> byte = HexTextValue((*rd[j])[i]);
     int p = 0;
     for (int k = 0; k <= 3; ++k) {
-      I16& status = CELLstatus[static_cast<size_t>(12 * b + 4 * j + k)];
+      I16& status = CELLstatus[CellStatusIndex(b, 4 * j + k)];
       if (believable) {
         if (status == kCellNoReading || status == kCellGood || status == kCellUnderVoltage ||
             status == kCellOverVoltage) {
@@ -115,22 +114,20 @@ void Form1::PaintCellPanel(int c, int status) {
 void Form1::DISPLAY_CELLstatus() {
   for (int b = 0; b <= CARDSTACK; ++b) {
     for (int c = 0; c <= 11; ++c) {
-      const CellStatusLook* look = CellStatusOf(CELLstatus[static_cast<size_t>(12 * b + c)]);
-      if (look) Shape1[12 * b + c].fill = look->colour;
+      const CellStatusLook* look = CellStatusOf(CELLstatus[CellStatusIndex(b, c)]);
+      if (look) Shape1[CellSquare(b, c)].fill = look->colour;
     }
   }
-  for (int c = 0; c <= 11; ++c)
-    PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
+  for (int c = 0; c <= 11; ++c) PaintCellPanel(c, CELLstatus[CellStatusIndex(BRDnumber, c)]);
 }
 
 void Form1::DISPLAY_CELLstatus_EB2250() {
   const int b = ReadBoard();
   for (int c = 0; c <= 11; ++c) {
-    const CellStatusLook* look = CellStatusOf(CELLstatus[static_cast<size_t>(12 * b + c)]);
-    if (look) Shape1[12 * b + c].fill = look->colour;
+    const CellStatusLook* look = CellStatusOf(CELLstatus[CellStatusIndex(b, c)]);
+    if (look) Shape1[CellSquare(b, c)].fill = look->colour;
   }
-  for (int c = 0; c <= 11; ++c)
-    PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
+  for (int c = 0; c <= 11; ++c) PaintCellPanel(c, CELLstatus[CellStatusIndex(BRDnumber, c)]);
 }
 
 }  // namespace eb

@@ -103,16 +103,15 @@ void Form1::COLLECT_DATA_xls() {
     DataCell(s, 2, b) = FLGR0rd[i] + ", " + FLGR1rd[i] + ", " + FLGR2rd[i];
     DataCell(s, 3, b) = VUVread[i];
     DataCell(s, 4, b) = VOVread[i];
-    for (int c = 1; c <= 12; ++c)
-      DataCell(s, 4 + c, b) = Fixed3(CELLvolt[static_cast<size_t>(12 * b + c)]);
+    for (int c = 1; c <= 12; ++c) DataCell(s, 4 + c, b) = Fixed3(CELLvolt[CellVoltIndex(b, c)]);
     std::string codes;
     for (int c = 0; c <= 11; ++c) {
       if (c > 0) codes += ", ";
-      codes += StatusCode(CELLstatus[static_cast<size_t>(12 * b + c)]);
+      codes += StatusCode(CELLstatus[CellStatusIndex(b, c)]);
     }
     DataCell(s, 17, b) = codes;
     for (int k = 1; k <= 3; ++k) {
-      DataCell(s, 17 + k, b) = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + k)]);
+      DataCell(s, 17 + k, b) = VoltText(CELLvolt[TempIndex(b, k)]);
     }
     DataCell(s, kReadsField, b) = ReadsText(*this, i);
   }

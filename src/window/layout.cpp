@@ -484,8 +484,8 @@ void BuildStackOverview(Form1& f) {
   for (int b = 0; b < 10; ++b) {
     MakeShape(f.Shape12[b], nullptr, ShapeType::Oval, White, PaleGrey, 514 + 24 * b, 160, 16, 14);
     for (int c = 0; c < 12; ++c) {
-      MakeShape(f.Shape1[12 * b + c], nullptr, ShapeType::Rectangle, White, PaleGrey, 512 + 24 * b,
-                330 - 14 * c, 20, 14);
+      MakeShape(f.Shape1[CellSquare(b, c)], nullptr, ShapeType::Rectangle, White, PaleGrey,
+                512 + 24 * b, 330 - 14 * c, 20, 14);
     }
   }
   // Row heads: each word wraps onto its own 14-pixel line beside its grid row.

@@ -112,12 +112,12 @@ void ShowRegisterBytes(const RegisterImage<N>& image, const PerBoard<std::uint32
 // The image is padded with zero bytes to whole reading pairs.
 template <int N>
 void StoreReadings(Form1& f, const RegisterImage<N>& image, const PerBoard<std::uint32_t>& bad,
-                   const ReplyBuffer& reply, int x, int first, int count) {
+                   const ReplyBuffer& reply, int x, size_t first, int count) {
   auto i = static_cast<size_t>(x);
   std::array<std::uint8_t, 3 * ((N + 2) / 3)> bytes{};
   for (int k = 0; k < N; ++k) bytes[static_cast<size_t>(k)] = image[static_cast<size_t>(k)][i];
   for (int n = 0; n < count; ++n) {
-    auto at = static_cast<size_t>(first + n);
+    const size_t at = first + static_cast<size_t>(n);
     f.CELLhex[at] = PackedReadingText(reply.data(), n, reply.delivered);
     f.CELLvolt[at] = CountToVolts(PackedReading(bytes.data(), bad[i], n));
   }
@@ -158,7 +158,7 @@ constexpr RegisterKind kConfigRead{
 // ------------------------------------------------------------ cell voltages
 
 void DecodeCells(Form1& f, int x) {
-  StoreReadings<kCvBytes>(f, f.CVRbyte, f.CVRbad, f.RDCVreply, x, 12 * x + 1, 12);
+  StoreReadings<kCvBytes>(f, f.CVRbyte, f.CVRbad, f.RDCVreply, x, CellVoltIndex(x, 1), 12);
   f.Single_12CELL_Display();
 }
 
@@ -192,7 +192,7 @@ constexpr RegisterKind kFlagRead{
 void DecodeTemps(Form1& f, int x) {
   auto i = static_cast<size_t>(x);
   // ETMP1, ETMP2 are packed reading 0 and 1, ITMP is packed reading 2.
-  StoreReadings<kTmpBytes>(f, f.TMPRbyte, f.TMPRbad, f.RDTMPreply, x, 121 + 3 * x, 3);
+  StoreReadings<kTmpBytes>(f, f.TMPRbyte, f.TMPRbad, f.RDTMPreply, x, TempIndex(x, 1), 3);
   // The status bits are believed only from a reply whose PEC matched.
   if (f.PECchip_RDTMP[i] == f.PECcalc_RDTMP[i]) {
     f.THSDbit[i] = static_cast<I16>(ThermalShutdownBit(f.TMPRbyte[4][i]));
