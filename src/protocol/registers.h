@@ -22,6 +22,9 @@ constexpr std::size_t kAll = static_cast<std::size_t>(-1);
 // Volts per count of a cell or temperature reading, and per threshold count.
 constexpr double kVoltsPerCount = 0.0015;
 constexpr double kVoltsPerThresholdCount = 0.024;
+// The threshold step in single precision, for volts-to-counts arithmetic done
+// in float (the window's threshold entry).
+constexpr float kVoltsPerThresholdCountF = static_cast<float>(kVoltsPerThresholdCount);
 
 // A reply cut into register bytes. Byte k comes from the two characters at
 // 0-based offsets 4 + 2k and 5 + 2k; the PEC follows the last byte. A pair

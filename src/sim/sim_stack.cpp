@@ -285,113 +285,152 @@ void SimStack::Convert(int target, std::uint8_t command) {
   if (any) now_ += ConversionSeconds(command);
 }
 
-std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
-  using simtext::ParseDouble;
-  using simtext::ParseIntIn;
-  if (words.empty()) {
-    return "sim: missing command (cell, temp, missing, zeros, thsd, open, pec-errors, unplug, "
-           "replug)";
+namespace {
+
+bool ParseBoard(const std::string& text, int* board) {
+  return simtext::ParseIntIn(text, 0, kSimSlots - 1, board);
+}
+
+bool ParseFlag(const std::string& text, bool* on) {
+  if (text == "0" || text == "1") {
+    *on = text == "1";
+    return true;
   }
-  const std::string& what = words[0];
+  return false;
+}
+
+}  // namespace
+
+const SimStack::Command SimStack::kCommands[] = {
+    {"cell", "usage: sim cell BOARD CELL VOLTS (board 0 .. 15, cell 1 .. 12)",
+     "pin board B (0..15), cell C (1..12) at VOLTS", &SimStack::PinReading},
+    {"temp", "usage: sim temp BOARD INPUT VOLTS (board 0 .. 15, input 1 ETMP1, 2 ETMP2, 3 ITMP)",
+     "pin temperature input K (1 ETMP1, 2 ETMP2, 3 ITMP)", &SimStack::PinReading},
+    {"missing", "usage: sim missing BOARD 0|1 (board 0 .. 15)",
+     "remove the chip / put a freshly powered chip back", &SimStack::SetChipFlag},
+    {"zeros", "usage: sim zeros BOARD 0|1 (board 0 .. 15)",
+     "chip answers every read byte with 0x00", &SimStack::SetChipFlag},
+    {"thsd", "usage: sim thsd BOARD 0|1 (board 0 .. 15)", "thermal shutdown bit",
+     &SimStack::SetChipFlag},
+    {"open", "usage: sim open BOARD CELL 0|1 (board 0 .. 15, cell 1 .. 12)", "open wire on cell C",
+     &SimStack::SetOpenWire},
+    {"pec-errors", "usage: sim pec-errors RATE (0 .. 1)",
+     "probability of a wrong PEC on a register read", &SimStack::SetPecErrors},
+    {"unplug", "usage: sim unplug", "the bridge stops answering", &SimStack::SetPlugged},
+    {"replug", "usage: sim replug", "the bridge starts answering again", &SimStack::SetPlugged},
+};
+
+std::string SimStack::CommandNames(const char* lastSeparator) {
+  std::string names;
+  const std::size_t n = std::size(kCommands);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i > 0) names += i + 1 == n ? lastSeparator : ", ";
+    names += kCommands[i].name;
+  }
+  return names;
+}
+
+// cell B C VOLTS, temp B K VOLTS
+std::string SimStack::PinReading(const Command& command, const std::vector<std::string>& words) {
+  const std::string what = command.name;
+  const bool cell = what == "cell";
+  const std::string usage = command.usage;
+  if (words.size() != 4) return "sim " + what + ": " + usage;
   int board = 0;
-  auto boardOk = [&](const std::string& text) {
-    return ParseIntIn(text, 0, kSimSlots - 1, &board);
-  };
-  auto flagOk = [](const std::string& text, bool* on) {
-    if (text == "0" || text == "1") {
-      *on = text == "1";
-      return true;
-    }
-    return false;
-  };
-
-  if (what == "cell" || what == "temp") {
-    const bool cell = what == "cell";
-    const std::string usage = cell
-                                  ? "usage: sim cell BOARD CELL VOLTS (board 0 .. 15, cell 1 .. 12)"
-                                  : "usage: sim temp BOARD INPUT VOLTS (board 0 .. 15, input 1 "
-                                    "ETMP1, 2 ETMP2, 3 ITMP)";
-    if (words.size() != 4) return "sim " + what + ": " + usage;
-    int index = 0;
-    double volts = 0;
-    if (!boardOk(words[1]))
-      return "sim " + what + ": bad board '" + Excerpt(words[1]) + "'; " + usage;
-    if (!ParseIntIn(words[2], 1, cell ? kSimCells : 3, &index)) {
-      return "sim " + what + ": bad " + (cell ? "cell" : "input") + " '" + Excerpt(words[2]) +
-             "'; " + usage;
-    }
-    if (!ParseDouble(words[3], &volts) || volts < 0 || volts > 10) {
-      return "sim " + what + ": bad voltage '" + Excerpt(words[3]) + "' (0 .. 10 V); " + usage;
-    }
-    Settle(board);
-    if (cell) {
-      chips_[static_cast<std::size_t>(board)].PinCell(index, volts);
-    } else {
-      chips_[static_cast<std::size_t>(board)].PinTemp(index, volts);
-    }
-    return "";
+  int index = 0;
+  double volts = 0;
+  if (!ParseBoard(words[1], &board))
+    return "sim " + what + ": bad board '" + Excerpt(words[1]) + "'; " + usage;
+  if (!simtext::ParseIntIn(words[2], 1, cell ? kSimCells : 3, &index)) {
+    return "sim " + what + ": bad " + (cell ? "cell" : "input") + " '" + Excerpt(words[2]) + "'; " +
+           usage;
   }
+  if (!simtext::ParseDouble(words[3], &volts) || volts < 0 || volts > 10) {
+    return "sim " + what + ": bad voltage '" + Excerpt(words[3]) + "' (0 .. 10 V); " + usage;
+  }
+  Settle(board);
+  if (cell) {
+    chips_[static_cast<std::size_t>(board)].PinCell(index, volts);
+  } else {
+    chips_[static_cast<std::size_t>(board)].PinTemp(index, volts);
+  }
+  return "";
+}
 
-  if (what == "missing" || what == "zeros" || what == "thsd") {
-    const std::string usage = "usage: sim " + what + " BOARD 0|1 (board 0 .. 15)";
-    bool on = false;
-    if (words.size() != 3) return "sim " + what + ": " + usage;
-    if (!boardOk(words[1]))
-      return "sim " + what + ": bad board '" + Excerpt(words[1]) + "'; " + usage;
-    if (!flagOk(words[2], &on))
-      return "sim " + what + ": expected 0 or 1, got '" + Excerpt(words[2]) + "'";
-    SimChip& chip = chips_[static_cast<std::size_t>(board)];
-    Settle(board);
-    if (what == "missing") {
-      if (on) {
-        chip.present = false;
-      } else if (!chip.present) {
-        chip.present = true;  // a freshly powered chip
-        chip.PowerUp();
-      }
-    } else if (what == "zeros") {
-      chip.zeros = on;
-    } else {
-      chip.thsd = on;
+// missing B 0|1, zeros B 0|1, thsd B 0|1
+std::string SimStack::SetChipFlag(const Command& command, const std::vector<std::string>& words) {
+  const std::string what = command.name;
+  const std::string usage = command.usage;
+  int board = 0;
+  bool on = false;
+  if (words.size() != 3) return "sim " + what + ": " + usage;
+  if (!ParseBoard(words[1], &board))
+    return "sim " + what + ": bad board '" + Excerpt(words[1]) + "'; " + usage;
+  if (!ParseFlag(words[2], &on))
+    return "sim " + what + ": expected 0 or 1, got '" + Excerpt(words[2]) + "'";
+  SimChip& chip = chips_[static_cast<std::size_t>(board)];
+  Settle(board);
+  if (what == "missing") {
+    if (on) {
+      chip.present = false;
+    } else if (!chip.present) {
+      chip.present = true;  // a freshly powered chip
+      chip.PowerUp();
     }
-    return "";
+  } else if (what == "zeros") {
+    chip.zeros = on;
+  } else {
+    chip.thsd = on;
   }
+  return "";
+}
 
-  if (what == "open") {
-    const std::string usage = "usage: sim open BOARD CELL 0|1 (board 0 .. 15, cell 1 .. 12)";
-    int cell = 0;
-    bool on = false;
-    if (words.size() != 4) return "sim open: " + usage;
-    if (!boardOk(words[1])) return "sim open: bad board '" + Excerpt(words[1]) + "'; " + usage;
-    if (!ParseIntIn(words[2], 1, kSimCells, &cell)) {
-      return "sim open: bad cell '" + Excerpt(words[2]) + "'; " + usage;
-    }
-    if (!flagOk(words[3], &on)) return "sim open: expected 0 or 1, got '" + Excerpt(words[3]) + "'";
-    SimChip& chip = chips_[static_cast<std::size_t>(board)];
-    const auto bit = static_cast<std::uint16_t>(1u << (cell - 1));
-    chip.openWires =
-        static_cast<std::uint16_t>(on ? (chip.openWires | bit) : (chip.openWires & ~bit));
-    return "";
+// open B C 0|1
+std::string SimStack::SetOpenWire(const Command& command, const std::vector<std::string>& words) {
+  const std::string usage = command.usage;
+  int board = 0;
+  int cell = 0;
+  bool on = false;
+  if (words.size() != 4) return "sim open: " + usage;
+  if (!ParseBoard(words[1], &board))
+    return "sim open: bad board '" + Excerpt(words[1]) + "'; " + usage;
+  if (!simtext::ParseIntIn(words[2], 1, kSimCells, &cell)) {
+    return "sim open: bad cell '" + Excerpt(words[2]) + "'; " + usage;
   }
+  if (!ParseFlag(words[3], &on))
+    return "sim open: expected 0 or 1, got '" + Excerpt(words[3]) + "'";
+  SimChip& chip = chips_[static_cast<std::size_t>(board)];
+  const auto bit = static_cast<std::uint16_t>(1u << (cell - 1));
+  chip.openWires =
+      static_cast<std::uint16_t>(on ? (chip.openWires | bit) : (chip.openWires & ~bit));
+  return "";
+}
 
-  if (what == "pec-errors") {
-    double rate = 0;
-    if (words.size() != 2) return "sim pec-errors: usage: sim pec-errors RATE (0 .. 1)";
-    if (!ParseDouble(words[1], &rate) || rate < 0 || rate > 1) {
-      return "sim pec-errors: bad rate '" + Excerpt(words[1]) + "' (a probability 0 .. 1)";
-    }
-    pecErrors_ = rate;
-    return "";
+// pec-errors RATE
+std::string SimStack::SetPecErrors(const Command& command, const std::vector<std::string>& words) {
+  double rate = 0;
+  if (words.size() != 2) return std::string("sim pec-errors: ") + command.usage;
+  if (!simtext::ParseDouble(words[1], &rate) || rate < 0 || rate > 1) {
+    return "sim pec-errors: bad rate '" + Excerpt(words[1]) + "' (a probability 0 .. 1)";
   }
+  pecErrors_ = rate;
+  return "";
+}
 
-  if (what == "unplug" || what == "replug") {
-    if (words.size() != 1) return "sim " + what + ": takes no arguments";
-    unplugged_ = what == "unplug";
-    return "";
+// unplug, replug
+std::string SimStack::SetPlugged(const Command& command, const std::vector<std::string>& words) {
+  const std::string what = command.name;
+  if (words.size() != 1) return "sim " + what + ": takes no arguments";
+  unplugged_ = what == "unplug";
+  return "";
+}
+
+std::string SimStack::ApplyCommand(const std::vector<std::string>& words) {
+  if (words.empty()) return "sim: missing command (" + CommandNames(", ") + ")";
+  for (const Command& command : kCommands) {
+    if (words[0] == command.name) return (this->*command.handler)(command, words);
   }
-
-  return "sim: unknown command '" + Excerpt(what) +
-         "' (expected cell, temp, missing, zeros, thsd, open, pec-errors, unplug or replug)";
+  return "sim: unknown command '" + Excerpt(words[0]) + "' (expected " + CommandNames(" or ") + ")";
 }
 
 }  // namespace eb

@@ -79,17 +79,10 @@ class SimStack {
   void AccountRead(std::size_t delivered, std::size_t wanted, int readMs);
 
   // --- run-time changes -----------------------------------------------------
-  // Words after "sim" in an operator script:
-  //   cell B C VOLTS     pin board B (0..15), cell C (1..12) at VOLTS
-  //   temp B K VOLTS     pin temperature input K (1 ETMP1, 2 ETMP2, 3 ITMP)
-  //   missing B 0|1      remove the chip / put a freshly powered chip back
-  //   zeros B 0|1        chip answers every read byte with 0x00
-  //   thsd B 0|1         thermal shutdown bit
-  //   open B C 0|1       open wire on cell C
-  //   pec-errors RATE    probability of a wrong PEC on a register read
-  //   unplug | replug    the bridge stops / starts answering
-  // Returns "" on success, otherwise what is wrong in one line (the words
-  // it quotes are short printable excerpts).
+  // Words after "sim" in an operator script; the commands, their usage and
+  // what each does are the rows of kCommands (sim_stack.cpp). Returns "" on
+  // success, otherwise what is wrong in one line (the words it quotes are
+  // short printable excerpts).
   std::string ApplyCommand(const std::vector<std::string>& words);
 
   // --- inspection and tests ---------------------------------------------------
@@ -113,6 +106,24 @@ class SimStack {
   void EndFrame();
   void OnCommandByte();
   void Convert(int target, std::uint8_t command);
+
+  // One "sim" command of an operator script: its word, its usage line (the
+  // error messages quote it), what it does, and the handler that checks the
+  // words and applies it.
+  struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+    std::string (SimStack::*handler)(const Command& command, const std::vector<std::string>& words);
+  };
+  static const Command kCommands[9];
+  // The command names, separated by ", " and the last by `lastSeparator`.
+  static std::string CommandNames(const char* lastSeparator);
+  std::string PinReading(const Command& command, const std::vector<std::string>& words);
+  std::string SetChipFlag(const Command& command, const std::vector<std::string>& words);
+  std::string SetOpenWire(const Command& command, const std::vector<std::string>& words);
+  std::string SetPecErrors(const Command& command, const std::vector<std::string>& words);
+  std::string SetPlugged(const Command& command, const std::vector<std::string>& words);
 
   SimSettings settings_;
   SimRandom random_;

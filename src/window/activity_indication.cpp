@@ -88,8 +88,8 @@ void Form1::DISPLAY_SHRINK_TAB_EB2250() {
     Rgb border = selected ? colors::Black : colors::PaleGrey;
     int width = selected ? 2 : 1;
     for (int c = 0; c <= 11; ++c) {
-      Shape1[12 * i + c].border = border;
-      Shape1[12 * i + c].borderWidth = width;
+      Shape1[CellSquare(i, c)].border = border;
+      Shape1[CellSquare(i, c)].borderWidth = width;
     }
     Shape12[i].border = border;
     Shape12[i].borderWidth = width;

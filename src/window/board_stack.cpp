@@ -135,7 +135,7 @@ void Form1::Combo1_Click() {
   for (int j = 0; j <= 9; ++j) {
     bool inStack = j <= CARDSTACK;
     Command4[j].visible = inStack;
-    for (int c = 0; c <= 11; ++c) Shape1[12 * j + c].visible = inStack;
+    for (int c = 0; c <= 11; ++c) Shape1[CellSquare(j, c)].visible = inStack;
     Shape12[j].visible = inStack;
   }
 

@@ -2,43 +2,12 @@
 // stack, the stack grid colours and the battery drawings of the cell panels.
 #include "protocol/hex.h"
 #include "protocol/registers.h"
+#include "window/cell_status.h"
 #include "window/form1.h"
 
 namespace eb {
 
 namespace {
-
-// Fill colour of a status code; nullopt for a code outside 0 … 7.
-std::optional<Rgb> StatusColour(int status) {
-  switch (status) {
-    case 0: return colors::White;
-    case 1: return colors::Green;
-    case 2: return colors::LightBlue;
-    case 3: return colors::Yellow;
-    case 4: return colors::Red;
-    case 5: return colors::PaleGrey;
-    case 6: return colors::Grey;
-    case 7: return colors::Orange;
-    default: return std::nullopt;
-  }
-}
-
-// Level bar of the battery drawing: top and height (bottom stays at 57).
-struct Level {
-  int top;
-  int height;
-};
-Level StatusLevel(int status) {
-  switch (status) {
-    case 2:
-    case 3:
-    case 6: return {48, 9};
-    case 4: return {32, 25};
-    case 5:
-    case 7: return {24, 33};
-    default: return {40, 17};
-  }
-}
 
 const std::string kBlankVolts = " 0.000V  ";
 
@@ -46,7 +15,7 @@ const std::string kBlankVolts = " 0.000V  ";
 
 void Form1::Single_12CELL_Display() {
   for (int k = 12; k >= 1; --k) {
-    Text1[k - 1].text = VoltText(CELLvolt[static_cast<size_t>(12 * BRDnumber + k)]) + "V  ";
+    Text1[k - 1].text = VoltText(CELLvolt[CellVoltIndex(BRDnumber, k)]) + "V  ";
   }
   for (int c = 0; c <= 11; ++c) {
     Text1[c].back = colors::Black;
@@ -86,13 +55,13 @@ void Form1::CLEAR_LOCAL_READINGS() {
 
 void Form1::CLEAR_CELLstatus() {
   for (int b = 0; b <= CARDSTACK; ++b) {
-    for (int c = 0; c <= 11; ++c) CELLstatus[static_cast<size_t>(12 * b + c)] = 0;
+    for (int c = 0; c <= 11; ++c) CELLstatus[CellStatusIndex(b, c)] = kCellNoReading;
   }
   CELLSTATUSclearflag = 0;
 }
 
 void Form1::CLEAR_CELLstatus_EB2250() {
-  for (int c = 0; c <= 11; ++c) CELLstatus[static_cast<size_t>(12 * BRDnumber + c)] = 0;
+  for (int c = 0; c <= 11; ++c) CELLstatus[CellStatusIndex(BRDnumber, c)] = kCellNoReading;
   CELLSTATUSclearflag = 0;
 }
 
@@ -111,55 +80,54 @@ void Form1::SET_CELLstatus_RevC_EB2250() {
     std::optional<int> byte = HexTextValue((*rd[j])[i]);
     int p = 0;
     for (int k = 0; k <= 3; ++k) {
-      I16& status = CELLstatus[static_cast<size_t>(12 * b + 4 * j + k)];
+      I16& status = CELLstatus[CellStatusIndex(b, 4 * j + k)];
       if (believable) {
-        if (status == 0 || status == 1 || status == 3 || status == 4) {
-          if (status == 3 || status == 4) status = 0;
+        if (status == kCellNoReading || status == kCellGood || status == kCellUnderVoltage ||
+            status == kCellOverVoltage) {
+          if (status == kCellUnderVoltage || status == kCellOverVoltage) status = kCellNoReading;
           if (!byte) {
-            status = 0;
+            status = kCellNoReading;
           } else {
-            if ((*byte >> p) & 1) status = 3;
-            if ((*byte >> (p + 1)) & 1) status = 4;
-            if (status != 3 && status != 4) status = 1;
+            if ((*byte >> p) & 1) status = kCellUnderVoltage;
+            if ((*byte >> (p + 1)) & 1) status = kCellOverVoltage;
+            if (status != kCellUnderVoltage && status != kCellOverVoltage) status = kCellGood;
           }
         }
         p += 2;
       } else {
-        status = 0;
+        status = kCellNoReading;
       }
     }
   }
 }
 
 void Form1::PaintCellPanel(int c, int status) {
-  std::optional<Rgb> colour = StatusColour(status);
-  if (!colour) return;
-  Level level = StatusLevel(status);
+  const CellStatusLook* look = CellStatusOf(status);
+  if (!look) return;
+  const PanelLevel level = PanelLevelOf(look->charge);
   Shape2[c].top = level.top;
   Shape2[c].height = level.height;
-  Shape2[c].fill = *colour;
-  Shape4[c].fill = status == 0 ? colors::White : colors::PaleGrey;
+  Shape2[c].fill = look->colour;
+  Shape4[c].fill = look->body;
 }
 
 void Form1::DISPLAY_CELLstatus() {
   for (int b = 0; b <= CARDSTACK; ++b) {
     for (int c = 0; c <= 11; ++c) {
-      std::optional<Rgb> colour = StatusColour(CELLstatus[static_cast<size_t>(12 * b + c)]);
-      if (colour) Shape1[12 * b + c].fill = *colour;
+      const CellStatusLook* look = CellStatusOf(CELLstatus[CellStatusIndex(b, c)]);
+      if (look) Shape1[CellSquare(b, c)].fill = look->colour;
     }
   }
-  for (int c = 0; c <= 11; ++c)
-    PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
+  for (int c = 0; c <= 11; ++c) PaintCellPanel(c, CELLstatus[CellStatusIndex(BRDnumber, c)]);
 }
 
 void Form1::DISPLAY_CELLstatus_EB2250() {
   const int b = ReadBoard();
   for (int c = 0; c <= 11; ++c) {
-    std::optional<Rgb> colour = StatusColour(CELLstatus[static_cast<size_t>(12 * b + c)]);
-    if (colour) Shape1[12 * b + c].fill = *colour;
+    const CellStatusLook* look = CellStatusOf(CELLstatus[CellStatusIndex(b, c)]);
+    if (look) Shape1[CellSquare(b, c)].fill = look->colour;
   }
-  for (int c = 0; c <= 11; ++c)
-    PaintCellPanel(c, CELLstatus[static_cast<size_t>(12 * BRDnumber + c)]);
+  for (int c = 0; c <= 11; ++c) PaintCellPanel(c, CELLstatus[CellStatusIndex(BRDnumber, c)]);
 }
 
 }  // namespace eb

@@ -218,10 +218,10 @@ void Form1::EnableMeasureControls() {
 // Cell and temperature readings of every board of the stack become 0.
 void Form1::ZeroStackReadings() {
   for (int b = 0; b <= CARDSTACK; ++b) {
-    for (int c = 1; c <= 12; ++c) CELLvolt[static_cast<size_t>(12 * b + c)] = 0;
+    for (int c = 1; c <= 12; ++c) CELLvolt[CellVoltIndex(b, c)] = 0;
   }
   for (int b = 0; b <= CARDSTACK; ++b) {
-    for (int k = 1; k <= 3; ++k) CELLvolt[static_cast<size_t>(120 + 3 * b + k)] = 0;
+    for (int k = 1; k <= 3; ++k) CELLvolt[TempIndex(b, k)] = 0;
   }
 }
 

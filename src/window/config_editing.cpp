@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "protocol/hex.h"
+#include "protocol/registers.h"
 #include "window/form1.h"
 
 namespace eb {
@@ -214,8 +215,8 @@ void Form1::SET_GLOBAL_CFGR_EB2250() {
 void Form1::UPDATE_GLOBAL_CFGR_EB2250() {
   float u = LeadingNumber(Text2[0].text);
   float o = LeadingNumber(Text2[1].text);
-  u = u / 0.024f;
-  o = o / 0.024f;
+  u = u / kVoltsPerThresholdCountF;
+  o = o / kVoltsPerThresholdCountF;
   // Register values are 8-bit; a text that does not give 0 … 255 counts is
   // held at the nearest end rather than overflowing.
   auto toReg = [](float v) {

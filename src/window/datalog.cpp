@@ -12,6 +12,7 @@
 #include "protocol/hex.h"
 #include "sheet/datalog_folder.h"
 #include "sheet/stamps.h"
+#include "window/cell_status.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
 
@@ -23,12 +24,10 @@ constexpr int kMaxSamples = kDlogSlots - 1;  // ring slots 1 … 1000
 constexpr double kSecondsPerSample = 0.8;    // one datalog pass of the cycle
 constexpr const char* kXlsx = ".xlsx";
 
-// Two-letter codes of the cell status values 0 … 7.
-constexpr const char* kStatusCodes[] = {"NR", "OK", "DC", "UV", "OV", "MI", "MD", "TS"};
-
+// Two-letter code of a cell status, "??" for a code outside 0 … 7.
 std::string StatusCode(int status) {
-  if (status < 0 || status > 7) return "??";
-  return kStatusCodes[status];
+  const CellStatusLook* look = CellStatusOf(status);
+  return look ? look->code : "??";
 }
 
 // How the reads behind a board's fields of a sample ended, in the order of
@@ -104,16 +103,15 @@ void Form1::COLLECT_DATA_xls() {
     DataCell(s, 2, b) = FLGR0rd[i] + ", " + FLGR1rd[i] + ", " + FLGR2rd[i];
     DataCell(s, 3, b) = VUVread[i];
     DataCell(s, 4, b) = VOVread[i];
-    for (int c = 1; c <= 12; ++c)
-      DataCell(s, 4 + c, b) = Fixed3(CELLvolt[static_cast<size_t>(12 * b + c)]);
+    for (int c = 1; c <= 12; ++c) DataCell(s, 4 + c, b) = Fixed3(CELLvolt[CellVoltIndex(b, c)]);
     std::string codes;
     for (int c = 0; c <= 11; ++c) {
       if (c > 0) codes += ", ";
-      codes += StatusCode(CELLstatus[static_cast<size_t>(12 * b + c)]);
+      codes += StatusCode(CELLstatus[CellStatusIndex(b, c)]);
     }
     DataCell(s, 17, b) = codes;
     for (int k = 1; k <= 3; ++k) {
-      DataCell(s, 17 + k, b) = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + k)]);
+      DataCell(s, 17 + k, b) = VoltText(CELLvolt[TempIndex(b, k)]);
     }
     DataCell(s, kReadsField, b) = ReadsText(*this, i);
   }

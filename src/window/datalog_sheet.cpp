@@ -11,6 +11,7 @@
 #include "sheet/reserved_names.h"
 #include "sheet/stamps.h"
 #include "sheet/xlsx_sheet.h"
+#include "window/cell_status.h"
 #include "window/form1.h"
 
 namespace eb::datalog {
@@ -46,18 +47,17 @@ constexpr std::array<Heading, 20> kHeadings{{
     {"ITMP1", "VOLTS"},
 }};
 
-constexpr std::array<const char*, 9> kLegend{
-    "STATUS LEGEND",         "NR = NO READING",       "OK = GOOD",
-    "DC = DISCHARGE",        "UV = UNDER VOLTAGE",    "OV = OVER VOLTAGE",
-    "MI = MASKED INTERRUPT", "MD = MASKED DISCHARGE", "TS = THERMAL SHUTDOWN",
-};
-
 // Row `row` (1 … 11) of the header block of board `board`: the legend in
 // its status column (rows 1 … 9), its headings (row 10) and units (row 11),
 // and the point and time-stamp heads of columns A and B.
 void WriteBlockHeaderRow(Sheet& sheet, int board, int row) {
+  if (row == 1) {
+    sheet.WriteText(row, StatusColumn(board), "STATUS LEGEND");
+    return;
+  }
   if (row <= 9) {
-    sheet.WriteText(row, StatusColumn(board), kLegend[static_cast<size_t>(row - 1)]);
+    const CellStatusLook& look = kCellStatuses[static_cast<size_t>(row - 2)];
+    sheet.WriteText(row, StatusColumn(board), std::string(look.code) + " = " + look.meaning);
     return;
   }
   const bool units = row == kHeaderRows;

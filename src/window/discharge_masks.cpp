@@ -2,6 +2,7 @@
 // single-cell and single-temperature conversions, and the coupling of the
 // four cell-conversion broadcast choices.
 #include "protocol/hex.h"
+#include "window/cell_status.h"
 #include "window/form1.h"
 
 namespace eb {
@@ -26,21 +27,21 @@ void SetMarks(Form1& f, int b) {
 void SetMarkStatuses(Form1& f, int b) {
   auto i = static_cast<size_t>(b);
   for (int c = 0; c <= 11; ++c) {
-    I16& status = f.CELLstatus[static_cast<size_t>(12 * b + c)];
+    I16& status = f.CELLstatus[CellStatusIndex(b, c)];
     bool dcc = f.DCCmark[i][static_cast<size_t>(c)] == -1;
     bool mci = f.MCImark[i][static_cast<size_t>(c)] == -1;
-    status = 0;
+    status = kCellNoReading;
     if (dcc && mci) {
-      status = 6;
+      status = kCellMaskedDischarge;
     } else if (dcc) {
-      status = 2;
+      status = kCellDischarge;
     } else if (mci) {
-      status = 5;
+      status = kCellMasked;
     }
     if (f.RDCFGvalid[i] == 1) {
-      if (status == 0 && f.RDCVvalid[i] == 1) status = 1;
+      if (status == kCellNoReading && f.RDCVvalid[i] == 1) status = kCellGood;
     } else {
-      status = 0;
+      status = kCellNoReading;
     }
   }
 }
@@ -112,7 +113,7 @@ void Form1::ARM_SINGLEcell() {
   for (int c = 0; c <= 11; ++c) {
     bool ticked = Check6[c].value() == 1;
     PanelLook(*this, c, ticked);
-    for (int b = 0; b <= CARDSTACK; ++b) Shape1[12 * b + c].fillShown = ticked;
+    for (int b = 0; b <= CARDSTACK; ++b) Shape1[CellSquare(b, c)].fillShown = ticked;
     if (ticked) SINGLECELL_Lnib = std::string(1, HexDigit(c + 1));
   }
 }
@@ -122,10 +123,10 @@ void Form1::ARM_SINGLEcell_ADDR() {
     bool ticked = Check6[c].value() == 1;
     PanelLook(*this, c, ticked);
     if (ticked) {
-      for (int b = 0; b <= CARDSTACK; ++b) Shape1[12 * b + c].fillShown = true;
+      for (int b = 0; b <= CARDSTACK; ++b) Shape1[CellSquare(b, c)].fillShown = true;
       SINGLECELL_Lnib = std::string(1, HexDigit(c + 1));
     } else {
-      Shape1[12 * BRDnumber + c].fillShown = false;
+      Shape1[CellSquare(BRDnumber, c)].fillShown = false;
     }
   }
 }
@@ -135,7 +136,7 @@ void Form1::DISARM_SINGLEcell() {
     if (!Check6[c].enabled) {
       PanelLook(*this, c, true);
       // Every board: greying set on a larger stack must not outlive it.
-      for (int b = 0; b <= 9; ++b) Shape1[12 * b + c].fillShown = true;
+      for (int b = 0; b <= 9; ++b) Shape1[CellSquare(b, c)].fillShown = true;
     }
   }
   SINGLECELL_Lnib = "0";

@@ -1,5 +1,6 @@
 // Flag bytes, temperature readings, thermometers and thermal shutdown.
 #include "protocol/hex.h"
+#include "window/cell_status.h"
 #include "window/form1.h"
 
 namespace eb {
@@ -13,9 +14,9 @@ void Form1::UPDATE_RDFLG_Display() {
 
 void Form1::UPDATE_RDTMP_Display() {
   const int b = BRDnumber;
-  Text6[0].text = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + 3)]) + "V  ";
-  Text6[1].text = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + 1)]) + "V  ";
-  Text6[2].text = VoltText(CELLvolt[static_cast<size_t>(120 + 3 * b + 2)]) + "V  ";
+  Text6[0].text = VoltText(CELLvolt[TempIndex(b, 3)]) + "V  ";
+  Text6[1].text = VoltText(CELLvolt[TempIndex(b, 1)]) + "V  ";
+  Text6[2].text = VoltText(CELLvolt[TempIndex(b, 2)]) + "V  ";
   for (int i = 0; i <= 2; ++i) {
     if (Check7[i].enabled) {
       Text6[i].back = colors::Black;
@@ -44,12 +45,12 @@ void RevThsd(Form1& f, bool reread) {
   for (int i = 0; i <= f.CARDSTACK; ++i) {
     auto b = static_cast<size_t>(i);
     if (f.THSDbit[b] == 1) {
-      for (int c = 0; c <= 11; ++c) f.CELLstatus[static_cast<size_t>(12 * i + c)] = 7;
+      for (int c = 0; c <= 11; ++c) f.CELLstatus[CellStatusIndex(i, c)] = kCellThermalShutdown;
       f.THSDset[b] = 1;
       f.DISPLAY_CELLstatus();
     }
     if (f.THSDset[b] == 1 && f.THSDbit[b] == 0) {
-      for (int c = 0; c <= 11; ++c) f.CELLstatus[static_cast<size_t>(12 * i + c)] = 0;
+      for (int c = 0; c <= 11; ++c) f.CELLstatus[CellStatusIndex(i, c)] = kCellNoReading;
       f.THSDhold = 1;
       f.AUTORESTARTflag = 0;
       if (reread) f.RDCFG_ADDRESSABLE_RevC();

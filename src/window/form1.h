@@ -28,12 +28,32 @@ constexpr int kReplyBuffer = 64;  // register reply buffers (at least 42)
 
 using I16 = std::int16_t;
 
+// Where a board's readings and cell statuses sit in the stack-wide arrays.
+// Cell k (1 … 12) of board b in CELLvolt and CELLhex.
+constexpr std::size_t CellVoltIndex(int b, int k) { return static_cast<std::size_t>(12 * b + k); }
+// Temperature k (1 … 3) of board b in CELLvolt and CELLhex.
+constexpr std::size_t TempIndex(int b, int k) { return static_cast<std::size_t>(120 + 3 * b + k); }
+// Cell c (0 … 11) of board b: its stack-grid square in Shape1 and its
+// status in CELLstatus.
+constexpr int CellSquare(int b, int c) { return 12 * b + c; }
+constexpr std::size_t CellStatusIndex(int b, int c) {
+  return static_cast<std::size_t>(CellSquare(b, c));
+}
+
 // How the last register read of one kind from a board ended.
 enum ReadAnswer : I16 {
   kNotRead = 0,     // no read of that kind since start-up
   kPecMatched = 1,  // accepted, its PEC matched
   kPecFailed = 2,   // accepted although its PEC did not match
   kNoAnswer = 3,    // the whole reply 0xFF or zeros, a short reply, or a read that gave up
+};
+
+// PECstatus of a board: what its PEC lamp (Shape12) shows.
+enum LampStatus : I16 {
+  kLampNoReading = 0,  // white: no valid reading
+  kLampPecMatch = 1,   // green
+  kLampPecError = 2,   // red: PEC error or no answer
+  kLampShutdown = 3,   // orange: thermal shutdown
 };
 
 // Reply buffer of one kind of register read. A read overwrites the leading

@@ -5,6 +5,7 @@
 // state through initValue / initListIndex.
 #include <string>
 
+#include "window/cell_status.h"
 #include "window/form1.h"
 
 namespace eb {
@@ -15,15 +16,12 @@ using colors::DarkGreen;
 using colors::DarkRed;
 using colors::FormBackground;
 using colors::Grey;
-using colors::LightBlue;
 using colors::LightGrey;
 using colors::LightYellow;
-using colors::Orange;
 using colors::PaleGrey;
 using colors::Red;
 using colors::White;
 using colors::WindowBackground;
-using colors::Yellow;
 
 Font Arial(double size, bool bold = false) { return Font{"Arial", size, bold}; }
 
@@ -109,7 +107,6 @@ constexpr int kPanelPitch = 64;
 constexpr int kBodyLeft = 5;
 constexpr int kBodyTop = 24;
 constexpr int kBodySize = 33;
-constexpr int kLevelTop = 40;  // no reading: half full
 constexpr int kCapWidth = 13;
 constexpr int kCapHeight = 5;
 
@@ -134,10 +131,13 @@ void BuildCellPanels(Form1& f) {
     MakeCheck(DccBox(f, c), &panel, "DCC", 0, 40, 45, 41, 15);
     MakeCheck(MaskBox(f, c), &panel, "Mask", 0, 82, 45, 45, 15);
 
-    MakeShape(f.Shape4[c], &panel, ShapeType::Rectangle, White, Black, kBodyLeft, kBodyTop,
+    // The battery starts as "no reading".
+    const CellStatusLook& blank = kCellStatuses[kCellNoReading];
+    const PanelLevel level = PanelLevelOf(blank.charge);
+    MakeShape(f.Shape4[c], &panel, ShapeType::Rectangle, blank.body, Black, kBodyLeft, kBodyTop,
               kBodySize, kBodySize);
-    MakeShape(f.Shape2[c], &panel, ShapeType::Rectangle, White, Black, kBodyLeft, kLevelTop,
-              kBodySize, kBodyTop + kBodySize - kLevelTop);
+    MakeShape(f.Shape2[c], &panel, ShapeType::Rectangle, blank.colour, Black, kBodyLeft, level.top,
+              kBodySize, level.height);
     MakeShape(f.Shape5[c], &panel, ShapeType::Rectangle, Grey, Black,
               kBodyLeft + (kBodySize - kCapWidth) / 2, kBodyTop - kCapHeight, kCapWidth,
               kCapHeight);
@@ -346,42 +346,22 @@ void BuildLegend(Form1& f) {
   Control* frame = &f.Frame8;
   MakeFrame(f.Frame8, "LEGEND", 304, 136, 153, 240);
 
-  constexpr int kBody = 23;          // legend battery body height
-  constexpr int kHalf = 12;          // normal / no reading
-  constexpr int kLow = 6;            // discharge, under-voltage, masked discharge
-  constexpr int kThreeQuarter = 17;  // over-voltage
-  struct Row {
-    const char* sample;
-    Rgb sampleColor;
-    const char* explanation;
-    Rgb fill;
-    int level;
-  };
-  const Row rows[] = {
-      {" DANGER!", Red, "Flag Over Voltage ", Red, kThreeQuarter},
-      {" GOOD", colors::Green, "Voltage In Range", colors::Green, kHalf},
-      {" CLEAR", White, "No Voltage Reading", White, kHalf},
-      {" MASKED", LightGrey, "Mask Cell Interrupt", PaleGrey, kBody},
-      {" MASKDCC", LightGrey, "Mask Cell Int w/ DCC", Grey, kLow},
-      {" DISCHARGE", LightBlue, "DisCharge Cell", LightBlue, kLow},
-      {" CAUTION!", Yellow, "Flag  Under Voltage ", Yellow, kLow},
-      {" THERMAL SD!", Orange, "Thermal Shutdown!", Orange, kBody},
-  };
+  constexpr int kBody = 23;  // legend battery body height
   for (int r = 0; r < 8; ++r) {
-    const Row& row = rows[r];
+    const CellStatusLook& row = *CellStatusOf(kLegendOrder[static_cast<size_t>(r)]);
+    const int level = LegendLevelOf(row.charge);
     const int top = 14 + 28 * r;
     const int bodyTop = top + 3;
     const int bodyBottom = bodyTop + kBody;
-    MakeShape(f.Shape9[r], frame, ShapeType::Rectangle, r == 2 ? White : PaleGrey, Black, 5,
-              bodyTop, 17, kBody);
-    MakeShape(f.Shape10[r], frame, ShapeType::Rectangle, row.fill, Black, 5, bodyBottom - row.level,
-              17, row.level);
+    MakeShape(f.Shape9[r], frame, ShapeType::Rectangle, row.body, Black, 5, bodyTop, 17, kBody);
+    MakeShape(f.Shape10[r], frame, ShapeType::Rectangle, row.colour, Black, 5, bodyBottom - level,
+              17, level);
     MakeShape(f.Shape11[r], frame, ShapeType::Rectangle, Grey, Black, 10, top, 7, 3);
 
     Control& sample = f.Label10[r];
     MakeLabel(sample, frame, row.sample, 28, top, 80, 13);
     sample.back = Black;
-    sample.fore = row.sampleColor;
+    sample.fore = row.sampleColour;
     MakeLabel(f.Label11[r], frame, row.explanation, 28, top + 13, 122, 13);
   }
 }
@@ -504,8 +484,8 @@ void BuildStackOverview(Form1& f) {
   for (int b = 0; b < 10; ++b) {
     MakeShape(f.Shape12[b], nullptr, ShapeType::Oval, White, PaleGrey, 514 + 24 * b, 160, 16, 14);
     for (int c = 0; c < 12; ++c) {
-      MakeShape(f.Shape1[12 * b + c], nullptr, ShapeType::Rectangle, White, PaleGrey, 512 + 24 * b,
-                330 - 14 * c, 20, 14);
+      MakeShape(f.Shape1[CellSquare(b, c)], nullptr, ShapeType::Rectangle, White, PaleGrey,
+                512 + 24 * b, 330 - 14 * c, 20, 14);
     }
   }
   // Row heads: each word wraps onto its own 14-pixel line beside its grid row.

@@ -85,11 +85,12 @@ struct RegisterKind {
   void (*decode)(Form1& f, int board);  // on acceptance
 };
 
+// Fill of a board's PEC lamp for its PECstatus.
 Rgb LampColour(int status) {
   switch (status) {
-    case 1: return colors::Green;
-    case 2: return colors::Red;
-    case 3: return colors::Orange;
+    case kLampPecMatch: return colors::Green;
+    case kLampPecError: return colors::Red;
+    case kLampShutdown: return colors::Orange;
     default: return colors::White;
   }
 }
@@ -111,12 +112,12 @@ void ShowRegisterBytes(const RegisterImage<N>& image, const PerBoard<std::uint32
 // The image is padded with zero bytes to whole reading pairs.
 template <int N>
 void StoreReadings(Form1& f, const RegisterImage<N>& image, const PerBoard<std::uint32_t>& bad,
-                   const ReplyBuffer& reply, int x, int first, int count) {
+                   const ReplyBuffer& reply, int x, size_t first, int count) {
   auto i = static_cast<size_t>(x);
   std::array<std::uint8_t, 3 * ((N + 2) / 3)> bytes{};
   for (int k = 0; k < N; ++k) bytes[static_cast<size_t>(k)] = image[static_cast<size_t>(k)][i];
   for (int n = 0; n < count; ++n) {
-    auto at = static_cast<size_t>(first + n);
+    const size_t at = first + static_cast<size_t>(n);
     f.CELLhex[at] = PackedReadingText(reply.data(), n, reply.delivered);
     f.CELLvolt[at] = CountToVolts(PackedReading(bytes.data(), bad[i], n));
   }
@@ -157,7 +158,7 @@ constexpr RegisterKind kConfigRead{
 // ------------------------------------------------------------ cell voltages
 
 void DecodeCells(Form1& f, int x) {
-  StoreReadings<kCvBytes>(f, f.CVRbyte, f.CVRbad, f.RDCVreply, x, 12 * x + 1, 12);
+  StoreReadings<kCvBytes>(f, f.CVRbyte, f.CVRbad, f.RDCVreply, x, CellVoltIndex(x, 1), 12);
   f.Single_12CELL_Display();
 }
 
@@ -191,7 +192,7 @@ constexpr RegisterKind kFlagRead{
 void DecodeTemps(Form1& f, int x) {
   auto i = static_cast<size_t>(x);
   // ETMP1, ETMP2 are packed reading 0 and 1, ITMP is packed reading 2.
-  StoreReadings<kTmpBytes>(f, f.TMPRbyte, f.TMPRbad, f.RDTMPreply, x, 121 + 3 * x, 3);
+  StoreReadings<kTmpBytes>(f, f.TMPRbyte, f.TMPRbad, f.RDTMPreply, x, TempIndex(x, 1), 3);
   // The status bits are believed only from a reply whose PEC matched.
   if (f.PECchip_RDTMP[i] == f.PECcalc_RDTMP[i]) {
     f.THSDbit[i] = static_cast<I16>(ThermalShutdownBit(f.TMPRbyte[4][i]));
@@ -294,10 +295,10 @@ void CompareOverall(Form1& f, const RegisterKind& kind) {
   I16& accepted = f.*kind.pecs.accepted;
 
   if (chip == calc) {
-    f.PECstatus[i] = 1;
+    f.PECstatus[i] = kLampPecMatch;
   } else if (f.AUTORESTARTflag == 0) {
     accepted = -1;
-    f.PECstatus[i] = 2;
+    f.PECstatus[i] = kLampPecError;
   } else if (f.AUTORESTARTflag == 1) {
     accepted = 0;
   }
@@ -306,18 +307,19 @@ void CompareOverall(Form1& f, const RegisterKind& kind) {
   if (NoAnswer(kind, chip, calc) && WholeReplyIs(f, kind, 'F')) {
     SetValid(f, kind, i, 0);
     accepted = -1;
-    f.PECstatus[i] = 2;
+    f.PECstatus[i] = kLampPecError;
   } else if (zeros && (!Has(kind, kZerosOnlyWithoutConfig) || f.RDCFGvalid[i] == 0)) {
     SetValid(f, kind, i, 0);
     accepted = -1;
-    f.PECstatus[i] = 0;
+    f.PECstatus[i] = kLampNoReading;
   } else {
     SetValid(f, kind, i, 1);
   }
   if (Has(kind, kValidNeedsConfig) && f.RDCFGvalid[i] == 0) SetValid(f, kind, i, 0);
 
-  if (Has(kind, kStatusNeedsConfig) && chip == calc && f.RDCFGvalid[i] == 0) f.PECstatus[i] = 0;
-  if (f.THSDset[i] == 1) f.PECstatus[i] = 3;
+  if (Has(kind, kStatusNeedsConfig) && chip == calc && f.RDCFGvalid[i] == 0)
+    f.PECstatus[i] = kLampNoReading;
+  if (f.THSDset[i] == 1) f.PECstatus[i] = kLampShutdown;
   f.Shape12[x].fill = LampColour(f.PECstatus[i]);
 }
 

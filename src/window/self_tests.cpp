@@ -70,7 +70,7 @@ void Form1::Command5_Click(int index) {
 
 void Form1::SELFTEST_12CELL_Display() {
   for (int k = 1; k <= 12; ++k) {
-    Text1[k - 1].text = "0x" + CELLhex[static_cast<size_t>(12 * BRDnumber + k)] + " ";
+    Text1[k - 1].text = "0x" + CELLhex[CellVoltIndex(BRDnumber, k)] + " ";
   }
   for (int c = 0; c <= 11; ++c) {
     Text1[c].back = colors::White;
@@ -80,9 +80,9 @@ void Form1::SELFTEST_12CELL_Display() {
 
 void Form1::SELFTEST_RDTMP_Display() {
   const int b = BRDnumber;
-  Text6[0].text = " 0x" + CELLhex[static_cast<size_t>(120 + 3 * b + 3)] + " ";
-  Text6[1].text = " 0x" + CELLhex[static_cast<size_t>(120 + 3 * b + 1)] + " ";
-  Text6[2].text = " 0x" + CELLhex[static_cast<size_t>(120 + 3 * b + 2)] + " ";
+  Text6[0].text = " 0x" + CELLhex[TempIndex(b, 3)] + " ";
+  Text6[1].text = " 0x" + CELLhex[TempIndex(b, 1)] + " ";
+  Text6[2].text = " 0x" + CELLhex[TempIndex(b, 2)] + " ";
   for (int i = 0; i <= 2; ++i) {
     Text6[i].back = colors::White;
     Text6[i].fore = colors::Black;

@@ -65,11 +65,11 @@ void Form1::Text2_LostFocus(int index) {
   if (u < 0 || u > limit) {
     MsgBox(kRangeMessage);
   } else {
-    u = u / 0.024f;
+    u = u / kVoltsPerThresholdCountF;
     if (o < 0 || o > limit) {
       MsgBox(kRangeMessage);
     } else {
-      o = o / 0.024f;
+      o = o / kVoltsPerThresholdCountF;
       if (u >= o) {
         MsgBox(kOrderMessage);
       } else {

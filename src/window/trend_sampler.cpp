@@ -27,7 +27,7 @@ trend::CellRecord CellsOf(const Form1& f, int board, bool gaveUp, std::int64_t m
       f.RDCFGvalid[At(board)] == 1 && (f.CFGRbyte[0][At(board)] & kCell10Bit) != 0;
   for (int c = 1; c <= trend::kCells; ++c) {
     const bool measured = valid && !(tenCells && c > 10);
-    r.volts[At(c - 1)] = measured ? f.CELLvolt[At(12 * board + c)] : trend::kGap;
+    r.volts[At(c - 1)] = measured ? f.CELLvolt[CellVoltIndex(board, c)] : trend::kGap;
   }
   return r;
 }
@@ -38,7 +38,7 @@ trend::TempRecord TempsOf(const Form1& f, int board, bool gaveUp, std::int64_t m
   r.board = static_cast<std::uint8_t>(board);
   const bool valid = !gaveUp && f.RDTMPvalid[At(board)] == 1;
   for (int k = 1; k <= trend::kTemps; ++k)
-    r.volts[At(k - 1)] = valid ? f.CELLvolt[At(120 + 3 * board + k)] : trend::kGap;
+    r.volts[At(k - 1)] = valid ? f.CELLvolt[TempIndex(board, k)] : trend::kGap;
   return r;
 }
 
