@@ -3,6 +3,7 @@
 // and zooms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -28,12 +29,7 @@ using Runs = std::vector<std::vector<double>>;
 
 TEST(TrendTrace, AGapEndsARunAndIsNeverAPoint) {
   Trace trace;
-  trace.Add(1, 3.6);
-  trace.Add(2, 3.7);
-  trace.Add(3, kNan);
-  trace.Add(4, kNan);
-  trace.Add(5, 3.5);
-  trace.Add(6, 3.4);
+  for (double t = 1; const double v : {3.6, 3.7, kNan, kNan, 3.5, 3.4}) trace.Add(t++, v);
   EXPECT_EQ(Times(trace), (Runs{{1, 2}, {5, 6}}));
   EXPECT_EQ(trace.pointCount(), 4u);
   EXPECT_EQ(trace.values(), (Range{3.4, 3.7}));
@@ -91,9 +87,7 @@ struct Filled {
 
   explicit Filled(int n) : boards(n) {}
   bool Missing(int b) const {
-    for (int m : missing)
-      if (m == b) return true;
-    return false;
+    return std::find(missing.begin(), missing.end(), b) != missing.end();
   }
   void Ticks(int n) {
     for (int i = 0; i < n; ++i, ++tick) {

@@ -83,27 +83,16 @@ TEST_F(DatalogSheet, NothingCollectedGivesTheHeaderBlockOnly) {
   EXPECT_EQ(Shown(sheet, "B10"), "TIME STAMP");
   EXPECT_EQ(Shown(sheet, "B11"), "Date/Time");
 
-  const std::vector<std::pair<std::string, std::string>> heads{
-      {"(1) RD-CFGR0-5", "HEX"},
-      {"(1) RD-FLGR0-2", "HEX"},
-      {"(1) UVTHR", "VOLTS"},
-      {"(1) OVTHR", "VOLTS"},
-      {"(1) CV1", "VOLTS"},
-      {"(1) CV2", "VOLTS"},
-      {"(1) CV3", "VOLTS"},
-      {"(1) CV4", "VOLTS"},
-      {"(1) CV5", "VOLTS"},
-      {"(1) CV6", "VOLTS"},
-      {"(1) CV7", "VOLTS"},
-      {"(1) CV8", "VOLTS"},
-      {"(1) CV9", "VOLTS"},
-      {"(1) CV10", "VOLTS"},
-      {"(1) CV11", "VOLTS"},
-      {"(1) CV12", "VOLTS"},
-      {"(1) CELL1 - CELL12 STATUS", "STATUS"},
-      {"(1) ETMP1", "VOLTS"},
-      {"(1) ETMP2", "VOLTS"},
-      {"(1) ITMP1", "VOLTS"}};
+  std::vector<std::pair<std::string, std::string>> heads{{"(1) RD-CFGR0-5", "HEX"},
+                                                         {"(1) RD-FLGR0-2", "HEX"},
+                                                         {"(1) UVTHR", "VOLTS"},
+                                                         {"(1) OVTHR", "VOLTS"}};
+  for (int c = 1; c <= 12; ++c) heads.emplace_back("(1) CV" + std::to_string(c), "VOLTS");
+  heads.insert(heads.end(), {{"(1) CELL1 - CELL12 STATUS", "STATUS"},
+                             {"(1) ETMP1", "VOLTS"},
+                             {"(1) ETMP2", "VOLTS"},
+                             {"(1) ITMP1", "VOLTS"}});
+  ASSERT_EQ(heads.size(), 20u);
   for (int k = 0; k < 20; ++k) {  // columns C … V
     EXPECT_EQ(sheet.Shown(10, 3 + k), heads[static_cast<size_t>(k)].first) << k;
     EXPECT_EQ(sheet.Shown(11, 3 + k), heads[static_cast<size_t>(k)].second) << k;

@@ -1,6 +1,8 @@
 // Start-up, the default state, the timer tick and the measurement cycle.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/form_fixture.h"
 
 namespace eb {
@@ -47,16 +49,8 @@ TEST(StartUp, IdentifiesThenReadsTheSelectedBoardsConfigurationOnly) {
   EXPECT_EQ(stack.bridge.writes, (std::vector<std::string>{"IZ", "MSxT80T02RRRRRRRX"}));
   EXPECT_TRUE(form.Timer1.enabled);
   EXPECT_EQ(form.Timer1.interval, 100);
-}
-
-// The identify reads its reply as a line (it ends at the CR LF, 200 ms at
-// most); register reads wait for their count.
-TEST(StartUp, TheIdentifyReadsOneLineAndRegisterReadsTheirCount) {
-  FakeStack stack;
-  stack.boards["80"] = {};
-  test::FakePlatform platform;
-  Form1 form(stack.bridge, platform);
-  form.Form_Load();
+  // The identify reads its reply as a line (it ends at the CR LF, 200 ms at
+  // most); register reads wait for their count.
   EXPECT_EQ(stack.bridge.reads, (std::vector<std::string>{"line 50 200/50", "read 18 1000/1000"}));
   stack.bridge.reads.clear();
   form.Timer1_Timer();
@@ -89,11 +83,9 @@ TEST_F(Cycle, DefaultStateAfterStartUp) {
   EXPECT_FALSE(form.Shape1[12].visible);
   EXPECT_FALSE(form.Shape12[1].visible);
   // Board 1 is the selected tab inside a one-board tab frame.
-  EXPECT_EQ(form.Command4[0].height, 30);
-  EXPECT_EQ(form.Command4[0].top, 537);
-  EXPECT_EQ(form.Command4[1].top, 492);
-  EXPECT_EQ(form.Shape15.top, 532);
-  EXPECT_EQ(form.Shape15.height, 41);
+  EXPECT_EQ(std::tuple(form.Command4[0].height, form.Command4[0].top, form.Command4[1].top),
+            std::tuple(30, 537, 492));
+  EXPECT_EQ(std::pair(form.Shape15.top, form.Shape15.height), std::pair(532, 41));
   EXPECT_EQ(form.Shape2[0].borderWidth, 2);
   // Broadcast boxes: only the configuration write goes to all boards.
   EXPECT_EQ(form.Check5[5].value(), 1);
