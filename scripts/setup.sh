@@ -28,6 +28,13 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# The USB test takes Debian's kernel with apt-get download, which needs the
+# package lists even when every package above is already installed.
+if [ "${#missing[@]}" -eq 0 ] && ! ls /var/lib/apt/lists/*_Packages >/dev/null 2>&1; then
+  if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+  $SUDO apt-get update -q
+fi
+
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
