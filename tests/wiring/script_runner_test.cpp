@@ -8,29 +8,14 @@
 #include <sstream>
 
 #include "support/fake_stack.h"
+#include "support/script_run.h"
 #include "window/form1.h"
 
 namespace eb {
 namespace {
 
-struct RunResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-RunResult RunOnFake(const std::string& script, test::FakeStack* custom = nullptr,
-                    StackControl* control = nullptr) {
-  test::FakeStack own;
-  test::FakeStack& stack = custom ? *custom : own;
-  if (stack.boards.empty()) stack.boards["80"] = {};
-  std::ostringstream out, err;
-  ScriptRunner runner(out, err);
-  Form1 form(stack.bridge, runner);
-  std::istringstream in(script);
-  int status = runner.Run(form, in, "t.script", control);
-  return {status, out.str(), err.str()};
-}
+using test::RunOnFake;
+using test::RunResult;
 
 // Records what "sim" lines hand to the stack and answers with a canned error.
 class FakeControl : public StackControl {

@@ -9,6 +9,7 @@
 
 #include "support/fake_ftdi.h"
 #include "support/fake_stack.h"
+#include "support/script_run.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
 #include "wiring/probe.h"
@@ -30,14 +31,8 @@ std::string Open(const std::string& text) {
 
 // The status of a script run, then its output.
 std::string Script(const std::string& script) {
-  test::FakeStack stack;
-  stack.boards["80"] = {};
-  std::ostringstream out, err;
-  ScriptRunner runner(out, err);
-  Form1 form(stack.bridge, runner);
-  std::istringstream in(script);
-  const int status = runner.Run(form, in, "t.script", nullptr);
-  return std::to_string(status) + " " + out.str() + err.str();
+  const test::RunResult r = test::RunOnFake(script);
+  return std::to_string(r.status) + " " + r.out + r.err;
 }
 
 // What --probe tells the operator to type for a bridge with this serial.
