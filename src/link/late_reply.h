@@ -25,13 +25,17 @@ namespace eb {
 inline constexpr int kBridgeBaud = 9600;
 inline constexpr int kLateReplyMs = 100;
 
-// How many characters of `text` are whole command items: "IZ", "MS", "MI",
-// "Shh" and "Thh" whole, anything else one character.
+// The length of the command item that starts with `c`: "IZ", "MS", "MI"
+// two characters, "Shh" and "Thh" three, anything else one.
+inline std::size_t ItemWidth(char c) {
+  return c == 'I' || c == 'M' ? 2 : c == 'S' || c == 'T' ? 3 : 1;
+}
+
+// How many characters of `text` are whole command items.
 inline std::size_t WholeItems(std::string_view text) {
   std::size_t whole = 0;
   for (std::size_t need = 1; whole < text.size(); whole += need) {
-    const char c = text[whole];
-    need = c == 'I' || c == 'M' ? 2 : c == 'S' || c == 'T' ? 3 : 1;
+    need = ItemWidth(text[whole]);
     if (whole + need > text.size()) break;
   }
   return whole;
@@ -39,13 +43,12 @@ inline std::size_t WholeItems(std::string_view text) {
 
 class LateReply {
  public:
-  // The command's items ("IZ", "MS", "MI", "Shh" and "Thh" whole, else one
-  // character); "T" and "R" are answered with two characters each.
+  // The command's items; "T" and "R" are answered with two characters each.
   void Wrote(std::string_view command) {
     for (std::size_t i = 0; i < command.size();) {
       const char c = command[i];
       expected_ += c == 'T' || c == 'R' ? 2 : 0;
-      i += c == 'I' || c == 'M' ? 2 : c == 'S' || c == 'T' ? 3 : 1;
+      i += ItemWidth(c);
     }
   }
   // A read asked for `wanted` and got `got`; `complete` when it ended with
