@@ -19,6 +19,11 @@ PACKAGES=(
   dpkg-dev qt6-svg-dev
   clang libclang-rt-14-dev  # libFuzzer, for the journal reader's fuzz target
   qemu-system-x86
+  libsqlite3-dev sqlite3                     # recordings, and the shell to query them
+  libmosquitto-dev mosquitto mosquitto-clients  # MQTT publishing; the broker and client of its tests
+  python3-pyvisa python3-pyvisa-py socat     # real clients of the control socket
+  python3-jsonschema python3-xmlschema       # payload and JUnit report schema checks
+  clang-tidy clang-format gcovr              # the gates and the coverage report
 )
 
 missing=()
