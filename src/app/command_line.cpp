@@ -7,6 +7,7 @@
 #include "app/version.h"
 #include "wiring/connection.h"
 #include "wiring/demo.h"
+#include "wiring/script_runner.h"
 
 namespace eb::app {
 
@@ -255,6 +256,8 @@ std::string UsageText() {
     text += "  " + std::string(t.usage) + std::string(width - t.usage.size() + 3, ' ') +
             std::string(t.meaning) + "\n";
   }
+  text += "\nScript commands (--script FILE: one a line, \"#\" starts a comment):\n" +
+          ScriptUsageText();
   text +=
       "\n"
       "Exit status: 0 normal end; 1 the bridge did not identify the chip (or an\n"

@@ -68,7 +68,7 @@ const char* ScreenshotFormat(const std::string& path);
 std::string ScreenshotFormats();
 
 // The --help text: synopsis and option list from OptionRows, then the
-// connection strings of the transport table.
+// connection strings of the transport table and the script commands.
 std::string UsageText();
 
 // The --version line: "eb2250-gui 25.0" and the git commit it was built from.
