@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "support/fake_stack.h"
 #include "support/script_run.h"
@@ -284,6 +285,28 @@ TEST(ScriptRun, OneLineOnAStartedWindow) {
   EXPECT_TRUE(seen->Holds());
   EXPECT_FALSE(Observe(w.form, {"x", "OnOff", "caption", "0"}, &error));
   EXPECT_EQ(error, "x: a state variable has only the property \"value\"");
+}
+
+// wait-for ticks until its condition holds, or fails with what it saw once
+// TIMEOUT seconds of ticks have passed.
+TEST(ScriptRun, WaitForTicksUntilTheConditionHolds) {
+  const std::vector<std::tuple<std::string, int, std::string>> cases{
+      {"wait-for Label21 caption \"1\" 0\n", 0, ""},
+      {"click Command1 10\nwait-for MEASUREflag value 2 30\nexpect OnOff value 1\n", 0, ""},
+      {"wait-for OnOff value 1 0.5\n", 1,
+       "EXPECT FAILED t.script:1: OnOff is 0, expected 1 after 0.5 s of ticks\n"},
+      {"wait-for OnOff value 1 x\n", 2,
+       "SCRIPT ERROR t.script:1: wait-for: bad timeout \"x\" (seconds, 0 … 86400)\n"},
+      {"wait-for OnOff value 1\n", 2,
+       "SCRIPT ERROR t.script:1: wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT\n"},
+  };
+  for (const auto& [script, status, out] : cases) {
+    const RunResult r = RunOnFake(script);
+    EXPECT_EQ(r.status, status) << script << r.out << r.err;
+    if (!out.empty()) {
+      EXPECT_EQ(r.out, out) << script;
+    }
+  }
 }
 
 }  // namespace
