@@ -76,6 +76,11 @@ constexpr OptionRow kOptions[] = {
      "trend window (\"window trend\"), it is saved too, as\n"
      "FILE with \"-trend\" before the extension",
      Screenshot, &Options::screenshot},
+    {"--junit", "FILE",
+     "with --script: write each expect, expect-msgbox,\n"
+     "expect-no-msgbox and wait-for as a test case of a JUnit\n"
+     "XML report to FILE when the script ends",
+     nullptr, &Options::junit},
     {"--datalog-dir", "DIR",
      "folder for last datalogs and their CSV files (default:\n"
      "beside the program, else the documents folder, else\n"
@@ -125,6 +130,10 @@ bool CheckCombination(Options* out, std::string* error) {
   }
   if (out->demo && !out->script.empty()) {
     *error = "--demo cannot run a script: put the steps in the script instead";
+    return false;
+  }
+  if (!out->junit.empty() && out->script.empty()) {
+    *error = "--junit reports a script's checks: give --script too";
     return false;
   }
   if (out->demo) out->bridge = kDemoConnection;

@@ -17,6 +17,7 @@ struct Options {
   std::string script;           // empty: open the window
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
+  std::string junit;            // empty: no JUnit report of the script's checks
   bool help = false;
   bool version = false;
   bool demo = false;          // a configured four-board simulated stack, reading

@@ -42,6 +42,7 @@
 #include "wiring/connection.h"
 #include "wiring/demo.h"
 #include "wiring/identity_report.h"
+#include "wiring/junit_report.h"
 #include "wiring/probe.h"
 #include "wiring/script_runner.h"
 
@@ -181,7 +182,8 @@ int OpenScript(Bench* bench) {
       return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
     }
     const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
-                                                           {"--screenshot", options.screenshot}};
+                                                           {"--screenshot", options.screenshot},
+                                                           {"--junit", options.junit}};
     for (const auto& [option, file] : outputs) {
       if (!file.empty() && SameFile(options.script, file)) {
         return Fail(option + " \"" + file + "\" names the script \"" + options.script +
@@ -269,8 +271,18 @@ int RunScript(Bench& bench, int argc, char** argv) {
     runner.afterTick = [&window] { window->AfterModelTick(); };
     runner.openWindow = [&window](const std::string&) { window->OpenTrend(false); };
   }
-  const int status =
-      runner.Run(form, bench.script, options.script, bench.connection->control.get());
+  std::vector<eb::ScriptCheck> checks;
+  runner.onCheck = [&checks](const eb::ScriptCheck& check) { checks.push_back(check); };
+  int status = runner.Run(form, bench.script, options.script, bench.connection->control.get());
+  if (!options.junit.empty()) {
+    // Written whatever the status: a script that ended early says why in it.
+    const std::string why = eb::WriteJUnitReport(options.junit, options.script, checks);
+    if (!why.empty()) {
+      std::cerr << kProgram << ": cannot write the JUnit report \"" << options.junit
+                << "\": " << why << std::endl;
+      status = 2;
+    }
+  }
   if (eb::app::StopSignal() != 0) SaySignal();
   if (ClosedForIdentity(form))
     std::cerr << IdentityFailure(form, *bench.connection).line << std::endl;
