@@ -52,5 +52,8 @@ dpkg --root="$root" --force-depends --force-script-chrootless --force-not-root -
 dpkg --root="$root" -s eb2250-gui | grep -q '^Status: install ok installed' || fail "not installed"
 out=$("$root/usr/bin/eb2250-gui" --version)
 grep -q "^eb2250-gui $version" <<<"$out" || fail "--version said: $out"
-"$root/usr/bin/eb2250-gui" --help | grep -q -- '--demo' || fail "--help of the installed program"
+# Read the whole text first: grep -q stops at the first match, and a
+# program still writing then dies of SIGPIPE, which pipefail counts.
+help=$("$root/usr/bin/eb2250-gui" --help) || fail "--help of the installed program failed"
+grep -q -- '--demo' <<<"$help" || fail "--help of the installed program"
 echo "package: $(basename "$deb") checked"
