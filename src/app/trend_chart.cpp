@@ -51,11 +51,13 @@ QColor CellColour(int cell) { return kLineColours[cell % trend::kCells]; }
 
 QColor ThresholdColour(int k) { return kLineColours[trend::kMaxBoards + k % 2]; }
 
-TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent)
+TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent,
+                       std::uint64_t piecePoints)
     // The chart is given at construction: a chart set later in place of the
     // view's own leaves the time axis undrawn.
     : QChartView(new QChart, parent),
       which_(which),
+      piecePoints_(std::max<std::uint64_t>(2, piecePoints)),
       chart_(QChartView::chart()),
       timeAxis_(new QDateTimeAxis),
       valueAxis_(new QValueAxis) {
@@ -137,7 +139,7 @@ void TrendChart::SetLegendShown(QLineSeries* series, bool shown) {
   for (QLegendMarker* marker : chart_->legend()->markers(series)) marker->setVisible(shown);
 }
 
-void TrendChart::Sync(const trend::View& view, int boards) {
+void TrendChart::Sync(const trend::ChartLines& view, int boards) {
   const double from = view.from(), to = view.to();
   const auto fromMs = static_cast<qint64>(from), toMs = static_cast<qint64>(to);
   // Scrolling draws every series anew from its points, a series given new
@@ -183,7 +185,7 @@ void TrendChart::Sync(const trend::View& view, int boards) {
 }
 
 void TrendChart::SyncLine(Line& line, const trend::Trace& trace, bool scrolls) {
-  constexpr std::uint64_t kStride = kPiecePoints - 1;
+  const std::uint64_t stride = piecePoints_ - 1;
   auto release = [&line](std::size_t at) {
     Piece& piece = line.pieces[at];
     piece.series->clear();
@@ -196,13 +198,13 @@ void TrendChart::SyncLine(Line& line, const trend::Trace& trace, bool scrolls) {
     const std::uint64_t first = run.first;
     const std::uint64_t last = first + run.points.size() - 1;
     if (run.points.size() == 1) dots.append(QPointF(run.points[0].t, run.points[0].v));
-    const std::uint64_t firstChunk = first / kStride;
-    const std::uint64_t lastChunk = std::max(firstChunk, last >= 1 ? (last - 1) / kStride : 0);
+    const std::uint64_t firstChunk = first / stride;
+    const std::uint64_t lastChunk = std::max(firstChunk, last >= 1 ? (last - 1) / stride : 0);
     for (std::uint64_t c = firstChunk; c <= lastChunk; ++c) {
       // Pieces of runs or chunks no longer in view (they leave at the front).
       while (j < line.pieces.size() && line.pieces[j].before(run.id, c)) release(j);
-      const std::uint64_t begin = std::max(first, c * kStride);
-      const std::uint64_t end = std::min(last, c * kStride + kStride);
+      const std::uint64_t begin = std::max(first, c * stride);
+      const std::uint64_t end = std::min(last, c * stride + stride);
       if (j == line.pieces.size() || line.pieces[j].run != run.id || line.pieces[j].chunk != c) {
         QLineSeries* series = nullptr;
         if (line.idle.empty()) {

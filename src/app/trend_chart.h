@@ -37,12 +37,15 @@ class TrendChart : public QChartView {
  public:
   static constexpr std::uint64_t kPiecePoints = 32;
 
-  TrendChart(trend::Chart which, const QString& title, QWidget* parent = nullptr);
+  // `piecePoints`: points per line series (a recording's charts, drawn
+  // anew on every zoom, take whole runs: fewer series draw faster).
+  TrendChart(trend::Chart which, const QString& title, QWidget* parent = nullptr,
+             std::uint64_t piecePoints = kPiecePoints);
   ~TrendChart() override;
 
   // Brings the chart in line with the view. `boards`: boards in the stack,
   // whose lines have legend entries (the Cells chart has twelve always).
-  void Sync(const trend::View& view, int boards);
+  void Sync(const trend::ChartLines& view, int boards);
   void SetTitle(const QString& title);
 
   trend::Chart which() const { return which_; }
@@ -72,7 +75,7 @@ class TrendChart : public QChartView {
  private:
   // Piece `chunk` of run `run` holds the run's points begin … end (their
   // places in the run, Trace::Run::first on); piece c of a run starts at
-  // point c * (kPiecePoints - 1), sharing it with the end of piece c - 1.
+  // point c * (piecePoints_ - 1), sharing it with the end of piece c - 1.
   struct Piece {
     std::uint64_t run = 0;
     std::uint64_t chunk = 0;
@@ -98,6 +101,7 @@ class TrendChart : public QChartView {
   bool ValueAt(const QPointF& viewPos, QPointF* value) const;
 
   trend::Chart which_;
+  std::uint64_t piecePoints_;
   QChart* chart_;
   QDateTimeAxis* timeAxis_;
   QValueAxis* valueAxis_;
