@@ -334,6 +334,14 @@ TEST_F(RecordingFiles, TheTrendKeepsTheSpikeAndTheGapsAtEveryZoom) {
       }
     }
   }
+  // An export cancelled part way leaves nothing behind.
+  const auto before = dir.Entries();
+  int calls = 0;
+  const auto outcome = record::ExportRecording(
+      recording, {{}, ExportFormat::Csv, dir / "cancelled.csv"}, [&](double) { return ++calls < 3; });
+  EXPECT_TRUE(outcome.cancelled);
+  EXPECT_EQ(outcome.rows, 3 * 2048);
+  EXPECT_EQ(dir.Entries(), before);
 }
 
 }  // namespace
