@@ -66,9 +66,9 @@ void ExportRecordingDialog(QWidget* parent, const QString& folder) {
   file->setObjectName(QStringLiteral("recordingFile"));
   file->setMinimumWidth(320);
   form->addRow(QObject::tr("Recording:"), FileRow(&dialog, file, [&dialog, file, folder] {
-                 return QFileDialog::getOpenFileName(
-                     &dialog, QObject::tr("Recording"),
-                     file->text().isEmpty() ? folder : file->text(), kRecordingFilter);
+                 return QFileDialog::getOpenFileName(&dialog, QObject::tr("Recording"),
+                                                     file->text().isEmpty() ? folder : file->text(),
+                                                     kRecordingFilter);
                }));
   auto* from = new QLineEdit(&dialog);
   auto* to = new QLineEdit(&dialog);
@@ -89,10 +89,10 @@ void ExportRecordingDialog(QWidget* parent, const QString& folder) {
   auto* out = new QLineEdit(&dialog);
   out->setObjectName(QStringLiteral("exportFile"));
   form->addRow(QObject::tr("Export to:"), FileRow(&dialog, out, [&dialog, out, format] {
-                 return QFileDialog::getSaveFileName(
-                     &dialog, QObject::tr("Export to"), out->text(),
-                     format->currentIndex() == 0 ? QObject::tr("CSV (*.csv)")
-                                                 : QObject::tr("Workbook (*.xlsx)"));
+                 return QFileDialog::getSaveFileName(&dialog, QObject::tr("Export to"), out->text(),
+                                                     format->currentIndex() == 0
+                                                         ? QObject::tr("CSV (*.csv)")
+                                                         : QObject::tr("Workbook (*.xlsx)"));
                }));
   // A recording chosen: its whole time span, and an export file beside it.
   QObject::connect(file, &QLineEdit::editingFinished, &dialog, [=] {
@@ -130,11 +130,11 @@ void ExportRecordingDialog(QWidget* parent, const QString& folder) {
     time(to, &request.selection.to, QObject::tr("To"));
     const std::string boardText = boards->text().trimmed().toStdString();
     if (!boardText.empty() && !record::ParseBoards(boardText, &request.selection.boards))
-      problem = QObject::tr("Boards are numbers 1 … 10 separated by commas, not %1")
-                    .arg(boards->text());
+      problem =
+          QObject::tr("Boards are numbers 1 … 10 separated by commas, not %1").arg(boards->text());
     if (out->text().isEmpty()) problem = QObject::tr("Choose the file to export to.");
-    request.format = format->currentIndex() == 0 ? record::ExportFormat::Csv
-                                                 : record::ExportFormat::Xlsx;
+    request.format =
+        format->currentIndex() == 0 ? record::ExportFormat::Csv : record::ExportFormat::Xlsx;
     request.output = out->text().toStdString();
     if (problem.isEmpty()) {
       try {

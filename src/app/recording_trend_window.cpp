@@ -166,8 +166,8 @@ double RecordingTrendWindow::Refresh() {
     return 0;
   }
   const double span = view_->to() - view_->from();
-  const QString format = span > 12 * 3'600'000.0 ? QStringLiteral("MM-dd hh:mm")
-                                                  : QStringLiteral("hh:mm:ss");
+  const QString format =
+      span > 12 * 3'600'000.0 ? QStringLiteral("MM-dd hh:mm") : QStringLiteral("hh:mm:ss");
   for (TrendChart* c : charts_) c->timeAxis()->setFormat(format);
   chart(trend::Chart::Cells).SetTitle(tr("Cells of board %1").arg(board + 1));
   // Every board's legend entry: a recording does not say which boards were stacked.
@@ -184,10 +184,10 @@ double RecordingTrendWindow::Refresh() {
   syncingScroll_ = true;
   scroll_->setEnabled(room > 0);
   scroll_->setPageStep(room > 0 ? std::max(1, static_cast<int>(kScrollSteps * span / whole)) : 1);
-  scroll_->setValue(room > 0 ? static_cast<int>(std::lround(
-                                   (view_->from() - static_cast<double>(view_->first())) / room *
-                                   kScrollSteps))
-                             : 0);
+  scroll_->setValue(
+      room > 0 ? static_cast<int>(std::lround(
+                     (view_->from() - static_cast<double>(view_->first())) / room * kScrollSteps))
+               : 0);
   syncingScroll_ = false;
   span_->setText(tr("%1 shown").arg(SpanText(span)));
   return static_cast<double>(clock.nsecsElapsed()) / 1e6;

@@ -21,10 +21,9 @@ constexpr const char* kSampleColumns =
 
 std::string Text(sqlite3_stmt* s, int col) {
   const unsigned char* text = sqlite3_column_text(s, col);
-  return text == nullptr
-             ? std::string()
-             : std::string(reinterpret_cast<const char*>(text),
-                           static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
+  return text == nullptr ? std::string()
+                         : std::string(reinterpret_cast<const char*>(text),
+                                       static_cast<std::size_t>(sqlite3_column_bytes(s, col)));
 }
 
 double Volts(sqlite3_stmt* s, int col) {
@@ -75,8 +74,8 @@ Recording::Recording(const std::string& path) : path_(path) {
   sqlite3_busy_timeout(db_, 2000);
   try {
     Statement q;
-    int step = sqlite3_prepare_v2(db_, "SELECT value FROM recording WHERE key = 'schema'", -1,
-                                  &q.s, nullptr);
+    int step = sqlite3_prepare_v2(db_, "SELECT value FROM recording WHERE key = 'schema'", -1, &q.s,
+                                  nullptr);
     if (step == SQLITE_OK) step = sqlite3_step(q.s);
     if ((step & 0xff) == SQLITE_NOTADB)
       throw RecordingError(path + " is not a recording (not an SQLite database)");
@@ -126,13 +125,12 @@ std::string Recording::Provenance(const std::string& key) const {
 
 Recording::Extent Recording::Span() const {
   Statement q;
-  int rc = sqlite3_prepare_v2(db_, "SELECT min(ms), max(ms), count(*) FROM samples", -1, &q.s,
-                              nullptr);
+  int rc =
+      sqlite3_prepare_v2(db_, "SELECT min(ms), max(ms), count(*) FROM samples", -1, &q.s, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
   rc = sqlite3_step(q.s);
   if (rc != SQLITE_ROW) Fail(rc);
-  return {sqlite3_column_int64(q.s, 0), sqlite3_column_int64(q.s, 1),
-          sqlite3_column_int64(q.s, 2)};
+  return {sqlite3_column_int64(q.s, 0), sqlite3_column_int64(q.s, 1), sqlite3_column_int64(q.s, 2)};
 }
 
 std::pair<double, double> Recording::Thresholds(int board) const {
@@ -277,7 +275,8 @@ bool ParseBoards(const std::string& text, std::vector<int>* boards) {
   std::size_t at = 0;
   while (true) {
     const std::size_t comma = text.find(',', at);
-    const std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    const std::string item =
+        text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
     int b = 0;
     const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), b);
     if (item.empty() || ec != std::errc() || end != item.data() + item.size() || b < 1 ||

@@ -112,8 +112,9 @@ void RecordingView::Add(int board, std::int64_t ms, const std::array<float, kCha
 bool RecordingView::Load(const std::function<bool(double)>& progress) {
   sqlite3* db = recording_.db();
   Statement top;
-  int rc = sqlite3_prepare_v2(db, "SELECT max(id), (SELECT min(ms) FROM samples), "
-                                  "(SELECT max(ms) FROM samples) FROM samples",
+  int rc = sqlite3_prepare_v2(db,
+                              "SELECT max(id), (SELECT min(ms) FROM samples), "
+                              "(SELECT max(ms) FROM samples) FROM samples",
                               -1, &top.s, nullptr);
   if (rc != SQLITE_OK || (rc = sqlite3_step(top.s)) != SQLITE_ROW) recording_.Fail(rc);
   const std::int64_t maxId = sqlite3_column_int64(top.s, 0);
@@ -168,7 +169,8 @@ void RecordingView::SetThresholds(double uv, double ov) {
 void RecordingView::Clamp() {
   const double whole = std::max(trend::kMinSpanMs, static_cast<double>(last_ - first_));
   const double span = std::clamp(to_ - from_, trend::kMinSpanMs, whole);
-  from_ = std::clamp(from_, static_cast<double>(first_), static_cast<double>(first_) + whole - span);
+  from_ =
+      std::clamp(from_, static_cast<double>(first_), static_cast<double>(first_) + whole - span);
   to_ = from_ + span;
 }
 
@@ -199,9 +201,8 @@ void RecordingView::Update() {
     return cols[static_cast<std::size_t>((board0 * kChannels + channel) * w + col)];
   };
 
-  const double rate = last_ > first_ ? static_cast<double>(samples_) /
-                                           static_cast<double>(last_ - first_)
-                                     : 0.0;
+  const double rate =
+      last_ > first_ ? static_cast<double>(samples_) / static_cast<double>(last_ - first_) : 0.0;
   direct_ = rate * (to_ - from_) <= static_cast<double>(kDirectSamples);
   if (direct_) {
     Statement q;

@@ -3,8 +3,8 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 namespace eb::datalog {

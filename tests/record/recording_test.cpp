@@ -1,5 +1,7 @@
 // Reading recordings: export of a time range, files that are no recording,
 // reading while the recording is written, and the trend's minima and maxima.
+#include "record/recording.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -8,7 +10,6 @@
 #include <sstream>
 
 #include "record/export.h"
-#include "record/recording.h"
 #include "record/recording_view.h"
 #include "support/datalog_support.h"
 #include "support/recording_file.h"
@@ -60,14 +61,13 @@ std::string Volts(double v) {
 
 // The CSV line the recording `r` must give for pass p of board b.
 std::vector<std::string> ExpectedRow(const SyntheticRecording& r, int p, int b) {
-  std::vector<std::string> row{std::to_string(r.Ms(p, b)), "", std::to_string(b),
-                               std::to_string(b - 1), "E1, 00, 00, 00, 00, 00", "00, 00, 00",
-                               "3.000", "4.200"};
+  std::vector<std::string> row{
+      std::to_string(r.Ms(p, b)), "",           std::to_string(b), std::to_string(b - 1),
+      "E1, 00, 00, 00, 00, 00",   "00, 00, 00", "3.000",           "4.200"};
   for (int c = 1; c <= 12; ++c) row.push_back(Volts(r.Cell(p, b, c)));
   for (int k = 1; k <= 3; ++k) row.push_back(Volts(r.Temp(p, b, k)));
-  for (const std::string& s :
-       {r.Status(p, b), std::string("match"), std::string("match"),
-        std::string(r.Gap(p, b) ? "none" : "match"), std::string("match")})
+  for (const std::string& s : {r.Status(p, b), std::string("match"), std::string("match"),
+                               std::string(r.Gap(p, b) ? "none" : "match"), std::string("match")})
     row.push_back(s);
   return row;
 }
@@ -107,9 +107,10 @@ TEST_F(RecordingFiles, AnExportOfARangeHoldsExactlyTheSamplesInIt) {
     std::vector<std::vector<std::string>> expected;
     for (int p = 0; p < r.passes; ++p) {
       for (int b = 1; b <= r.boards; ++b) {
-        const bool board = c.boards.empty() ||
-                           std::find(c.boards.begin(), c.boards.end(), b) != c.boards.end();
-        if (board && r.Ms(p, b) >= c.from && r.Ms(p, b) <= c.to) expected.push_back(ExpectedRow(r, p, b));
+        const bool board =
+            c.boards.empty() || std::find(c.boards.begin(), c.boards.end(), b) != c.boards.end();
+        if (board && r.Ms(p, b) >= c.from && r.Ms(p, b) <= c.to)
+          expected.push_back(ExpectedRow(r, p, b));
       }
     }
     record::ExportRequest request;
@@ -145,8 +146,8 @@ TEST_F(RecordingFiles, AnExportOfARangeHoldsExactlyTheSamplesInIt) {
       // Each sheet: the header, then up to sheetRows samples; MS and C1 as numbers.
       std::size_t next = 0;
       for (int sheet = 1; next < expected.size(); ++sheet) {
-        const auto cells =
-            test::WorkbookCells(request.output, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
+        const auto cells = test::WorkbookCells(
+            request.output, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
         ASSERT_FALSE(cells.empty()) << "sheet " << sheet;
         EXPECT_EQ(cells.at({1, 9}), "C1_V");
         int row = 2;
@@ -189,8 +190,9 @@ TEST_F(RecordingFiles, WhatIsNoReadableRecordingIsRefusedWithOneLine) {
        "is not a recording (it has no table \"recording\")"},
       {"no samples",
        [&](const std::string& p) {
-         sqlite(p, "CREATE TABLE recording(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-                   "INSERT INTO recording VALUES ('schema', '1');");
+         sqlite(p,
+                "CREATE TABLE recording(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                "INSERT INTO recording VALUES ('schema', '1');");
        },
        "is not a recording (no such table: samples)"},
       {"newer",
@@ -236,7 +238,8 @@ TEST_F(RecordingFiles, ARecordingIsReadWhileItIsWritten) {
   ASSERT_TRUE(view.Load());
   EXPECT_EQ(view.samples(), 150);
   // An open transaction of the writer is not seen; its commit is.
-  test::Exec(writer, "BEGIN; INSERT INTO samples(ms, board, address) VALUES (1796810999000, 1, 0);");
+  test::Exec(writer,
+             "BEGIN; INSERT INTO samples(ms, board, address) VALUES (1796810999000, 1, 0);");
   EXPECT_EQ(recording.Count({}), 150);
   test::Exec(writer, "COMMIT");
   test::AppendPasses(writer, r, 50, 60);
@@ -249,11 +252,16 @@ TEST_F(RecordingFiles, ARecordingIsReadWhileItIsWritten) {
 
 TEST(RecordingArguments, TimesAndBoards) {
   const std::pair<const char*, std::int64_t> times[] = {
-      {"2026-12-09T10:00:00", 1'796'810'400'000},  {"2026-12-09T10:00:00.250Z", 1'796'810'400'250},
-      {"2026-12-09 10:00:00Z", 1'796'810'400'000}, {"1796810400123", 1'796'810'400'123},
-      {"2026-02-29T10:00:00", -1},                 {"2026-12-09T10:00", -1},
-      {"2026-12-09T10:00:00.5", -1},               {"2026-12-09T10:00:00+01:00", -1},
-      {"-5", -1},                                  {"", -1},
+      {"2026-12-09T10:00:00", 1'796'810'400'000},
+      {"2026-12-09T10:00:00.250Z", 1'796'810'400'250},
+      {"2026-12-09 10:00:00Z", 1'796'810'400'000},
+      {"1796810400123", 1'796'810'400'123},
+      {"2026-02-29T10:00:00", -1},
+      {"2026-12-09T10:00", -1},
+      {"2026-12-09T10:00:00.5", -1},
+      {"2026-12-09T10:00:00+01:00", -1},
+      {"-5", -1},
+      {"", -1},
   };
   for (const auto& [text, ms] : times) {
     std::int64_t got = -1;
@@ -320,8 +328,9 @@ TEST_F(RecordingFiles, TheTrendKeepsTheSpikeAndTheGapsAtEveryZoom) {
       } else {
         // Board 2 draws nothing inside its gap (a column away from its ends),
         // and its line breaks there; board 1 goes on.
-        for (auto [chart, line] : {std::pair{trend::Chart::Stack, 3 * (r.gapBoard - 1) + trend::kMin},
-                                   std::pair{trend::Chart::Itmp, r.gapBoard - 1}}) {
+        for (auto [chart, line] :
+             {std::pair{trend::Chart::Stack, 3 * (r.gapBoard - 1) + trend::kMin},
+              std::pair{trend::Chart::Itmp, r.gapBoard - 1}}) {
           for (const auto& p : points(chart, line)) {
             EXPECT_FALSE(p.t > gapFrom + column && p.t < gapTo - column) << p.t;
             EXPECT_GT(p.v, 1.0);
@@ -337,8 +346,9 @@ TEST_F(RecordingFiles, TheTrendKeepsTheSpikeAndTheGapsAtEveryZoom) {
   // An export cancelled part way leaves nothing behind.
   const auto before = dir.Entries();
   int calls = 0;
-  const auto outcome = record::ExportRecording(
-      recording, {{}, ExportFormat::Csv, dir / "cancelled.csv"}, [&](double) { return ++calls < 3; });
+  const auto outcome =
+      record::ExportRecording(recording, {{}, ExportFormat::Csv, dir / "cancelled.csv"},
+                              [&](double) { return ++calls < 3; });
   EXPECT_TRUE(outcome.cancelled);
   EXPECT_EQ(outcome.rows, 3 * 2048);
   EXPECT_EQ(dir.Entries(), before);

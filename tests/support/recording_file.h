@@ -112,7 +112,8 @@ inline void AppendPasses(sqlite3* db, const SyntheticRecording& r, int first, in
 inline sqlite3* WriteRecording(const std::string& path, const SyntheticRecording& r,
                                bool keepOpen = false) {
   sqlite3* db = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
+    throw std::runtime_error("cannot create " + path);
   Exec(db, kRecordingSchema);
   AppendPasses(db, r, 0, r.passes);
   if (keepOpen) return db;
