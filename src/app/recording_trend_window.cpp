@@ -110,23 +110,10 @@ RecordingTrendWindow::RecordingTrendWindow(std::unique_ptr<record::Recording> re
     connect(chart, &TrendChart::cursorLeft, readout_, &QLabel::clear);
     return chart;
   };
-  tabs_ = new QTabWidget(this);
-  auto* cells = new QWidget(tabs_);
-  auto* cellsLayout = new QVBoxLayout(cells);
-  cellsLayout->setContentsMargins(0, 0, 0, 0);
-  cellsLayout->addWidget(make(trend::Chart::Cells, tr("Cells of board 1")), 3);
-  cellsLayout->addWidget(
-      make(trend::Chart::Stack, tr("Every board: mean cell voltage (solid), minimum and maximum "
-                                   "(dotted); thresholds of the board (dashed)")),
-      2);
-  tabs_->addTab(cells, tr("Cells"));
-  auto* temps = new QWidget(tabs_);
-  auto* tempsLayout = new QVBoxLayout(temps);
-  tempsLayout->setContentsMargins(0, 0, 0, 0);
-  tempsLayout->addWidget(make(trend::Chart::Etmp1, tr("ETMP1")));
-  tempsLayout->addWidget(make(trend::Chart::Etmp2, tr("ETMP2")));
-  tempsLayout->addWidget(make(trend::Chart::Itmp, tr("ITMP")));
-  tabs_->addTab(temps, tr("Temperatures"));
+  tabs_ = TrendTabs(this,
+                    tr("Every board: mean cell voltage (solid), minimum and maximum (dotted); "
+                       "thresholds of the board (dashed)"),
+                    make);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(bar);

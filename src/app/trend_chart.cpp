@@ -8,6 +8,8 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QScatterSeries>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
@@ -50,6 +52,25 @@ QColor BoardColour(int board) { return kLineColours[board % trend::kMaxBoards]; 
 QColor CellColour(int cell) { return kLineColours[cell % trend::kCells]; }
 
 QColor ThresholdColour(int k) { return kLineColours[trend::kMaxBoards + k % 2]; }
+
+QTabWidget* TrendTabs(QWidget* parent, const QString& stackTitle,
+                      const std::function<TrendChart*(trend::Chart, const QString&)>& make) {
+  auto* tabs = new QTabWidget(parent);
+  auto* cells = new QWidget(tabs);
+  auto* cellsLayout = new QVBoxLayout(cells);
+  cellsLayout->setContentsMargins(0, 0, 0, 0);
+  cellsLayout->addWidget(make(trend::Chart::Cells, QObject::tr("Cells of board 1")), 3);
+  cellsLayout->addWidget(make(trend::Chart::Stack, stackTitle), 2);
+  tabs->addTab(cells, QObject::tr("Cells"));
+  auto* temps = new QWidget(tabs);
+  auto* tempsLayout = new QVBoxLayout(temps);
+  tempsLayout->setContentsMargins(0, 0, 0, 0);
+  tempsLayout->addWidget(make(trend::Chart::Etmp1, QObject::tr("ETMP1")));
+  tempsLayout->addWidget(make(trend::Chart::Etmp2, QObject::tr("ETMP2")));
+  tempsLayout->addWidget(make(trend::Chart::Itmp, QObject::tr("ITMP")));
+  tabs->addTab(temps, QObject::tr("Temperatures"));
+  return tabs;
+}
 
 TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent,
                        std::uint64_t piecePoints)

@@ -18,6 +18,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "trend/view.h"
@@ -27,6 +28,7 @@ class QChart;
 class QDateTimeAxis;
 class QLineSeries;
 class QScatterSeries;
+class QTabWidget;
 class QValueAxis;
 QT_END_NAMESPACE
 
@@ -117,5 +119,11 @@ class TrendChart : public QChartView {
 QColor BoardColour(int board);
 QColor CellColour(int cell);
 QColor ThresholdColour(int k);
+
+// The two tabs of a trend window: "Cells" (the Cells chart above the Stack
+// chart, titled `stackTitle`) and "Temperatures" (ETMP1, ETMP2, ITMP), each
+// chart made by `make` (chart, title).
+QTabWidget* TrendTabs(QWidget* parent, const QString& stackTitle,
+                      const std::function<TrendChart*(trend::Chart, const QString&)>& make);
 
 }  // namespace eb::app
