@@ -159,11 +159,11 @@ double RecordingTrendWindow::Refresh() {
   chart(trend::Chart::Cells).SetTitle(tr("Cells of board %1").arg(board + 1));
   // Every board's legend entry: a recording does not say which boards were stacked.
   if (cellsTab) {
-    chart(trend::Chart::Cells).Sync(*view_, trend::kMaxBoards);
-    chart(trend::Chart::Stack).Sync(*view_, trend::kMaxBoards);
+    chart(trend::Chart::Cells).Redraw(*view_, trend::kMaxBoards);
+    chart(trend::Chart::Stack).Redraw(*view_, trend::kMaxBoards);
   } else {
     for (auto which : {trend::Chart::Etmp1, trend::Chart::Etmp2, trend::Chart::Itmp})
-      chart(which).Sync(*view_, trend::kMaxBoards);
+      chart(which).Redraw(*view_, trend::kMaxBoards);
   }
   // The scroll bar: where the view stands in the recording.
   const double whole = static_cast<double>(view_->last() - view_->first());

@@ -169,21 +169,7 @@ void TrendChart::Sync(const trend::ChartLines& view, int boards) {
   const bool scrolls = fromMs != shownFromMs_ || toMs != shownToMs_;
   for (std::size_t i = 0; i < lines_.size(); ++i)
     SyncLine(lines_[i], view.line(which_, static_cast<int>(i)), scrolls);
-  const trend::Axis axis = view.valueAxis(which_);
-  if (!(axis == shownAxis_)) {
-    const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(axis.step) - 1e-9)));
-    valueAxis_->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-    valueAxis_->setTickAnchor(axis.lo);
-    valueAxis_->setTickInterval(axis.step);
-    valueAxis_->setRange(axis.lo, axis.hi);
-    shownAxis_ = axis;
-  }
-  if (scrolls) {
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
-                        QDateTime::fromMSecsSinceEpoch(toMs));
-    shownFromMs_ = fromMs;
-    shownToMs_ = toMs;
-  }
+  SyncAxes(view);
   if (thresholds_[0] != nullptr) {
     SyncThreshold(0, view.underVoltage(), from, to);
     SyncThreshold(1, view.overVoltage(), from, to);
@@ -203,6 +189,40 @@ void TrendChart::Sync(const trend::ChartLines& view, int boards) {
     }
     shownBoards_ = boards;
   }
+}
+
+void TrendChart::SyncAxes(const trend::ChartLines& view) {
+  const auto fromMs = static_cast<qint64>(view.from()), toMs = static_cast<qint64>(view.to());
+  const trend::Axis axis = view.valueAxis(which_);
+  if (!(axis == shownAxis_)) {
+    const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(axis.step) - 1e-9)));
+    valueAxis_->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+    valueAxis_->setTickAnchor(axis.lo);
+    valueAxis_->setTickInterval(axis.step);
+    valueAxis_->setRange(axis.lo, axis.hi);
+    shownAxis_ = axis;
+  }
+  if (fromMs != shownFromMs_ || toMs != shownToMs_) {
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
+                        QDateTime::fromMSecsSinceEpoch(toMs));
+    shownFromMs_ = fromMs;
+    shownToMs_ = toMs;
+  }
+}
+
+void TrendChart::Redraw(const trend::ChartLines& view, int boards) {
+  // Emptied series, then the axes, then the new points: each series lays
+  // out its points once (a change of either axis lays out every series
+  // again).
+  for (Line& line : lines_) {
+    for (Piece& piece : line.pieces) {
+      piece.series->clear();
+      line.idle.push_back(piece.series);
+    }
+    line.pieces.clear();
+  }
+  SyncAxes(view);
+  Sync(view, boards);
 }
 
 void TrendChart::SyncLine(Line& line, const trend::Trace& trace, bool scrolls) {

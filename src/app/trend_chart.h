@@ -48,6 +48,8 @@ class TrendChart : public QChartView {
   // Brings the chart in line with the view. `boards`: boards in the stack,
   // whose lines have legend entries (the Cells chart has twelve always).
   void Sync(const trend::ChartLines& view, int boards);
+  // Draws every line anew, as after a zoom of a recording's view.
+  void Redraw(const trend::ChartLines& view, int boards);
   void SetTitle(const QString& title);
 
   trend::Chart which() const { return which_; }
@@ -98,6 +100,7 @@ class TrendChart : public QChartView {
   void AddLine(const QString& name, const QPen& pen);
   QLineSeries* NewSeries(const QPen& pen);
   void SyncLine(Line& line, const trend::Trace& trace, bool scrolls);
+  void SyncAxes(const trend::ChartLines& view);
   void SyncThreshold(int k, double volts, double from, double to);
   void SetLegendShown(QLineSeries* series, bool shown);
   bool ValueAt(const QPointF& viewPos, QPointF* value) const;
