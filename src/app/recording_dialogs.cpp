@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <cstdio>
 #include <memory>
 
 #include "app/recording_trend_window.h"
@@ -159,6 +160,19 @@ void OpenRecordingTrend(QWidget* parent, const QString& path) {
   }
   window->show();
   window->Refresh();
+}
+
+int RunRecordingTrend(const QString& path, const char* program) {
+  QString error;
+  std::unique_ptr<RecordingTrendWindow> window(RecordingTrendWindow::Open(path, nullptr, &error));
+  if (!window) {
+    if (!error.isEmpty()) std::fprintf(stderr, "%s: %s\n", program, error.toLocal8Bit().constData());
+    return error.isEmpty() ? 0 : 2;
+  }
+  window->setAttribute(Qt::WA_DeleteOnClose, false);
+  window->show();
+  window->Refresh();
+  return QApplication::exec() == 0 ? 0 : 1;
 }
 
 void OpenRecordingTrendDialog(QWidget* parent, const QString& folder) {

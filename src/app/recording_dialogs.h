@@ -27,4 +27,9 @@ void OpenRecordingTrendDialog(QWidget* parent, const QString& folder);
 // Opens the trend window of `path`; says why in a message box when it cannot.
 void OpenRecordingTrend(QWidget* parent, const QString& path);
 
+// The run mode of `--trend REC.db`: the trend window of the recording alone,
+// until it is closed. Returns the exit status: 0, or 2 when the file cannot
+// be read (one line on stderr, `program: ...`).
+int RunRecordingTrend(const QString& path, const char* program);
+
 }  // namespace eb::app
