@@ -227,17 +227,18 @@ void RecordingView::Update() {
     int level = 0;
     while (level + 1 < kLevels && static_cast<double>(baseMs_ << (level + 1)) <= width) ++level;
     const std::int64_t bucketMs = baseMs_ << level;
+    const auto bucketWidth = static_cast<double>(bucketMs);
     const auto firstBucket = static_cast<std::int64_t>(
-        std::max(0.0, std::floor((from_ - static_cast<double>(origin_)) / bucketMs)));
+        std::max(0.0, std::floor((from_ - static_cast<double>(origin_)) / bucketWidth)));
     const auto endBucket =
-        static_cast<std::int64_t>(std::floor((to_ - static_cast<double>(origin_)) / bucketMs)) + 1;
+        static_cast<std::int64_t>(std::floor((to_ - static_cast<double>(origin_)) / bucketWidth)) + 1;
     for (int b = 0; b < kBoards; ++b) {
       const auto& buckets = levels_[static_cast<std::size_t>(b)][static_cast<std::size_t>(level)];
       const auto end = std::min<std::int64_t>(endBucket, static_cast<std::int64_t>(buckets.size()));
       for (std::int64_t i = firstBucket; i < end; ++i) {
         const Bucket& bucket = buckets[static_cast<std::size_t>(i)];
         if (bucket.samples == 0) continue;
-        const double t = static_cast<double>(origin_ + i * bucketMs) + bucketMs / 2.0;
+        const double t = static_cast<double>(origin_ + i * bucketMs) + bucketWidth / 2;
         const int col = std::clamp(column(t), 0, w - 1);
         for (int c = 0; c < kChannels; ++c) {
           Column& into = at(b, c, col);
