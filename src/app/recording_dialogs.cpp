@@ -166,7 +166,8 @@ int RunRecordingTrend(const QString& path, const char* program) {
   QString error;
   std::unique_ptr<RecordingTrendWindow> window(RecordingTrendWindow::Open(path, nullptr, &error));
   if (!window) {
-    if (!error.isEmpty()) std::fprintf(stderr, "%s: %s\n", program, error.toLocal8Bit().constData());
+    if (!error.isEmpty())
+      std::fprintf(stderr, "%s: %s\n", program, error.toLocal8Bit().constData());
     return error.isEmpty() ? 0 : 2;
   }
   window->setAttribute(Qt::WA_DeleteOnClose, false);

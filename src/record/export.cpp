@@ -29,6 +29,7 @@ class Writer {
   virtual void Header() = 0;
   virtual void Row(const Sample& s) = 0;
   virtual std::string Finish() = 0;
+  virtual const std::string& Error() const = 0;
 };
 
 class CsvWriter : public Writer {
@@ -49,6 +50,7 @@ class CsvWriter : public Writer {
     csv_.Row(fields_);
   }
   std::string Finish() override { return csv_.Finish(); }
+  const std::string& Error() const override { return csv_.error(); }
 
  private:
   datalog::CsvFile csv_;
@@ -85,6 +87,7 @@ class XlsxWriter : public Writer {
       sheet_.WriteText(row_, c++, *text);
   }
   std::string Finish() override { return sheet_.Finish(); }
+  const std::string& Error() const override { return sheet_.error(); }
 
  private:
   datalog::XlsxSheet sheet_;
@@ -117,6 +120,9 @@ ExportOutcome ExportRecording(const Recording& recording, const ExportRequest& r
   } else {
     writer = std::make_unique<XlsxWriter>(request.output, request.sheetRows);
   }
+  // An output that cannot be made is said before the recording is read.
+  if (!writer->Error().empty())
+    throw RecordingError("cannot write " + request.output + ": " + writer->Error());
   ExportOutcome outcome;
   writer->Header();
   SampleCursor cursor(recording, request.selection);

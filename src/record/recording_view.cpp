@@ -231,7 +231,8 @@ void RecordingView::Update() {
     const auto firstBucket = static_cast<std::int64_t>(
         std::max(0.0, std::floor((from_ - static_cast<double>(origin_)) / bucketWidth)));
     const auto endBucket =
-        static_cast<std::int64_t>(std::floor((to_ - static_cast<double>(origin_)) / bucketWidth)) + 1;
+        static_cast<std::int64_t>(std::floor((to_ - static_cast<double>(origin_)) / bucketWidth)) +
+        1;
     for (int b = 0; b < kBoards; ++b) {
       const auto& buckets = levels_[static_cast<std::size_t>(b)][static_cast<std::size_t>(level)];
       const auto end = std::min<std::int64_t>(endBucket, static_cast<std::int64_t>(buckets.size()));

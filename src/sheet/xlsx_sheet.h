@@ -38,6 +38,8 @@ class XlsxSheet : public Sheet {
   void SetBottomBorder(const CellRange& range) override;
   void FitColumns(int firstCol, int lastCol) override;
   std::string Finish() override;
+  // Why the workbook cannot be written, as far as known yet ("" so far none).
+  const std::string& error() const { return error_; }
   // Ends the worksheet (its fitted columns and formats) and goes on with a
   // new one called `name`, rows counted from 1 again.
   void NextSheet(const std::string& name);

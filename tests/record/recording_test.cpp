@@ -178,6 +178,7 @@ TEST_F(RecordingFiles, WhatIsNoReadableRecordingIsRefusedWithOneLine) {
     const char* name;
     std::function<void(const std::string&)> make;
     const char* says;
+    const char* output = "out.csv";
   };
   const Case cases[] = {
       {"missing", [](const std::string&) {}, "No such file or directory"},
@@ -209,6 +210,9 @@ TEST_F(RecordingFiles, WhatIsNoReadableRecordingIsRefusedWithOneLine) {
          f << std::string(64 * 1024, '\x5a');
        },
        "is damaged: database disk image is malformed"},
+      {"output in no folder",
+       [&](const std::string& p) { test::WriteRecording(p, SyntheticRecording{.passes = 1}); },
+       "cannot write", "none/out.csv"},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -217,7 +221,7 @@ TEST_F(RecordingFiles, WhatIsNoReadableRecordingIsRefusedWithOneLine) {
     c.make(path);
     try {
       record::Recording recording(path);
-      record::ExportRecording(recording, {{}, ExportFormat::Csv, dir / "out.csv"});
+      record::ExportRecording(recording, {{}, ExportFormat::Csv, dir / c.output});
       ADD_FAILURE() << "read without complaint";
     } catch (const record::RecordingError& e) {
       EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
