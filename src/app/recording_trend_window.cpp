@@ -28,6 +28,8 @@ constexpr int kFollowMs = 2000;
 constexpr std::uint64_t kWholeRuns = std::uint64_t{1} << 20;
 // Chart width taken by the value axis and the legend, not by columns.
 constexpr int kChartMargin = 140;
+// Chart height taken by the title and the time axis, not by rows.
+constexpr int kChartTitleAndAxis = 70;
 
 QString SpanText(double ms) {
   const auto s = static_cast<long long>(ms / 1000 + 0.5);
@@ -146,6 +148,9 @@ double RecordingTrendWindow::Refresh() {
   const bool cellsTab = tabs_->currentIndex() == kCellsTab;
   TrendChart& sized = chart(cellsTab ? trend::Chart::Cells : trend::Chart::Etmp1);
   view_->SetColumns(std::max(100, sized.width() - kChartMargin));
+  // The lowest chart of the tab: the Stack chart, or any temperature chart.
+  TrendChart& lowest = chart(cellsTab ? trend::Chart::Stack : trend::Chart::Etmp1);
+  view_->SetRows(std::max(50, lowest.height() - kChartTitleAndAxis));
   try {
     view_->Update();
   } catch (const record::RecordingError& e) {

@@ -161,6 +161,8 @@ void RecordingView::SetBoard(int board) { board_ = std::clamp(board, 0, kBoards 
 
 void RecordingView::SetColumns(int columns) { columns_ = std::clamp(columns, 16, 8192); }
 
+void RecordingView::SetRows(int rows) { rows_ = std::clamp(rows, 0, 8192); }
+
 void RecordingView::SetThresholds(double uv, double ov) {
   uv_ = uv;
   ov_ = ov;
@@ -255,35 +257,83 @@ void RecordingView::Update() {
     }
   }
 
-  // Each column of a line: its one reading where it has one, else its
-  // minimum and maximum at the column's middle; a gap where all are missing.
-  auto fill = [&](trend::Trace& trace, int board0, int channel) {
+  // Each column of a line: its minimum and maximum at the column's middle
+  // (its one reading where it has one); a gap where all are missing.
+  // Columns whose readings lie within `tolerance` of each other, one after
+  // another and within `tolerance` of the first of them, are one stretch
+  // drawn by its first and last point: the line is the same to the pixel.
+  // The Stack chart's minimum line draws the lowest of each column and its
+  // maximum line the highest: together they are the column's envelope.
+  enum class Keep { Both, Low, High };
+  auto fill = [&](trend::Trace& trace, int board0, int channel, double tolerance, Keep keep) {
     trace.Clear();
+    bool flat = false, pending = false;
+    double anchor = 0;
+    trend::Point end;
+    auto flush = [&] {
+      if (pending) trace.Add(end.t, end.v);
+      pending = false;
+    };
     for (int col = 0; col < w; ++col) {
-      const Column& c = at(board0, channel, col);
+      Column c = at(board0, channel, col);
       if (c.samples == 0) continue;
+      if (keep == Keep::Low) c.hi = c.lo;
+      if (keep == Keep::High) c.lo = c.hi;
       const double middle = from_ + (col + 0.5) * width;
       if (c.readings == 0) {
+        flush();
         trace.Add(middle, trend::kGap);
-      } else if (c.lo == c.hi) {
-        trace.Add(c.readings == 1 ? c.t : middle, c.lo);
+        flat = false;
+      } else if (c.hi - c.lo <= tolerance) {
+        const double t = c.readings == 1 ? c.t : middle;
+        const double v = c.lo == c.hi ? c.lo : (static_cast<double>(c.lo) + c.hi) / 2;
+        if (flat && std::abs(v - anchor) <= tolerance) {
+          end = {t, v};
+          pending = true;
+          continue;
+        }
+        flush();
+        trace.Add(t, v);
+        flat = true;
+        anchor = v;
       } else {
+        flush();
         trace.Add(middle, c.lo);
         trace.Add(middle, c.hi);
+        flat = false;
+      }
+    }
+    flush();
+  };
+  auto fillAll = [&](const std::array<double, trend::kCharts>& tolerance) {
+    auto tol = [&](trend::Chart chart) { return tolerance[static_cast<std::size_t>(chart)]; };
+    auto& cells = lines_[static_cast<std::size_t>(trend::Chart::Cells)];
+    for (int c = 0; c < kCells; ++c)
+      fill(cells[static_cast<std::size_t>(c)], board_, c, tol(trend::Chart::Cells), Keep::Both);
+    auto& stack = lines_[static_cast<std::size_t>(trend::Chart::Stack)];
+    for (int b = 0; b < kBoards; ++b) {
+      const Keep keeps[3] = {Keep::Low, Keep::High, Keep::Both};  // kMin, kMax, kMean
+      for (int k = 0; k < 3; ++k)
+        fill(stack[static_cast<std::size_t>(3 * b + k)], b, 15 + k, tol(trend::Chart::Stack),
+             keeps[k]);
+      for (int k = 0; k < kTemps; ++k) {
+        const auto chart = static_cast<trend::Chart>(static_cast<int>(trend::Chart::Etmp1) + k);
+        fill(lines_[static_cast<std::size_t>(chart)][static_cast<std::size_t>(b)], b, kCells + k,
+             tol(chart), Keep::Both);
       }
     }
   };
-  auto& cells = lines_[static_cast<std::size_t>(trend::Chart::Cells)];
-  for (int c = 0; c < kCells; ++c) fill(cells[static_cast<std::size_t>(c)], board_, c);
-  auto& stack = lines_[static_cast<std::size_t>(trend::Chart::Stack)];
-  for (int b = 0; b < kBoards; ++b) {
-    for (int k = 0; k < 3; ++k) fill(stack[static_cast<std::size_t>(3 * b + k)], b, 15 + k);
-    for (int k = 0; k < kTemps; ++k)
-      fill(lines_[static_cast<std::size_t>(static_cast<int>(trend::Chart::Etmp1) + k)]
-                 [static_cast<std::size_t>(b)],
-           b, kCells + k);
-  }
+  // Exactly first, for the value axes; then to the pixel rows of the charts.
+  fillAll({});
   axes_ = trend::AxesOf(lines_, uv_, ov_);
+  if (rows_ > 0) {
+    std::array<double, trend::kCharts> tolerance{};
+    for (int c = 0; c < trend::kCharts; ++c) {
+      const trend::Axis& axis = axes_[static_cast<std::size_t>(c)];
+      tolerance[static_cast<std::size_t>(c)] = (axis.hi - axis.lo) / rows_;
+    }
+    fillAll(tolerance);
+  }
 }
 
 const trend::Trace& RecordingView::line(trend::Chart chart, int i) const {

@@ -58,6 +58,9 @@ class RecordingView : public trend::ChartLines {
   // Board whose cells the Cells chart shows (0 … 9); pixel columns of the charts.
   void SetBoard(int board);
   void SetColumns(int columns);
+  // Pixel rows of the lowest chart's plot: readings closer than a row are
+  // drawn as one (0: only equal ones).
+  void SetRows(int rows);
   void SetThresholds(double uv, double ov);
   // Shows [from, to]: at least 30 s, at most the whole recording.
   void Show(double from, double to);
@@ -92,7 +95,7 @@ class RecordingView : public trend::ChartLines {
   std::int64_t first_ = 0, last_ = 0, samples_ = 0;
   std::array<std::vector<trend::Trace>, trend::kCharts> lines_;
   std::array<trend::Axis, trend::kCharts> axes_;
-  int board_ = 0, columns_ = 800;
+  int board_ = 0, columns_ = 800, rows_ = 0;
   double uv_, ov_;
   double from_ = 0, to_ = 0;
   bool direct_ = false;

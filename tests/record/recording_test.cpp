@@ -301,6 +301,7 @@ TEST_F(RecordingFiles, TheTrendKeepsTheSpikeAndTheGapsAtEveryZoom) {
   record::RecordingView view(recording);
   ASSERT_TRUE(view.Load());
   view.SetColumns(900);
+  view.SetRows(150);  // readings within a pixel row drawn as one
   view.SetBoard(r.spikeBoard - 1);
   const double spike = static_cast<double>(r.Ms(r.spikePass, r.spikeBoard));
   const double gapFrom = static_cast<double>(r.Ms(r.gapFrom, r.gapBoard));
