@@ -36,7 +36,7 @@ class RecordingView : public trend::ChartLines {
   static constexpr std::int64_t kBaseBucketMs = 4000;
   static constexpr std::int64_t kMaxBaseBuckets = 32768;
   // At most this many samples in view are read from the file.
-  static constexpr std::int64_t kDirectSamples = 24000;
+  static constexpr std::int64_t kDirectSamples = 6000;
   static constexpr int kLevels = 24;
   // Level-0 buckets beyond the first sample a sample may lie.
   static constexpr std::int64_t kFarBuckets = 16 * kMaxBaseBuckets;
