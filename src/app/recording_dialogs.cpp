@@ -95,8 +95,10 @@ void ExportRecordingDialog(QWidget* parent, const QString& folder) {
                                                          ? QObject::tr("CSV (*.csv)")
                                                          : QObject::tr("Workbook (*.xlsx)"));
                }));
-  // A recording chosen: its whole time span, and an export file beside it.
-  QObject::connect(file, &QLineEdit::editingFinished, &dialog, [=] {
+  // A recording chosen (typed or browsed): its whole time span, and an
+  // export file beside it.
+  QObject::connect(file, &QLineEdit::textChanged, &dialog, [=] {
+    if (!QFileInfo(file->text()).isFile()) return;
     try {
       const record::Recording recording(file->text().toStdString());
       const auto span = recording.Span();
