@@ -34,9 +34,9 @@
 #include "app/stop_signals.h"
 #include "app/trend_window.h"
 #include "link/fault_bridge.h"
-#include "record/export_command.h"
 #include "link/ftdi_functions.h"
 #include "link/trace_bridge.h"
+#include "record/export_command.h"
 #include "sheet/datalog_folder.h"
 #include "sheet/replacing_file.h"
 #include "window/datalog_journal.h"
@@ -404,8 +404,8 @@ int RunScreenshot(Bench& bench, int argc, char** argv) {
 // --export: a recording's samples to CSV or a workbook, without bridge or display.
 int RunExport(const eb::app::Options& o) {
   std::string message;
-  const int status = eb::record::RunExport({o.exportFrom, o.from, o.to, o.boards, o.csv, o.xlsx},
-                                           &message);
+  const int status =
+      eb::record::RunExport({o.exportFrom, o.from, o.to, o.boards, o.csv, o.xlsx}, &message);
   if (status != 0) return Fail(message);
   std::cout << message << std::endl;
   return 0;
@@ -453,8 +453,7 @@ constexpr RunMode kRunModes[] = {
        return eb::ProbeFtdiDevices(eb::SystemFtdi(), std::cout, std::cerr, kProgram);
      },
      nullptr},
-    {"export", [](const eb::app::Options& o) { return !o.exportFrom.empty(); }, RunExport,
-     nullptr},
+    {"export", [](const eb::app::Options& o) { return !o.exportFrom.empty(); }, RunExport, nullptr},
     {"trend", [](const eb::app::Options& o) { return !o.trend.empty(); }, RunTrend, nullptr},
     {"script", [](const eb::app::Options& o) { return !o.script.empty(); }, nullptr, RunScript},
     {"screenshot", [](const eb::app::Options& o) { return !o.screenshot.empty(); }, nullptr,
