@@ -21,8 +21,10 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/recording_trend_window.h"
 #include "app/trend_chart.h"
 #include "app/trend_window.h"
+#include "support/recording_file.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
 
@@ -165,6 +167,40 @@ void BM_WindowTickSyncPaintTrend(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WindowTickSyncPaintTrend)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+
+// The trend window of one day of a ten-board recording, 960 x 720 pixels,
+// redrawn (lines computed, charts given them, the window painted) at a span
+// of state.range(0) seconds about the middle of the day; state.range(1):
+// 0 Cells tab, 1 Temperatures tab.
+void BM_RecordingTrendDraw(benchmark::State& state) {
+  QString error;
+  std::unique_ptr<eb::app::RecordingTrendWindow> window(eb::app::RecordingTrendWindow::Open(
+      QString::fromStdString(eb::test::DayRecordingFile()), nullptr, &error));
+  if (!window) {
+    state.SkipWithError(error.toStdString().c_str());
+    return;
+  }
+  window->setAttribute(Qt::WA_DeleteOnClose, false);
+  window->setAttribute(Qt::WA_DontShowOnScreen);
+  window->show();
+  window->tabs().setCurrentIndex(static_cast<int>(state.range(1)));
+  RunningWindow::Settle();
+  const double middle = static_cast<double>(eb::test::DayOfTenBoards().startMs) + 12 * 3'600'000.0;
+  const double span = static_cast<double>(state.range(0)) * 1000;
+  double refresh = 0;
+  for (auto _ : state) {
+    // Alternately a little to each side, so that every redraw is a new one.
+    const double shift = state.iterations() % 2 ? span / 10 : 0;
+    window->view().Show(middle - span / 2 + shift, middle + span / 2 + shift);
+    refresh += window->Refresh();
+    benchmark::DoNotOptimize(window->grab());
+  }
+  // Of that, computing the lines and handing them to the charts.
+  state.counters["refresh ms"] = refresh / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_RecordingTrendDraw)
+    ->ArgsProduct({{30, 3600, 86400}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -96,6 +96,25 @@ constexpr OptionRow kOptions[] = {
      "try the identify on each, print what answered and exit\n"
      "(0 when a ZQM4417-2 answered, else 1)",
      Set<&Options::probe>, nullptr, Synopsis::kAlone},
+    {"--export", "REC.db",
+     "write the samples of a recording file as CSV (--csv OUT)\n"
+     "or a workbook (--xlsx OUT), from --from T to --to T\n"
+     "(both included; T is UTC, 2026-12-09T10:00:00[.mmm][Z],\n"
+     "or ms since the epoch) of the boards --boards 1,3;\n"
+     "no bridge or display; exit 0, or 2 with one line",
+     nullptr, &Options::exportFrom, Synopsis::kAlone},
+    {"--from", "T", "with --export: the first time exported", nullptr, &Options::from,
+     Synopsis::kNone},
+    {"--to", "T", "with --export: the last time exported", nullptr, &Options::to, Synopsis::kNone},
+    {"--boards", "LIST", "with --export: the boards exported (default every one)", nullptr,
+     &Options::boards, Synopsis::kNone},
+    {"--csv", "OUT", "with --export: write CSV to OUT", nullptr, &Options::csv, Synopsis::kNone},
+    {"--xlsx", "OUT", "with --export: write a workbook to OUT", nullptr, &Options::xlsx,
+     Synopsis::kNone},
+    {"--trend", "REC.db",
+     "open the trend window of a recording file alone, from\n"
+     "30 s to the whole recording",
+     nullptr, &Options::trend, Synopsis::kAlone},
     {"--version", "", "print the program's version and exit", Set<&Options::version>},
     {"--help", "", "show this text", Set<&Options::help>, nullptr, Synopsis::kNone},
     {"-h", "", "", Set<&Options::help>, nullptr, Synopsis::kNone},
@@ -134,6 +153,12 @@ bool CheckCombination(Options* out, std::string* error) {
   }
   if (!out->junit.empty() && out->script.empty()) {
     *error = "--junit reports a script's checks: give --script too";
+    return false;
+  }
+  const bool exportPart = !out->from.empty() || !out->to.empty() || !out->boards.empty() ||
+                          !out->csv.empty() || !out->xlsx.empty();
+  if (exportPart && out->exportFrom.empty()) {
+    *error = "--from, --to, --boards, --csv and --xlsx go with --export REC.db";
     return false;
   }
   if (out->demo) out->bridge = kDemoConnection;

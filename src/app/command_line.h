@@ -18,6 +18,9 @@ struct Options {
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
   std::string junit;            // empty: no JUnit report of the script's checks
+  // --export REC.db [--from T] [--to T] [--boards LIST] --csv OUT | --xlsx OUT
+  std::string exportFrom, from, to, boards, csv, xlsx;
+  std::string trend;  // --trend REC.db: the trend window of a recording
   bool help = false;
   bool version = false;
   bool demo = false;          // a configured four-board simulated stack, reading

@@ -30,11 +30,13 @@
 #include "app/identity_box.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/recording_dialogs.h"
 #include "app/stop_signals.h"
 #include "app/trend_window.h"
 #include "link/fault_bridge.h"
 #include "link/ftdi_functions.h"
 #include "link/trace_bridge.h"
+#include "record/export_command.h"
 #include "sheet/datalog_folder.h"
 #include "sheet/replacing_file.h"
 #include "window/datalog_journal.h"
@@ -399,6 +401,27 @@ int RunScreenshot(Bench& bench, int argc, char** argv) {
   return RunWindow(bench, argc, argv, true);
 }
 
+// --export: a recording's samples to CSV or a workbook, without bridge or display.
+int RunExport(const eb::app::Options& o) {
+  std::string message;
+  const int status =
+      eb::record::RunExport({o.exportFrom, o.from, o.to, o.boards, o.csv, o.xlsx}, &message);
+  if (status != 0) return Fail(message);
+  std::cout << message << std::endl;
+  return 0;
+}
+
+// --trend REC.db: the trend window of a recording file alone.
+int RunTrend(const eb::app::Options& o) {
+  if (!HaveDisplay()) return Fail("no display to open the trend window on (DISPLAY is not set)");
+  int argc = 1;
+  char name[] = "eb2250-gui";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  eb::app::ConfigureApplication(app);
+  return eb::app::RunRecordingTrend(QString::fromStdString(o.trend), kProgram);
+}
+
 int RunInteractive(Bench& bench, int argc, char** argv) {
   return RunWindow(bench, argc, argv, false);
 }
@@ -430,6 +453,8 @@ constexpr RunMode kRunModes[] = {
        return eb::ProbeFtdiDevices(eb::SystemFtdi(), std::cout, std::cerr, kProgram);
      },
      nullptr},
+    {"export", [](const eb::app::Options& o) { return !o.exportFrom.empty(); }, RunExport, nullptr},
+    {"trend", [](const eb::app::Options& o) { return !o.trend.empty(); }, RunTrend, nullptr},
     {"script", [](const eb::app::Options& o) { return !o.script.empty(); }, nullptr, RunScript},
     {"screenshot", [](const eb::app::Options& o) { return !o.screenshot.empty(); }, nullptr,
      RunScreenshot},

@@ -23,6 +23,7 @@
 #include "app/drawings.h"
 #include "app/form_view.h"
 #include "app/qt_text.h"
+#include "app/recording_dialogs.h"
 #include "app/trend_window.h"
 #include "window/form1.h"
 
@@ -47,11 +48,19 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   QAction* setup = datalog->addAction(tr("&Setup…"));
   setup->setStatusTip(tr("Number of samples and spreadsheet file of the datalog"));
   connect(setup, &QAction::triggered, this, &MainWindow::SetupDatalog);
+  QAction* exportRecording = datalog->addAction(tr("&Export recording…"));
+  exportRecording->setStatusTip(tr("A time range of a recording file as CSV or workbook"));
+  connect(exportRecording, &QAction::triggered, this,
+          [this] { ExportRecordingDialog(this, ToQString(datalogFolder_)); });
 
   QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
   QAction* trend = viewMenu->addAction(tr("&Trend"));
   trend->setStatusTip(tr("Cell voltages and temperatures of the stack over time"));
   connect(trend, &QAction::triggered, this, [this] { OpenTrend(); });
+  QAction* recordingTrend = viewMenu->addAction(tr("Trend of a &recording…"));
+  recordingTrend->setStatusTip(tr("The whole of a recording file over time"));
+  connect(recordingTrend, &QAction::triggered, this,
+          [this] { OpenRecordingTrendDialog(this, ToQString(datalogFolder_)); });
 
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &MainWindow::Tick);

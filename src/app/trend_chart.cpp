@@ -8,6 +8,8 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QScatterSeries>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
@@ -51,11 +53,32 @@ QColor CellColour(int cell) { return kLineColours[cell % trend::kCells]; }
 
 QColor ThresholdColour(int k) { return kLineColours[trend::kMaxBoards + k % 2]; }
 
-TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent)
+QTabWidget* TrendTabs(QWidget* parent, const QString& stackTitle,
+                      const std::function<TrendChart*(trend::Chart, const QString&)>& make) {
+  auto* tabs = new QTabWidget(parent);
+  auto* cells = new QWidget(tabs);
+  auto* cellsLayout = new QVBoxLayout(cells);
+  cellsLayout->setContentsMargins(0, 0, 0, 0);
+  cellsLayout->addWidget(make(trend::Chart::Cells, QObject::tr("Cells of board 1")), 3);
+  cellsLayout->addWidget(make(trend::Chart::Stack, stackTitle), 2);
+  tabs->addTab(cells, QObject::tr("Cells"));
+  auto* temps = new QWidget(tabs);
+  auto* tempsLayout = new QVBoxLayout(temps);
+  tempsLayout->setContentsMargins(0, 0, 0, 0);
+  tempsLayout->addWidget(make(trend::Chart::Etmp1, QObject::tr("ETMP1")));
+  tempsLayout->addWidget(make(trend::Chart::Etmp2, QObject::tr("ETMP2")));
+  tempsLayout->addWidget(make(trend::Chart::Itmp, QObject::tr("ITMP")));
+  tabs->addTab(temps, QObject::tr("Temperatures"));
+  return tabs;
+}
+
+TrendChart::TrendChart(trend::Chart which, const QString& title, QWidget* parent,
+                       std::uint64_t piecePoints)
     // The chart is given at construction: a chart set later in place of the
     // view's own leaves the time axis undrawn.
     : QChartView(new QChart, parent),
       which_(which),
+      piecePoints_(std::max<std::uint64_t>(2, piecePoints)),
       chart_(QChartView::chart()),
       timeAxis_(new QDateTimeAxis),
       valueAxis_(new QValueAxis) {
@@ -137,7 +160,7 @@ void TrendChart::SetLegendShown(QLineSeries* series, bool shown) {
   for (QLegendMarker* marker : chart_->legend()->markers(series)) marker->setVisible(shown);
 }
 
-void TrendChart::Sync(const trend::View& view, int boards) {
+void TrendChart::Sync(const trend::ChartLines& view, int boards) {
   const double from = view.from(), to = view.to();
   const auto fromMs = static_cast<qint64>(from), toMs = static_cast<qint64>(to);
   // Scrolling draws every series anew from its points, a series given new
@@ -146,21 +169,7 @@ void TrendChart::Sync(const trend::View& view, int boards) {
   const bool scrolls = fromMs != shownFromMs_ || toMs != shownToMs_;
   for (std::size_t i = 0; i < lines_.size(); ++i)
     SyncLine(lines_[i], view.line(which_, static_cast<int>(i)), scrolls);
-  const trend::Axis axis = view.valueAxis(which_);
-  if (!(axis == shownAxis_)) {
-    const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(axis.step) - 1e-9)));
-    valueAxis_->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-    valueAxis_->setTickAnchor(axis.lo);
-    valueAxis_->setTickInterval(axis.step);
-    valueAxis_->setRange(axis.lo, axis.hi);
-    shownAxis_ = axis;
-  }
-  if (scrolls) {
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
-                        QDateTime::fromMSecsSinceEpoch(toMs));
-    shownFromMs_ = fromMs;
-    shownToMs_ = toMs;
-  }
+  SyncAxes(view);
   if (thresholds_[0] != nullptr) {
     SyncThreshold(0, view.underVoltage(), from, to);
     SyncThreshold(1, view.overVoltage(), from, to);
@@ -182,8 +191,42 @@ void TrendChart::Sync(const trend::View& view, int boards) {
   }
 }
 
+void TrendChart::SyncAxes(const trend::ChartLines& view) {
+  const auto fromMs = static_cast<qint64>(view.from()), toMs = static_cast<qint64>(view.to());
+  const trend::Axis axis = view.valueAxis(which_);
+  if (!(axis == shownAxis_)) {
+    const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(axis.step) - 1e-9)));
+    valueAxis_->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+    valueAxis_->setTickAnchor(axis.lo);
+    valueAxis_->setTickInterval(axis.step);
+    valueAxis_->setRange(axis.lo, axis.hi);
+    shownAxis_ = axis;
+  }
+  if (fromMs != shownFromMs_ || toMs != shownToMs_) {
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
+                        QDateTime::fromMSecsSinceEpoch(toMs));
+    shownFromMs_ = fromMs;
+    shownToMs_ = toMs;
+  }
+}
+
+void TrendChart::Redraw(const trend::ChartLines& view, int boards) {
+  // Emptied series, then the axes, then the new points: each series lays
+  // out its points once (a change of either axis lays out every series
+  // again).
+  for (Line& line : lines_) {
+    for (Piece& piece : line.pieces) {
+      piece.series->clear();
+      line.idle.push_back(piece.series);
+    }
+    line.pieces.clear();
+  }
+  SyncAxes(view);
+  Sync(view, boards);
+}
+
 void TrendChart::SyncLine(Line& line, const trend::Trace& trace, bool scrolls) {
-  constexpr std::uint64_t kStride = kPiecePoints - 1;
+  const std::uint64_t stride = piecePoints_ - 1;
   auto release = [&line](std::size_t at) {
     Piece& piece = line.pieces[at];
     piece.series->clear();
@@ -196,13 +239,13 @@ void TrendChart::SyncLine(Line& line, const trend::Trace& trace, bool scrolls) {
     const std::uint64_t first = run.first;
     const std::uint64_t last = first + run.points.size() - 1;
     if (run.points.size() == 1) dots.append(QPointF(run.points[0].t, run.points[0].v));
-    const std::uint64_t firstChunk = first / kStride;
-    const std::uint64_t lastChunk = std::max(firstChunk, last >= 1 ? (last - 1) / kStride : 0);
+    const std::uint64_t firstChunk = first / stride;
+    const std::uint64_t lastChunk = std::max(firstChunk, last >= 1 ? (last - 1) / stride : 0);
     for (std::uint64_t c = firstChunk; c <= lastChunk; ++c) {
       // Pieces of runs or chunks no longer in view (they leave at the front).
       while (j < line.pieces.size() && line.pieces[j].before(run.id, c)) release(j);
-      const std::uint64_t begin = std::max(first, c * kStride);
-      const std::uint64_t end = std::min(last, c * kStride + kStride);
+      const std::uint64_t begin = std::max(first, c * stride);
+      const std::uint64_t end = std::min(last, c * stride + stride);
       if (j == line.pieces.size() || line.pieces[j].run != run.id || line.pieces[j].chunk != c) {
         QLineSeries* series = nullptr;
         if (line.idle.empty()) {

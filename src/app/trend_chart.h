@@ -18,6 +18,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "trend/view.h"
@@ -27,6 +28,7 @@ class QChart;
 class QDateTimeAxis;
 class QLineSeries;
 class QScatterSeries;
+class QTabWidget;
 class QValueAxis;
 QT_END_NAMESPACE
 
@@ -37,12 +39,17 @@ class TrendChart : public QChartView {
  public:
   static constexpr std::uint64_t kPiecePoints = 32;
 
-  TrendChart(trend::Chart which, const QString& title, QWidget* parent = nullptr);
+  // `piecePoints`: points per line series (a recording's charts, drawn
+  // anew on every zoom, take whole runs: fewer series draw faster).
+  TrendChart(trend::Chart which, const QString& title, QWidget* parent = nullptr,
+             std::uint64_t piecePoints = kPiecePoints);
   ~TrendChart() override;
 
   // Brings the chart in line with the view. `boards`: boards in the stack,
   // whose lines have legend entries (the Cells chart has twelve always).
-  void Sync(const trend::View& view, int boards);
+  void Sync(const trend::ChartLines& view, int boards);
+  // Draws every line anew, as after a zoom of a recording's view.
+  void Redraw(const trend::ChartLines& view, int boards);
   void SetTitle(const QString& title);
 
   trend::Chart which() const { return which_; }
@@ -72,7 +79,7 @@ class TrendChart : public QChartView {
  private:
   // Piece `chunk` of run `run` holds the run's points begin … end (their
   // places in the run, Trace::Run::first on); piece c of a run starts at
-  // point c * (kPiecePoints - 1), sharing it with the end of piece c - 1.
+  // point c * (piecePoints_ - 1), sharing it with the end of piece c - 1.
   struct Piece {
     std::uint64_t run = 0;
     std::uint64_t chunk = 0;
@@ -93,11 +100,13 @@ class TrendChart : public QChartView {
   void AddLine(const QString& name, const QPen& pen);
   QLineSeries* NewSeries(const QPen& pen);
   void SyncLine(Line& line, const trend::Trace& trace, bool scrolls);
+  void SyncAxes(const trend::ChartLines& view);
   void SyncThreshold(int k, double volts, double from, double to);
   void SetLegendShown(QLineSeries* series, bool shown);
   bool ValueAt(const QPointF& viewPos, QPointF* value) const;
 
   trend::Chart which_;
+  std::uint64_t piecePoints_;
   QChart* chart_;
   QDateTimeAxis* timeAxis_;
   QValueAxis* valueAxis_;
@@ -113,5 +122,11 @@ class TrendChart : public QChartView {
 QColor BoardColour(int board);
 QColor CellColour(int cell);
 QColor ThresholdColour(int k);
+
+// The two tabs of a trend window: "Cells" (the Cells chart above the Stack
+// chart, titled `stackTitle`) and "Temperatures" (ETMP1, ETMP2, ITMP), each
+// chart made by `make` (chart, title).
+QTabWidget* TrendTabs(QWidget* parent, const QString& stackTitle,
+                      const std::function<TrendChart*(trend::Chart, const QString&)>& make);
 
 }  // namespace eb::app

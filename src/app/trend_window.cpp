@@ -61,20 +61,7 @@ TrendWindow::TrendWindow(const Form1& form, const trend::Store& store,
     return chart;
   };
 
-  tabs_ = new QTabWidget(this);
-  auto* cells = new QWidget(tabs_);
-  auto* cellsLayout = new QVBoxLayout(cells);
-  cellsLayout->setContentsMargins(0, 0, 0, 0);
-  cellsLayout->addWidget(make(trend::Chart::Cells, tr("Cells of board 1")), 3);
-  cellsLayout->addWidget(make(trend::Chart::Stack, QString()), 2);
-  tabs_->addTab(cells, tr("Cells"));
-  auto* temps = new QWidget(tabs_);
-  auto* tempsLayout = new QVBoxLayout(temps);
-  tempsLayout->setContentsMargins(0, 0, 0, 0);
-  tempsLayout->addWidget(make(trend::Chart::Etmp1, tr("ETMP1")));
-  tempsLayout->addWidget(make(trend::Chart::Etmp2, tr("ETMP2")));
-  tempsLayout->addWidget(make(trend::Chart::Itmp, tr("ITMP")));
-  tabs_->addTab(temps, tr("Temperatures"));
+  tabs_ = TrendTabs(this, QString(), make);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(bar);

@@ -19,6 +19,8 @@ class CsvFile {
   CsvFile& operator=(const CsvFile&) = delete;
 
   void Row(const std::vector<std::string>& fields);
+  // Why the file cannot be written, as far as known yet ("" so far none).
+  const std::string& error() const { return error_; }
   // Completes the file. Returns an empty text, or why it failed.
   std::string Finish();
 

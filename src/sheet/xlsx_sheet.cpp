@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 namespace eb::datalog {
@@ -25,7 +26,7 @@ std::string LibraryError(lxw_error err, int systemError) {
 
 }  // namespace
 
-XlsxSheet::XlsxSheet(const std::string& path) : file_(path) {
+XlsxSheet::XlsxSheet(const std::string& path, const std::string& sheetName) : file_(path) {
   if (!file_.error().empty()) {
     error_ = file_.error();
     return;
@@ -37,7 +38,7 @@ XlsxSheet::XlsxSheet(const std::string& path) : file_(path) {
     error_ = "not enough memory for the workbook";
     return;
   }
-  sheet_ = workbook_add_worksheet(workbook_, nullptr);
+  sheet_ = workbook_add_worksheet(workbook_, sheetName.empty() ? nullptr : sheetName.c_str());
   if (sheet_ == nullptr) error_ = "not enough memory for the worksheet";
 }
 
@@ -123,6 +124,14 @@ void XlsxSheet::WriteInteger(int row, int col, long long value) {
   if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
 }
 
+void XlsxSheet::WriteNumber(int row, int col, double value) {
+  if (std::isnan(value) || !Reach(row, col)) return;
+  const CellLook look = looks_.At(row, col);
+  lxw_error err = worksheet_write_number(sheet_, static_cast<lxw_row_t>(row - 1),
+                                         static_cast<lxw_col_t>(col - 1), value, Format(look));
+  if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
+}
+
 void XlsxSheet::SetBold(const CellRange& range) {
   looks_.Add(range, CellLook{.bold = true});
   lastFormattedRow_ = std::max(lastFormattedRow_, range.lastRow);
@@ -140,19 +149,35 @@ void XlsxSheet::SetBottomBorder(const CellRange& range) {
 
 void XlsxSheet::FitColumns(int firstCol, int lastCol) { fitted_.emplace_back(firstCol, lastCol); }
 
-std::string XlsxSheet::Finish() {
-  if (error_.empty() && workbook_ != nullptr) {
-    // Formatted rows that got no value at all still get their blanks.
-    if (lastFormattedRow_ > row_ && Reach(lastFormattedRow_, 1)) written_.pop_back();
-    FlushRow();
-    for (const auto& [first, last] : fitted_) {
-      for (const auto& [col, width] : fitter_.Widths(first, last)) {
-        const auto c = static_cast<lxw_col_t>(col - 1);
-        lxw_error err = worksheet_set_column(sheet_, c, c, width, nullptr);
-        if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
-      }
+void XlsxSheet::EndSheet() {
+  if (!error_.empty() || workbook_ == nullptr) return;
+  // Formatted rows that got no value at all still get their blanks.
+  if (lastFormattedRow_ > row_ && Reach(lastFormattedRow_, 1)) written_.pop_back();
+  FlushRow();
+  for (const auto& [first, last] : fitted_) {
+    for (const auto& [col, width] : fitter_.Widths(first, last)) {
+      const auto c = static_cast<lxw_col_t>(col - 1);
+      lxw_error err = worksheet_set_column(sheet_, c, c, width, nullptr);
+      if (err != LXW_NO_ERROR) Fail(LibraryError(err, 0));
     }
   }
+}
+
+void XlsxSheet::NextSheet(const std::string& name) {
+  EndSheet();
+  if (!error_.empty() || workbook_ == nullptr) return;
+  sheet_ = workbook_add_worksheet(workbook_, name.c_str());
+  if (sheet_ == nullptr) Fail("cannot add worksheet " + name);
+  looks_ = RangeLooks();
+  fitter_ = ColumnFitter();
+  fitted_.clear();
+  written_.clear();
+  row_ = 0;
+  lastFormattedRow_ = 0;
+}
+
+std::string XlsxSheet::Finish() {
+  EndSheet();
   if (workbook_ != nullptr) {
     // Closing writes the file, and frees the workbook whatever happened before.
     errno = 0;

@@ -89,7 +89,7 @@ void View::Update(double nowMs) {
     for (; nextTemp_ < store_.temps.endSeq(); ++nextTemp_) Apply(store_.temps.at(nextTemp_));
   }
   Trim();
-  ComputeAxes();
+  axes_ = AxesOf(lines_, uv_, ov_);
 }
 
 const Trace& View::line(Chart chart, int i) const {
@@ -150,19 +150,22 @@ void View::Trim() {
   }
 }
 
-void View::ComputeAxes() {
+std::array<Axis, kCharts> AxesOf(const std::array<std::vector<Trace>, kCharts>& lines, double uv,
+                                 double ov) {
+  std::array<Axis, kCharts> axes;
   for (int c = 0; c < kCharts; ++c) {
     const auto chart = static_cast<Chart>(c);
     Range r;
-    for (const Trace& trace : Lines(chart)) r.Include(trace.values());
+    for (const Trace& trace : lines[static_cast<std::size_t>(c)]) r.Include(trace.values());
     if (chart == Chart::Stack) {
-      r.Include(uv_);
-      r.Include(ov_);
+      r.Include(uv);
+      r.Include(ov);
     }
     const bool volts = chart == Chart::Cells || chart == Chart::Stack;
-    axes_[static_cast<std::size_t>(c)] =
+    axes[static_cast<std::size_t>(c)] =
         AxisFor(r, kMinValueSpan, kMaxTicks, volts ? kVoltsFallback : kTempFallback);
   }
+  return axes;
 }
 
 }  // namespace eb::trend

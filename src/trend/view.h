@@ -40,7 +40,25 @@ int LineCount(Chart chart);
 // times a power of ten milliseconds, at least span / 30 (10 s for 5 min).
 double ScrollStep(double span);
 
-class View {
+// What a trend chart draws: the time shown, the lines of each chart, their
+// value axes and the thresholds. The live View is one; a recording's view
+// (record/recording_view.h) another.
+class ChartLines {
+ public:
+  virtual ~ChartLines() = default;
+  virtual double from() const = 0;
+  virtual double to() const = 0;
+  virtual const Trace& line(Chart chart, int i) const = 0;
+  virtual Axis valueAxis(Chart chart) const = 0;
+  virtual double underVoltage() const = 0;
+  virtual double overVoltage() const = 0;
+};
+
+// The value axis of each chart for the lines given.
+std::array<Axis, kCharts> AxesOf(const std::array<std::vector<Trace>, kCharts>& lines, double uv,
+                                 double ov);
+
+class View : public ChartLines {
  public:
   explicit View(const Store& store);
 
@@ -52,12 +70,12 @@ class View {
   // NaN: not drawn. They count in its value axis. (The Cells chart keeps its
   // axis to the cells, so that their spread stays visible.)
   void SetThresholds(double uv, double ov);
-  double underVoltage() const { return uv_; }
-  double overVoltage() const { return ov_; }
+  double underVoltage() const override { return uv_; }
+  double overVoltage() const override { return ov_; }
 
   double span() const { return span_; }
-  double from() const { return from_; }
-  double to() const { return to_; }
+  double from() const override { return from_; }
+  double to() const override { return to_; }
 
   // Zooms the time shown by `factor` (< 1: in) about time `t`, which keeps its
   // place on the axis; live, the right edge stays at now. The span stays
@@ -72,10 +90,10 @@ class View {
   // the last update.
   void Update(double nowMs);
 
-  const Trace& line(Chart chart, int i) const;
+  const Trace& line(Chart chart, int i) const override;
   // Value axis of a chart: the readings in view (and the thresholds drawn on
   // it), with some room, ends on ticks.
-  Axis valueAxis(Chart chart) const;
+  Axis valueAxis(Chart chart) const override;
   // Records taken from the store since the view was made (rereads count again).
   std::uint64_t recordsApplied() const { return applied_; }
 
@@ -86,7 +104,6 @@ class View {
   // Clears every line and rereads [from, to] from the store.
   void Reread();
   void Trim();
-  void ComputeAxes();
 
   const Store& store_;
   std::array<std::vector<Trace>, kCharts> lines_;

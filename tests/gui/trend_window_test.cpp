@@ -1,6 +1,7 @@
 // The trend window on a running window over the simulated stack: opened from
 // the View menu, drawn from the samples of the main window's ticks, gaps as
-// gaps, thresholds following the configuration, zoom, cursor readout, pause.
+// gaps, thresholds following the configuration, zoom, cursor readout, pause;
+// and the trend window of a recording file.
 #include "app/trend_window.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +33,11 @@
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "app/recording_trend_window.h"
 #include "app/trend_chart.h"
 #include "sim/sim_stack.h"
+#include "support/datalog_support.h"
+#include "support/recording_file.h"
 #include "trend/stats.h"
 #include "window/form1.h"
 #include "wiring/connection.h"
@@ -407,6 +411,61 @@ TEST_F(TrendTest, RedrawsOncePerTenTicksInShortPieces) {
   EXPECT_EQ(trend.refreshes(), closed);
   window->OpenTrend();
   EXPECT_EQ(Drawn(cells, 0).size(), 109u);
+}
+
+}  // namespace
+}  // namespace eb::app
+
+namespace eb::app {
+namespace {
+
+// A recording file in its own trend window: the whole recording shown at
+// first, the spike in the Cells chart's series, a zoom in to 30 s read from
+// the file, the Temperatures tab drawn when chosen.
+TEST(RecordingTrend, OpensAFileAndZoomsFromTheWholeToThirtySeconds) {
+  test::ScratchDir dir;
+  test::SyntheticRecording r;
+  r.passes = 3000;  // 30,000 samples: the whole from the levels
+  test::WriteRecording(dir / "rec.db", r);
+  QString error;
+  std::unique_ptr<RecordingTrendWindow> window(
+      RecordingTrendWindow::Open(QString::fromStdString(dir / "rec.db"), nullptr, &error));
+  ASSERT_TRUE(window) << error.toStdString();
+  window->setAttribute(Qt::WA_DeleteOnClose, false);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  window->boardChoice().setCurrentIndex(r.spikeBoard - 1);
+  auto highest = [&](Chart which, int line) {
+    double hi = 0;
+    for (const QLineSeries* piece : window->chart(which).piecesOf(line))
+      for (const QPointF& p : piece->points()) hi = std::max(hi, p.y());
+    return hi;
+  };
+  struct Step {
+    double span;
+    bool direct;
+  };
+  for (const Step& step :
+       {Step{1e12, false}, Step{3'600'000, false}, Step{300'000, true}, Step{30'000, true}}) {
+    SCOPED_TRACE(step.span);
+    const double spike = static_cast<double>(r.Ms(r.spikePass, r.spikeBoard));
+    window->view().Show(spike - step.span / 2, spike + step.span / 2);
+    window->Refresh();
+    EXPECT_EQ(window->view().direct(), step.direct);
+    EXPECT_NEAR(highest(Chart::Cells, r.spikeCell - 1), r.spikeVolts, 1e-4);
+    EXPECT_NEAR(highest(Chart::Stack, 3 * (r.spikeBoard - 1) + trend::kMax), r.spikeVolts, 1e-4);
+    // One series per run of a line.
+    EXPECT_EQ(window->chart(Chart::Cells).piecesOf(0).size(), 1u);
+  }
+  window->tabs().setCurrentIndex(1);
+  EXPECT_GT(window->chart(Chart::Itmp).pointCount(), 0);
+  // The wheel's zoom keeps the span within 30 s … the whole recording.
+  window->view().ZoomAt(window->view().from(), 1e-6);
+  EXPECT_DOUBLE_EQ(window->view().to() - window->view().from(), 30'000);
+
+  EXPECT_EQ(RecordingTrendWindow::Open(QString::fromStdString(dir / "none.db"), nullptr, &error),
+            nullptr);
+  EXPECT_TRUE(error.contains("No such file or directory")) << error.toStdString();
 }
 
 }  // namespace

@@ -70,10 +70,12 @@ inline std::string XmlText(std::string s) {
   return s;
 }
 
-// Shown value of every cell of the first worksheet that holds one, by (row, col).
-inline std::map<std::pair<int, int>, std::string> WorkbookCells(const std::string& path) {
+// Shown value of every cell of a worksheet (the first unless `entry` names
+// another) that holds one, by (row, col).
+inline std::map<std::pair<int, int>, std::string> WorkbookCells(
+    const std::string& path, const std::string& entry = "xl/worksheets/sheet1.xml") {
   std::map<std::pair<int, int>, std::string> cells;
-  const auto xml = ZipEntry(FileBytes(path), "xl/worksheets/sheet1.xml");
+  const auto xml = ZipEntry(FileBytes(path), entry);
   if (!xml) return cells;
   static const std::regex cell(
       "<c r=\"([A-Z]+[0-9]+)\"[^>]*?(?:/>|>(?:<v>([^<]*)</v>|<is><t[^>]*>([^<]*)</t></is>)?</c>)");
