@@ -9,6 +9,7 @@
 #include "sheet/datalog_folder.h"
 #include "window/form1.h"
 #include "window/json.h"
+#include "window/setup.h"
 
 namespace eb {
 
@@ -466,6 +467,14 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         }
         std::string refused = form.SetupDatalog(samples, file, csv);
         if (!refused.empty()) MsgBox(refused);
+      } else if (cmd == "save-setup" || cmd == "load-setup") {
+        // The File menu's "Save setup…" and "Load setup…": a file that
+        // cannot be written, or a setup refused (nothing changed), is
+        // reported in a message box as the menu reports it.
+        if (pos + 1 != w.size()) throw ScriptError{cmd + ": use " + cmd + " \"FILE\""};
+        const std::string problem = cmd == "save-setup" ? SaveSetupFile(form, w[pos])
+                                                        : LoadSetupFile(form, w[pos]);
+        if (!problem.empty()) MsgBox(problem);
       } else if (cmd == "window") {
         if (pos >= w.size()) throw ScriptError{"window: name missing (trend)"};
         const std::string name = w[pos++];

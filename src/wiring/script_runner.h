@@ -13,6 +13,9 @@
 //                             shows as a message box)
 //   window trend              open the trend window (nothing to open when the
 //                             script runs without windows)
+//   save-setup "FILE"         save the window's setup (board stack and
+//   load-setup "FILE"         configurations) / load one; a refusal shows as a
+//                             message box and changes nothing
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
