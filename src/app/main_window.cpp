@@ -230,11 +230,10 @@ void MainWindow::SetupFile(bool load) {
   const QString filter = tr("Setup (*.ini);;All files (*)");
   const QString folder =
       datalogFolder_.empty() ? QDir::homePath() : QDir(ToQString(datalogFolder_)).absolutePath();
-  const QString chosen =
-      load ? QFileDialog::getOpenFileName(this, tr("Load setup"), folder, filter)
-           : QFileDialog::getSaveFileName(this, tr("Save setup"),
-                                          QDir(folder).filePath(QStringLiteral("eb2250.ini")),
-                                          filter);
+  const QString chosen = load ? QFileDialog::getOpenFileName(this, tr("Load setup"), folder, filter)
+                              : QFileDialog::getSaveFileName(
+                                    this, tr("Save setup"),
+                                    QDir(folder).filePath(QStringLiteral("eb2250.ini")), filter);
   if (chosen.isEmpty()) return;
   const std::string path = chosen.toStdString();
   std::string problem;

@@ -148,9 +148,8 @@ bool ReplayBridge::Matches(bool complete) {
   if (t == nullptr || Diverged()) return false;
   const bool prefix = t->command.compare(0, written_.size(), written_) == 0;
   if (prefix && (!complete || written_.size() == t->command.size())) return true;
-  divergence_ = "trace line " + std::to_string(t->line) + " (transaction " +
-                std::to_string(next_) + ") expected " + Shown(t->command) + ", got " +
-                Shown(written_);
+  divergence_ = "trace line " + std::to_string(t->line) + " (transaction " + std::to_string(next_) +
+                ") expected " + Shown(t->command) + ", got " + Shown(written_);
   open_ = false;
   return false;
 }

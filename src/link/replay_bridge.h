@@ -68,11 +68,11 @@ class ReplayBridge : public Bridge {
 
   ReplaySettings settings_;
   std::string description_;
-  std::size_t next_ = 0;      // the next recorded transaction
-  bool open_ = false;         // a transaction (next_ - 1) is open
-  std::string written_;       // what this transaction wrote so far
-  std::size_t delivered_ = 0; // reply characters this transaction delivered
-  std::string divergence_;    // why the replay left the recording ("" while it follows it)
+  std::size_t next_ = 0;       // the next recorded transaction
+  bool open_ = false;          // a transaction (next_ - 1) is open
+  std::string written_;        // what this transaction wrote so far
+  std::size_t delivered_ = 0;  // reply characters this transaction delivered
+  std::string divergence_;     // why the replay left the recording ("" while it follows it)
 };
 
 }  // namespace eb

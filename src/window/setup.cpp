@@ -163,7 +163,8 @@ const BoardKey kBoardKeys[] = {
      [](std::string_view v, BoardSetup& b) { return TakeChoice(v, "hi-z", "low", &b.gpio1HiZ); }},
     {"gpio2", [](const BoardSetup& b) { return std::string(b.gpio2HiZ ? "hi-z" : "low"); },
      [](std::string_view v, BoardSetup& b) { return TakeChoice(v, "hi-z", "low", &b.gpio2HiZ); }},
-    {"polling", [](const BoardSetup& b) { return std::string(b.levelPolling ? "level" : "toggle"); },
+    {"polling",
+     [](const BoardSetup& b) { return std::string(b.levelPolling ? "level" : "toggle"); },
      [](std::string_view v, BoardSetup& b) {
        return TakeChoice(v, "level", "toggle", &b.levelPolling);
      }},
@@ -239,7 +240,8 @@ std::vector<Line> SplitLines(std::string_view text) {
     }
     if (line.malformed.empty() && s.front() == '[') {
       if (s.back() != ']' || !SectionOf(Trim(s.substr(1, s.size() - 2)), &section)) {
-        line.malformed = "unknown section " + Excerpt(s) + " (known: [setup], [board 1] … [board 10])";
+        line.malformed =
+            "unknown section " + Excerpt(s) + " (known: [setup], [board 1] … [board 10])";
       }
       line.header = true;
     } else if (line.malformed.empty()) {
@@ -297,8 +299,8 @@ Setup ReadLines(const std::vector<Line>& lines) {
     if (l.section == -1) {
       k = IndexOf(kSetupKeys, l.key);
       if (k == kSetupKeyCount) {
-        throw Refusal{l.number, "unknown key " + Excerpt(l.key) + " in [setup] (known: " +
-                                    KnownKeys(kSetupKeys) + ")"};
+        throw Refusal{l.number, "unknown key " + Excerpt(l.key) +
+                                    " in [setup] (known: " + KnownKeys(kSetupKeys) + ")"};
       }
       why = kSetupKeys[k].take(l.value, s);
     } else {
@@ -326,34 +328,35 @@ Setup ReadLines(const std::vector<Line>& lines) {
   }
   const int boardsLine = keyLine[0][IndexOf(kSetupKeys, "boards")];
   if (s.selected >= s.boards) {
-    throw Refusal{keyLine[0][IndexOf(kSetupKeys, "selected")], "selected: board " + std::to_string(s.selected + 1) +
-                                     " is not in the stack of " + std::to_string(s.boards)};
+    throw Refusal{keyLine[0][IndexOf(kSetupKeys, "selected")],
+                  "selected: board " + std::to_string(s.selected + 1) + " is not in the stack of " +
+                      std::to_string(s.boards)};
   }
   for (int b = 1; b <= 10; ++b) {
     const auto slot = static_cast<std::size_t>(b);
     if (b > s.boards) {
       if (headerLine[slot] != 0) {
-        throw Refusal{headerLine[slot], "[board " + std::to_string(b) +
-                                            "] is beyond the stack (boards = " +
-                                            std::to_string(s.boards) + ")"};
+        throw Refusal{headerLine[slot],
+                      "[board " + std::to_string(b) +
+                          "] is beyond the stack (boards = " + std::to_string(s.boards) + ")"};
       }
       continue;
     }
     if (headerLine[slot] == 0) {
-      throw Refusal{boardsLine, "no [board " + std::to_string(b) + "] section (boards = " +
-                                    std::to_string(s.boards) + ")"};
+      throw Refusal{boardsLine, "no [board " + std::to_string(b) +
+                                    "] section (boards = " + std::to_string(s.boards) + ")"};
     }
     for (std::size_t k = 0; k < kBoardKeyCount; ++k) {
       if (keyLine[slot][k] == 0) {
-        throw Refusal{headerLine[slot], "[board " + std::to_string(b) + "] has no key " +
-                                            kBoardKeys[k].name};
+        throw Refusal{headerLine[slot],
+                      "[board " + std::to_string(b) + "] has no key " + kBoardKeys[k].name};
       }
     }
     const BoardSetup& d = s.board[slot - 1];
     if (d.underVoltage >= d.overVoltage && (d.underVoltage != 0 || d.overVoltage != 0)) {
       throw Refusal{keyLine[slot][IndexOf(kBoardKeys, "under-voltage")],
-                    "under-voltage: " + ShowVolts(d.underVoltage) +
-                        " is not below over-voltage " + ShowVolts(d.overVoltage) +
+                    "under-voltage: " + ShowVolts(d.underVoltage) + " is not below over-voltage " +
+                        ShowVolts(d.overVoltage) +
                         " (\"VUV must be less than VOV\"; both 0.000 leave them unset)"};
     }
     // WRITE CONFIG of a global configuration writes the selected board's to

@@ -63,8 +63,7 @@ std::string SetupText(const Form1& form);
 
 // Reads a whole setup text. `name` names the file in messages. On refusal
 // returns nothing with *error "NAME:LINE: reason".
-std::optional<Setup> ParseSetup(std::string_view text, const std::string& name,
-                                std::string* error);
+std::optional<Setup> ParseSetup(std::string_view text, const std::string& name, std::string* error);
 
 // Applies a setup through the window's controls. Refused, with the reason,
 // while the stack is read continuously (the controls it needs are locked

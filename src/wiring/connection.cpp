@@ -68,7 +68,7 @@ constexpr std::array<Transport, 5> kTransports = {{
     {"sim", "sim[:boards=4,seed=1,noise=0.002,...]", "built-in simulated stack", OpenSim},
     {"fault", "fault[:pec=P,short=P,unplug=N,seed=N]/STRING", "fault injection over STRING",
      OpenFault},
-    {"replay", "replay:TRACE", "answers from a --trace file, command by command", OpenReplay},
+    {"replay", "replay:TRACE", "replies from a --trace file", OpenReplay},
 }};
 
 std::optional<Connection> OpenFtdi(std::string_view rest, std::string* error) {

@@ -472,8 +472,8 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         // cannot be written, or a setup refused (nothing changed), is
         // reported in a message box as the menu reports it.
         if (pos + 1 != w.size()) throw ScriptError{cmd + ": use " + cmd + " \"FILE\""};
-        const std::string problem = cmd == "save-setup" ? SaveSetupFile(form, w[pos])
-                                                        : LoadSetupFile(form, w[pos]);
+        const std::string problem =
+            cmd == "save-setup" ? SaveSetupFile(form, w[pos]) : LoadSetupFile(form, w[pos]);
         if (!problem.empty()) MsgBox(problem);
       } else if (cmd == "window") {
         if (pos >= w.size()) throw ScriptError{"window: name missing (trend)"};

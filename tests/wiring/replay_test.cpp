@@ -1,14 +1,13 @@
 // Replay: a trace recorded through the fault wrapper, replayed with the same
 // steps, takes the window through the same states; other steps, or more of
 // them than were recorded, leave the trace and are told as such.
-#include "link/replay_bridge.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "link/fault_bridge.h"
+#include "link/replay_bridge.h"
 #include "link/trace_bridge.h"
 #include "support/datalog_support.h"
 #include "window/form1.h"
@@ -40,7 +39,8 @@ Replayed RunScript(const std::string& bridge, const std::string& script) {
     std::istringstream in(script);
     r.status = runner.Run(form, in, "s", conn->control.get());
     // The wrappers go with the trace wrapper that owns them.
-    if (conn->fault) r.faults = conn->fault->Counters().corrupted + conn->fault->Counters().shortened;
+    if (conn->fault)
+      r.faults = conn->fault->Counters().corrupted + conn->fault->Counters().shortened;
     if (conn->replay) r.replay = conn->replay->Summary();
   }
   r.out = out.str();

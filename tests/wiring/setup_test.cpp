@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "support/datalog_support.h"
@@ -54,12 +54,12 @@ TEST(SetupFiles, SavedSetupLoadsOnAFreshWindowExactlyAndWritesOnlyOnWriteConfig)
     SCOPED_TRACE(c.what);
     test::ScratchDir dir;
     const std::string a = dir / "a.ini", b = dir / "b.ini";
-    auto made = test::RunScenario("sim:boards=10",
-                                  std::string(c.steps) + "save-setup \"" + a + "\"\n");
+    auto made =
+        test::RunScenario("sim:boards=10", std::string(c.steps) + "save-setup \"" + a + "\"\n");
     ASSERT_EQ(made.status, 0) << made.out << made.err;
     const std::string saved = ReadFile(a);
-    auto loaded = test::RunScenario("sim:boards=10", "load-setup \"" + a + "\"\nsave-setup \"" +
-                                                         b + "\"\nexpect-no-msgbox\n"
+    auto loaded = test::RunScenario("sim:boards=10", "load-setup \"" + a + "\"\nsave-setup \"" + b +
+                                                         "\"\nexpect-no-msgbox\n"
                                                          "click Command1 5\n");
     ASSERT_EQ(loaded.status, 0) << loaded.out << loaded.err;
     EXPECT_EQ(ReadFile(b), saved);
