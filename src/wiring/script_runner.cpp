@@ -477,10 +477,11 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         if (!problem.empty()) MsgBox(problem);
       } else if (cmd == "window") {
         if (pos >= w.size()) throw ScriptError{"window: name missing (trend)"};
-        const std::string name = w[pos++];
+        const std::string window = w[pos++];
         noMore();
-        if (name != "trend") throw ScriptError{"window: unknown window \"" + name + "\" (trend)"};
-        if (openWindow) openWindow(name);
+        if (window != "trend")
+          throw ScriptError{"window: unknown window \"" + window + "\" (trend)"};
+        if (openWindow) openWindow(window);
       } else if (cmd == "sim") {
         if (stack == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
         std::vector<std::string> args(w.begin() + 1, w.end());
