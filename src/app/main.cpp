@@ -33,6 +33,7 @@
 #include "app/trend_window.h"
 #include "link/fault_bridge.h"
 #include "link/ftdi_functions.h"
+#include "link/replay_bridge.h"
 #include "link/trace_bridge.h"
 #include "sheet/datalog_folder.h"
 #include "sheet/replacing_file.h"
@@ -190,6 +191,13 @@ int Run(int argc, char** argv) {
       }
     }
   }
+  // The trace being replayed was read at the start; writing the new trace
+  // over it would lose the recording.
+  if (connection->replay != nullptr && !options.trace.empty() &&
+      SameFile(connection->replay->Path(), options.trace)) {
+    return Fail("--trace \"" + options.trace +
+                "\" is the trace being replayed; choose another file");
+  }
   if (!options.trace.empty() && !options.screenshot.empty() &&
       SameFile(options.trace, options.screenshot)) {
     return Fail("--trace and --screenshot name the same file \"" + options.trace + "\"");
@@ -221,6 +229,11 @@ int Run(int argc, char** argv) {
     if (connection->fault != nullptr) {
       std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
                 << std::endl;
+    }
+    // A replay that left its trace did not reproduce the recorded session.
+    if (connection->replay != nullptr) {
+      std::cerr << kProgram << ": " << connection->replay->Summary() << std::endl;
+      if (connection->replay->Diverged() && status == 0) status = 1;
     }
     return status;
   };

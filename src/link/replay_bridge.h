@@ -56,6 +56,7 @@ class ReplayBridge : public Bridge {
   // Where the replay left the recording, once it has.
   LinkError LastFailure() const override;
 
+  const std::string& Path() const { return settings_.path; }
   bool Diverged() const { return !divergence_.empty(); }
   // One line: how far the replay went, and where it left the recording.
   std::string Summary() const;
