@@ -35,6 +35,7 @@
 #include "app/trend_window.h"
 #include "link/fault_bridge.h"
 #include "link/ftdi_functions.h"
+#include "link/replay_bridge.h"
 #include "link/trace_bridge.h"
 #include "record/export_command.h"
 #include "sheet/datalog_folder.h"
@@ -164,6 +165,11 @@ struct Bench {
       std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
                 << std::endl;
     }
+    // A replay that left its trace did not reproduce the recorded session.
+    if (connection->replay != nullptr) {
+      std::cerr << kProgram << ": " << connection->replay->Summary() << std::endl;
+      if (connection->replay->Diverged() && status == 0) status = 1;
+    }
     return status;
   }
 };
@@ -192,6 +198,13 @@ int OpenScript(Bench* bench) {
                     "\"; choose another file");
       }
     }
+  }
+  // The trace being replayed was read at the start; writing the new trace
+  // over it would lose the recording.
+  const eb::ReplayBridge* replay = bench->connection->replay;
+  if (replay != nullptr && !options.trace.empty() && SameFile(replay->Path(), options.trace)) {
+    return Fail("--trace \"" + options.trace +
+                "\" is the trace being replayed; choose another file");
   }
   if (!options.trace.empty() && !options.screenshot.empty() &&
       SameFile(options.trace, options.screenshot)) {

@@ -26,6 +26,7 @@
 #include "app/recording_dialogs.h"
 #include "app/trend_window.h"
 #include "window/form1.h"
+#include "window/setup.h"
 
 namespace eb::app {
 
@@ -43,6 +44,14 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   view_ = new FormView(form_.ui, gate_, this);
   setCentralWidget(view_);
   setWindowIcon(AppIcon());
+
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  QAction* saveSetup = file->addAction(tr("&Save setup…"));
+  saveSetup->setStatusTip(tr("Board stack, addresses and every board's configuration to a file"));
+  connect(saveSetup, &QAction::triggered, this, [this] { SetupFile(false); });
+  QAction* loadSetup = file->addAction(tr("&Load setup…"));
+  loadSetup->setStatusTip(tr("Set the window up from a setup file; WRITE CONFIG writes it"));
+  connect(loadSetup, &QAction::triggered, this, [this] { SetupFile(true); });
 
   QMenu* datalog = menuBar()->addMenu(tr("&Datalog"));
   QAction* setup = datalog->addAction(tr("&Setup…"));
@@ -223,6 +232,24 @@ void MainWindow::SetupDatalog() {
     if (problem.empty() || closing_) return;
     QMessageBox::warning(this, windowTitle(), ToQString(problem));
   }
+}
+
+void MainWindow::SetupFile(bool load) {
+  if (gate_.busy() || closing_) return;
+  const QString filter = tr("Setup (*.ini);;All files (*)");
+  const QString folder =
+      datalogFolder_.empty() ? QDir::homePath() : QDir(ToQString(datalogFolder_)).absolutePath();
+  const QString chosen = load ? QFileDialog::getOpenFileName(this, tr("Load setup"), folder, filter)
+                              : QFileDialog::getSaveFileName(
+                                    this, tr("Save setup"),
+                                    QDir(folder).filePath(QStringLiteral("eb2250.ini")), filter);
+  if (chosen.isEmpty()) return;
+  const std::string path = chosen.toStdString();
+  std::string problem;
+  if (!gate_.Run([&] { problem = load ? LoadSetupFile(form_, path) : SaveSetupFile(form_, path); }))
+    return;
+  if (problem.empty() || closing_) return;
+  QMessageBox::warning(this, windowTitle(), ToQString(problem));
 }
 
 }  // namespace eb::app

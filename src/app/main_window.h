@@ -67,6 +67,9 @@ class MainWindow : public QMainWindow {
  private:
   void AfterEvent();
   void SetupDatalog();
+  // File > Save setup… / Load setup…: a file dialog, then the file; what
+  // went wrong (nothing changed then) in a message box.
+  void SetupFile(bool load);
 
   Form1& form_;
   ModelGate gate_;

@@ -5,6 +5,7 @@
 #include "link/fault_bridge.h"
 #include "link/ftdi_bridge.h"
 #include "link/printable.h"
+#include "link/replay_bridge.h"
 #include "link/tty_bridge.h"
 #include "sim/sim_bridge.h"
 #include "sim/sim_settings.h"
@@ -59,13 +60,15 @@ std::optional<Connection> OpenFtdi(std::string_view rest, std::string* error);
 std::optional<Connection> OpenTty(std::string_view rest, std::string* error);
 std::optional<Connection> OpenSim(std::string_view rest, std::string* error);
 std::optional<Connection> OpenFault(std::string_view rest, std::string* error);
+std::optional<Connection> OpenReplay(std::string_view rest, std::string* error);
 
-constexpr std::array<Transport, 4> kTransports = {{
+constexpr std::array<Transport, 5> kTransports = {{
     {"ftdi", "ftdi[:vid=VID,pid=PID,index=N,serial=S,baud=N]", "FTDI device (libftdi1)", OpenFtdi},
     {"tty", "tty:PATH[,baud=9600]", "kernel serial driver", OpenTty},
     {"sim", "sim[:boards=4,seed=1,noise=0.002,...]", "built-in simulated stack", OpenSim},
     {"fault", "fault[:pec=P,short=P,unplug=N,seed=N]/STRING", "fault injection over STRING",
      OpenFault},
+    {"replay", "replay:TRACE", "replies from a --trace file", OpenReplay},
 }};
 
 std::optional<Connection> OpenFtdi(std::string_view rest, std::string* error) {
@@ -118,7 +121,22 @@ std::optional<Connection> OpenFault(std::string_view rest, std::string* error) {
   Connection c = Wrap(std::move(bridge));
   c.fault = fault;
   c.sim = inner->sim;
+  c.replay = inner->replay;
   c.control = std::move(inner->control);
+  return c;
+}
+
+// ":TRACE": the whole rest is the trace file's path.
+std::optional<Connection> OpenReplay(std::string_view rest, std::string* error) {
+  if (rest.empty() || rest[0] != ':') {
+    return Fail(error, "replay: missing trace file (expected replay:TRACE, a --trace file)");
+  }
+  auto settings = ParseReplaySettings(rest.substr(1), error);
+  if (!settings) return std::nullopt;
+  auto bridge = std::make_unique<ReplayBridge>(std::move(*settings));
+  ReplayBridge* replay = bridge.get();
+  Connection c = Wrap(std::move(bridge));
+  c.replay = replay;
   return c;
 }
 

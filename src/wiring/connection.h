@@ -7,6 +7,7 @@
 //   sim  |  sim:boards=4,seed=1,...    the built-in simulated stack
 //   fault:pec=0.01,short=0.005,seed=7/<inner string>  |  fault/<inner string>
 //                                      seeded fault injection over any transport
+//   replay:TRACE                       answers from a trace written by --trace
 // The empty string is the default transport (ftdi). Transports() is the one
 // table of schemes: it builds the transports, names them in the error for
 // an unknown scheme and gives the --help text its list. Settings follow the
@@ -27,12 +28,14 @@ namespace eb {
 
 class SimStack;
 class FaultBridge;
+class ReplayBridge;
 
 struct Connection {
   std::unique_ptr<Bridge> bridge;         // the transport the window talks to
   std::unique_ptr<StackControl> control;  // what script "sim" lines act on, when simulated
   SimStack* sim = nullptr;                // the simulated stack, for tests to look at
   FaultBridge* fault = nullptr;           // the fault wrapper, when one is in use
+  ReplayBridge* replay = nullptr;         // the replay of a trace, when one is in use
   std::string description;                // e.g. "simulated stack of 4 boards"
 };
 

@@ -11,6 +11,7 @@
 #include "sim/sim_stack.h"
 #include "window/form1.h"
 #include "window/json.h"
+#include "window/setup.h"
 
 namespace eb {
 
@@ -498,6 +499,19 @@ int Datalog(ScriptStep& s) {
   return 0;
 }
 
+// The File menu's "Save setup…" and "Load setup…": a file that cannot be
+// written, or a setup refused (nothing changed), is reported in a message
+// box as the menu reports it.
+int SetupFile(ScriptStep& s) {
+  const std::string& cmd = s.w[0];
+  if (s.pos + 1 != s.w.size()) throw ScriptError{cmd + ": use " + cmd + " \"FILE\""};
+  const std::string& file = s.w[s.pos];
+  const std::string problem =
+      cmd == "save-setup" ? SaveSetupFile(s.form, file) : LoadSetupFile(s.form, file);
+  if (!problem.empty()) s.runner.MsgBox(problem);
+  return 0;
+}
+
 int Window(ScriptStep& s) {
   if (s.pos >= s.w.size()) throw ScriptError{"window: name missing (trend)"};
   const std::string& window = s.w[s.pos++];
@@ -555,6 +569,11 @@ constexpr ScriptCommand kScriptCommands[] = {
      "not saved with STOP is an error unless \"discard\" is\n"
      "given",
      Datalog},
+    {"save-setup", "\"FILE\"", "File > Save setup: the window's setup to FILE", SetupFile},
+    {"load-setup", "\"FILE\"",
+     "File > Load setup: the setup in FILE through the\n"
+     "controls (refused: a message box, nothing changes)",
+     SetupFile},
     {"window", "trend",
      "open the trend window (shown only by --screenshot;\n"
      "its ticks are 100 ms apart on the trend's time axis)",

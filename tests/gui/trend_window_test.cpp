@@ -136,7 +136,8 @@ TEST_F(TrendTest, ViewMenuOpensOneTrendWindowBesideAnUnchangedMainWindow) {
         if (a->text() == QStringLiteral("&Trend")) trendAction = a;
     }
   }
-  EXPECT_EQ(menus, (QStringList{QStringLiteral("&Datalog"), QStringLiteral("&View")}));
+  EXPECT_EQ(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Datalog"),
+                                QStringLiteral("&View")}));
   ASSERT_NE(trendAction, nullptr);
   EXPECT_EQ(window->trendWindow(), nullptr);  // made when first opened
 

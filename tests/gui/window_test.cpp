@@ -430,7 +430,7 @@ TEST_F(WindowTest, DatalogSetupSuggestsTheFolderAndShowsTheNameWritten) {
     written = shown->text();
     dialog->reject();
   });
-  window.menuBar()->actions().at(0)->menu()->actions().at(0)->trigger();  // Datalog > Setup…
+  window.menuBar()->actions().at(1)->menu()->actions().at(0)->trigger();  // Datalog > Setup…
   EXPECT_EQ(suggested.toStdString(), dir / "eb2250_datalog.xlsx");
   EXPECT_EQ(written.toStdString(), "Written as: " + dir / "run1.xlsx");
 }

@@ -264,11 +264,11 @@ TEST(ConnTable, EveryTransportIsReachedThroughItsScheme) {
     EXPECT_EQ(t.usage.substr(0, t.scheme.size()), t.scheme);
     EXPECT_FALSE(t.meaning.empty());
   }
-  EXPECT_EQ(schemes, (std::vector<std::string>{"ftdi", "tty", "sim", "fault"}));
+  EXPECT_EQ(schemes, (std::vector<std::string>{"ftdi", "tty", "sim", "fault", "replay"}));
   // The unknown-transport error lists the table.
   std::string error;
   EXPECT_FALSE(OpenConnection("carrier-pigeon:speed=1", &error));
-  EXPECT_EQ(error, "unknown transport 'carrier-pigeon' (known: ftdi, tty, sim, fault)");
+  EXPECT_EQ(error, "unknown transport 'carrier-pigeon' (known: ftdi, tty, sim, fault, replay)");
   EXPECT_FALSE(OpenConnection(":vid=0403", &error));
   EXPECT_NE(error.find("unknown transport ''"), std::string::npos) << error;
   // Only ':' (or '/' for fault) may follow a scheme.
