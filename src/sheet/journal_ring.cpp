@@ -1,5 +1,6 @@
 #include "sheet/journal_ring.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -55,13 +56,12 @@ bool Fields(std::string_view record, std::vector<std::string_view>* out, size_t 
   }
 }
 
-constexpr size_t kMaxSampleFields =
-    kJournalSampleHead + static_cast<size_t>(kJournalCellFields * kJournalMaxBoards);
-
 // A sample record's fields checked; `sample` filled when not null.
-bool ReadSample(std::string_view record, int slots, JournalSample* sample) {
+bool ReadSample(std::string_view record, int slots, int cellFields, JournalSample* sample) {
+  const size_t maxFields =
+      kJournalSampleHead + static_cast<size_t>(cellFields * kJournalMaxBoards);
   std::vector<std::string_view> f;
-  if (record.empty() || record[0] != 'S' || !Fields(record, &f, kMaxSampleFields)) return false;
+  if (record.empty() || record[0] != 'S' || !Fields(record, &f, maxFields)) return false;
   if (f.size() < kJournalSampleHead) return false;
   const auto slot = InRange(f[0], 1, slots);
   const auto last = InRange(f[1], 0, kJournalMaxBoards - 1);
@@ -69,14 +69,14 @@ bool ReadSample(std::string_view record, int slots, JournalSample* sample) {
   const auto viewTime = Seconds(f[5]);
   const auto viewPoints = InRange(f[6], 0, kJournalMaxSlots);
   if (!slot || !last || !ms || *ms < 0 || *ms > kMaxMillis || !viewTime || !viewPoints) return false;
-  const auto fieldsOf = [&](int perBoard) {
-    return f.size() == kJournalSampleHead + static_cast<size_t>(perBoard * (*last + 1));
-  };
-  if (!fieldsOf(kJournalCellFields) && !fieldsOf(kJournalOldCellFields)) return false;
+  const size_t boards = static_cast<size_t>(*last + 1);
+  const size_t cells = f.size() - kJournalSampleHead;
+  const int perBoard = static_cast<int>(cells / boards);
+  if (cells % boards != 0 || perBoard < kJournalOldCellFields || perBoard > cellFields) return false;
   if (sample == nullptr) return true;
   char kind = 0;
   std::vector<std::string> all;
-  if (!SplitJournalRecord(record, &kind, &all, kMaxSampleFields)) return false;
+  if (!SplitJournalRecord(record, &kind, &all, maxFields)) return false;
   sample->slot = *slot;
   sample->lastBoard = *last;
   sample->time = std::chrono::system_clock::time_point(std::chrono::milliseconds(*ms));
@@ -84,7 +84,7 @@ bool ReadSample(std::string_view record, int slots, JournalSample* sample) {
   sample->fileStamp = IsFileStamp(all[4]) ? std::move(all[4]) : std::string();
   sample->viewTime = *viewTime;
   sample->viewPoints = *viewPoints;
-  sample->fieldsPerBoard = fieldsOf(kJournalCellFields) ? kJournalCellFields : kJournalOldCellFields;
+  sample->fieldsPerBoard = perBoard;
   sample->cells.assign(std::make_move_iterator(all.begin() + kJournalSampleHead),
                        std::make_move_iterator(all.end()));
   return true;
@@ -133,6 +133,9 @@ bool IsFileStamp(std::string_view text) {
   return true;
 }
 
+JournalRing::JournalRing(int cellFields)
+    : cellFields_(std::clamp(cellFields, kJournalOldCellFields, kJournalMaxCellFields)) {}
+
 void JournalRing::Add(std::string_view record) {
   if (!any_) {
     any_ = true;
@@ -140,7 +143,7 @@ void JournalRing::Add(std::string_view record) {
     if (setup_) slots_.resize(static_cast<size_t>(setup_->slots) + 1);
     return;
   }
-  if (!setup_ || !ReadSample(record, setup_->slots, nullptr)) {
+  if (!setup_ || !ReadSample(record, setup_->slots, cellFields_, nullptr)) {
     ++invalid_;
     return;
   }
@@ -169,7 +172,7 @@ std::vector<JournalSample> JournalRing::Samples() const {
     const Slot& s = slots_[static_cast<size_t>((p - 1) % n + 1)];
     if (s.position != p) continue;  // its record was lost
     JournalSample sample;
-    if (ReadSample(s.record, setup_->slots, &sample)) samples.push_back(std::move(sample));
+    if (ReadSample(s.record, setup_->slots, cellFields_, &sample)) samples.push_back(std::move(sample));
   }
   return samples;
 }

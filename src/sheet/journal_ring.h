@@ -4,9 +4,10 @@
 // Setup record:  slots, samples, sample time, workbook, setup stamp, CSV flag.
 // Sample record: slot, last board, time (ms since the epoch), the view
 //                report (current stamp, file stamp, view time, view points),
-//                then fields 0 … 21 of boards 0 … last board (0 … 20 in
-//                journals of versions before field 21, how the sample's
-//                reads ended, was recorded).
+//                then fields 0 … n-1 of boards 0 … last board, n the
+//                fields of a board's record the writing program had (21
+//                in versions before field 21, how the sample's reads ended,
+//                was recorded; 22 since, and one more with each new field).
 //
 // Samples are written slot after slot (1, 2, … slots, 1, 2, …), so the
 // slot of each record tells where it stands in the recording even when
@@ -27,8 +28,9 @@ namespace eb::datalog {
 
 constexpr int kJournalSetupFields = 6;
 constexpr int kJournalSampleHead = 7;  // fields before the cells
-constexpr int kJournalCellFields = 22;
-constexpr int kJournalOldCellFields = 21;  // journals without field 21
+constexpr int kJournalCellFields = 22;      // fields of a board's record, reads field last
+constexpr int kJournalOldCellFields = 21;  // journals without field 21: the fewest there are
+constexpr int kJournalMaxCellFields = 64;
 constexpr int kJournalMaxSlots = 1000;
 constexpr int kJournalMaxBoards = 10;
 
@@ -56,6 +58,9 @@ struct JournalSample {
 
 class JournalRing {
  public:
+  // Sample records with `cellFields` fields per board (the program's
+  // record), or fewer down to kJournalOldCellFields (earlier versions').
+  explicit JournalRing(int cellFields = kJournalCellFields);
   // A record whose check held, in file order (as a JournalReader hands it on).
   void Add(std::string_view record);
   // The samples the ring held after the last record, oldest first.
@@ -73,6 +78,7 @@ class JournalRing {
     std::string record;
     unsigned long long position = 0;  // 0: never filled
   };
+  int cellFields_;
   std::optional<JournalSetup> setup_;
   bool any_ = false;
   std::vector<Slot> slots_;

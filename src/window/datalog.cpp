@@ -9,10 +9,9 @@
 #include <system_error>
 #include <vector>
 
-#include "protocol/hex.h"
 #include "sheet/datalog_folder.h"
 #include "sheet/stamps.h"
-#include "window/cell_status.h"
+#include "window/datalog_fields.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
 
@@ -23,27 +22,6 @@ namespace {
 constexpr int kMaxSamples = kDlogSlots - 1;  // ring slots 1 … 1000
 constexpr double kSecondsPerSample = 0.8;    // one datalog pass of the cycle
 constexpr const char* kXlsx = ".xlsx";
-
-// Two-letter code of a cell status, "??" for a code outside 0 … 7.
-std::string StatusCode(int status) {
-  const CellStatusLook* look = CellStatusOf(status);
-  return look ? look->code : "??";
-}
-
-// How the reads behind a board's fields of a sample ended, in the order of
-// the fields: "CFGR=match FLGR=match CV=mismatch TMP=none".
-std::string ReadsText(const Form1& f, size_t i) {
-  auto word = [](I16 answer) -> std::string {
-    switch (answer) {
-      case kPecMatched: return "match";
-      case kPecFailed: return "mismatch";
-      case kNoAnswer: return "none";
-      default: return "unread";
-    }
-  };
-  return "CFGR=" + word(f.RDCFGanswer[i]) + " FLGR=" + word(f.RDFLGanswer[i]) +
-         " CV=" + word(f.RDCVanswer[i]) + " TMP=" + word(f.RDTMPanswer[i]);
-}
 
 bool EndsWith(const std::string& path, const std::string& ending) {
   if (path.size() < ending.size()) return false;
@@ -94,26 +72,10 @@ void Form1::SET_collect_BUTTONS() {
 void Form1::COLLECT_DATA_xls() {
   const int s = DATApoint;
   for (int b = 0; b <= CARDSTACK; ++b) {
-    const auto i = static_cast<size_t>(b);
     const auto now = platform.Now();
     if (b == 0) DataTime(s) = now;
     DataCell(s, 0, b) = datalog::ClockStamp(now);
-    DataCell(s, 1, b) = CFGR0rd[i] + ", " + CFGR1rd[i] + ", " + CFGR2rd[i] + ", " + CFGR3rd[i] +
-                        ", " + CFGR4rd[i] + ", " + CFGR5rd[i] + ".";
-    DataCell(s, 2, b) = FLGR0rd[i] + ", " + FLGR1rd[i] + ", " + FLGR2rd[i];
-    DataCell(s, 3, b) = VUVread[i];
-    DataCell(s, 4, b) = VOVread[i];
-    for (int c = 1; c <= 12; ++c) DataCell(s, 4 + c, b) = Fixed3(CELLvolt[CellVoltIndex(b, c)]);
-    std::string codes;
-    for (int c = 0; c <= 11; ++c) {
-      if (c > 0) codes += ", ";
-      codes += StatusCode(CELLstatus[CellStatusIndex(b, c)]);
-    }
-    DataCell(s, 17, b) = codes;
-    for (int k = 1; k <= 3; ++k) {
-      DataCell(s, 17 + k, b) = VoltText(CELLvolt[TempIndex(b, k)]);
-    }
-    DataCell(s, kReadsField, b) = ReadsText(*this, i);
+    datalog::CollectRecord(*this, b, [&](int k, std::string text) { DataCell(s, k, b) = std::move(text); });
   }
   DATApoint = static_cast<I16>(s + 1);
   JournalSample(s);

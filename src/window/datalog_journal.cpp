@@ -15,13 +15,14 @@
 #include "sheet/journal.h"
 #include "sheet/journal_ring.h"
 #include "sheet/stamps.h"
+#include "window/datalog_fields.h"
 #include "window/datalog_sheet.h"
 #include "window/form1.h"
 
 namespace eb {
 
-// A journal record carries every ring field a sample fills, the reads field last.
-static_assert(datalog::kJournalCellFields == kReadsField + 1);
+// A journal record carries every field of a board's datalog record.
+static_assert(datalog::kRecordFields >= datalog::kJournalOldCellFields);
 
 namespace {
 
@@ -66,7 +67,7 @@ void Form1::JournalSample(int slot) {
                              FloatText(VIEWtime),
                              std::to_string(VIEWpoints)};
   for (int b = 0; b <= CARDSTACK; ++b) {
-    for (int k = 0; k < datalog::kJournalCellFields; ++k) r.push_back(DataCell(slot, k, b));
+    for (int k = 0; k < datalog::kRecordFields; ++k) r.push_back(DataCell(slot, k, b));
   }
   if (!journal_.Append(r)) {
     MsgBox("The recovery journal of this datalog could not be written (" + journal_.error() +
@@ -117,7 +118,7 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
     unlink(r.journal.c_str());  // an empty file holds nothing
     return r;
   }
-  JournalRing ring;
+  JournalRing ring(kRecordFields);
   const JournalScan scan =
       ScanJournal(lock.fd(), [&ring](std::string_view record) { ring.Add(record); });
   r.found = true;

@@ -1,7 +1,6 @@
 // Layout of the datalog worksheet and its export to an .xlsx file.
 #include "window/datalog_sheet.h"
 
-#include <array>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -17,35 +16,6 @@
 namespace eb::datalog {
 
 namespace {
-
-// Row 10 heading names and row 11 units of a board block, field 1 … 20.
-struct Heading {
-  const char* name;
-  const char* unit;
-};
-
-constexpr std::array<Heading, 20> kHeadings{{
-    {"RD-CFGR0-5", "HEX"},
-    {"RD-FLGR0-2", "HEX"},
-    {"UVTHR", "VOLTS"},
-    {"OVTHR", "VOLTS"},
-    {"CV1", "VOLTS"},
-    {"CV2", "VOLTS"},
-    {"CV3", "VOLTS"},
-    {"CV4", "VOLTS"},
-    {"CV5", "VOLTS"},
-    {"CV6", "VOLTS"},
-    {"CV7", "VOLTS"},
-    {"CV8", "VOLTS"},
-    {"CV9", "VOLTS"},
-    {"CV10", "VOLTS"},
-    {"CV11", "VOLTS"},
-    {"CV12", "VOLTS"},
-    {"CELL1 - CELL12 STATUS", "STATUS"},
-    {"ETMP1", "VOLTS"},
-    {"ETMP2", "VOLTS"},
-    {"ITMP1", "VOLTS"},
-}};
 
 // Row `row` (1 … 11) of the header block of board `board`: the legend in
 // its status column (rows 1 … 9), its headings (row 10) and units (row 11),
@@ -64,9 +34,9 @@ void WriteBlockHeaderRow(Sheet& sheet, int board, int row) {
   sheet.WriteText(row, 1, units ? "POINT" : "SAMPLE");
   sheet.WriteText(row, 2, units ? "Date/Time" : "TIME STAMP");
   const std::string n = "(" + std::to_string(board + 1) + ") ";
-  for (int k = 1; k <= 20; ++k) {
-    const Heading& h = kHeadings[static_cast<size_t>(k - 1)];
-    sheet.WriteText(row, BlockColumn(board) + k - 1, units ? std::string(h.unit) : n + h.name);
+  for (int k = 1; k <= kBlockFields; ++k) {
+    const Field& f = FieldAt(k);
+    sheet.WriteText(row, BlockColumn(board) + k - 1, units ? std::string(f.unit) : n + f.heading);
   }
 }
 
@@ -74,7 +44,7 @@ void WriteSampleRow(const DatalogView& view, Sheet& sheet, int row, int point, i
   sheet.WriteInteger(row, 1, point);
   sheet.WriteText(row, 2, view.cell(slot, 0, 0));
   for (int b = 0; b <= view.cardstack; ++b) {
-    for (int k = 1; k <= 20; ++k)
+    for (int k = 1; k <= kBlockFields; ++k)
       sheet.WriteText(row, BlockColumn(b) + k - 1, view.cell(slot, k, b));
   }
 }
@@ -175,13 +145,6 @@ void ExportDatalog(const DatalogView& view, const std::string& path) {
 
 namespace {
 
-// CSV column names of a board block's fields 1 … 20.
-constexpr std::array<const char*, 20> kCsvFields{
-    "CFGR", "FLGR", "VUV_V", "VOV_V", "C1_V",  "C2_V",  "C3_V",   "C4_V",    "C5_V",    "C6_V",
-    "C7_V", "C8_V", "C9_V",  "C10_V", "C11_V", "C12_V", "STATUS", "ETMP1_V", "ETMP2_V", "ITMP_V"};
-
-bool NumericField(int k) { return (k >= 3 && k <= 16) || (k >= 18 && k <= 20); }
-
 // A voltage text of the sheet (" 1.234", "2.712V ", "-.---") as a plain
 // decimal, or "" when it holds no number.
 std::string PlainNumber(const std::string& text) {
@@ -195,17 +158,21 @@ std::string PlainNumber(const std::string& text) {
   return number ? n : "";
 }
 
+std::string CsvText(const std::string& cell, int k) {
+  return FieldAt(k).number ? PlainNumber(cell) : cell;
+}
+
 void WriteCsvRow(const DatalogView& view, CsvFile& csv, int point, int slot) {
   std::vector<std::string> row{std::to_string(point)};
   const auto when = view.time(slot);
   row.push_back(when == std::chrono::system_clock::time_point{} ? "" : IsoStamp(when));
   for (int b = 0; b <= view.cardstack; ++b) {
-    for (int k = 1; k <= 20; ++k) {
-      const std::string& cell = view.cell(slot, k, b);
-      row.push_back(NumericField(k) ? PlainNumber(cell) : cell);
-    }
+    for (int k = 1; k <= kBlockFields; ++k) row.push_back(CsvText(view.cell(slot, k, b), k));
   }
-  for (int b = 0; b <= view.cardstack; ++b) row.push_back(view.cell(slot, kReadsField, b));
+  for (int b = 0; b <= view.cardstack; ++b) {
+    for (int k = kBlockFields + 1; k < kRecordFields; ++k)
+      row.push_back(CsvText(view.cell(slot, k, b), k));
+  }
   csv.Row(row);
 }
 
@@ -213,12 +180,15 @@ void WriteCsvRow(const DatalogView& view, CsvFile& csv, int point, int slot) {
 
 void BuildDatalogCsv(const DatalogView& view, CsvFile& csv) {
   std::vector<std::string> header{"POINT", "TIME"};
-  for (int b = 0; b <= view.cardstack; ++b) {
-    for (const char* name : kCsvFields) header.push_back("B" + std::to_string(b + 1) + "_" + name);
-  }
+  auto columns = [&](int first, int last) {
+    for (int b = 0; b <= view.cardstack; ++b) {
+      for (int k = first; k <= last; ++k)
+        header.push_back("B" + std::to_string(b + 1) + "_" + FieldAt(k).csv);
+    }
+  };
+  columns(1, kBlockFields);
   // After the blocks, so that their columns stay where they always were.
-  for (int b = 0; b <= view.cardstack; ++b)
-    header.push_back("B" + std::to_string(b + 1) + "_READS");
+  columns(kBlockFields + 1, kRecordFields - 1);
   csv.Row(header);
   ForEachSample(view, [&](int point, int slot) { WriteCsvRow(view, csv, point, slot); });
 }

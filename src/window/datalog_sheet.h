@@ -1,9 +1,10 @@
 // The datalog worksheet: a header block (rows 1 … 11) and one row per
 // sample of the ring, oldest first.
 //
-// Board b (0 … CARDSTACK) owns columns 20·b + 3 … 20·b + 22; datalog field
-// k (1 … 20) of board b goes to column 20·b + 2 + k. Column A holds the
-// point number, column B the sample's time stamp.
+// Board b (0 … CARDSTACK) owns the kBlockFields columns from BlockColumn(b)
+// (20·b + 3 … 20·b + 22); datalog field k (1 … kBlockFields) of board b goes
+// to column BlockColumn(b) + k - 1. Column A holds the point number, column
+// B the sample's time stamp.
 #pragma once
 
 #include <chrono>
@@ -13,6 +14,7 @@
 
 #include "sheet/csv_file.h"
 #include "sheet/sheet.h"
+#include "window/datalog_fields.h"
 
 namespace eb {
 class Form1;
@@ -43,11 +45,11 @@ constexpr int kFirstDataRow = 12;
 // Column letters: 1 → "A", 26 → "Z", 27 → "AA", 202 → "GT".
 std::string ColumnName(int col);
 // First column of board b's block.
-constexpr int BlockColumn(int board) { return 20 * board + 3; }
+constexpr int BlockColumn(int board) { return kBlockFields * board + 3; }
 // Status column of board b's block (it also carries the status legend).
-constexpr int StatusColumn(int board) { return 20 * board + 19; }
+constexpr int StatusColumn(int board) { return BlockColumn(board) + kStatusField - 1; }
 // Last column of the sheet for a stack whose last board is `cardstack`.
-constexpr int LastColumn(int cardstack) { return 20 * cardstack + 22; }
+constexpr int LastColumn(int cardstack) { return BlockColumn(cardstack + 1) - 1; }
 // Row 11 of the last column: "V11" for one board … "GT11" for ten.
 std::string EndCell(int cardstack);
 
@@ -77,8 +79,9 @@ inline void ExportDatalog(const Form1& form, const std::string& path) {
 // The samples of the ring, in the sheet's order, as plain text for analysis
 // tools: a header row naming each column ("POINT", "TIME", "B1_CFGR", …,
 // "B1_C1_V", …), then one row per sample: the point, the ISO 8601 time stamp
-// with milliseconds, then per board its fields in the sheet's order, then
-// per board how the reads behind its fields ended ("B1_READS", …). Voltages
+// with milliseconds, then per board its block's fields in the sheet's order,
+// then per board the CSV-only fields, how the reads behind its fields ended
+// ("B1_READS", …). Voltages
 // are plain decimals with a point; a reading that could not be decoded is an
 // empty field.
 void BuildDatalogCsv(const DatalogView& view, CsvFile& csv);

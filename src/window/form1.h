@@ -22,8 +22,7 @@ constexpr int kBoards = 11;       // per-board arrays: boards 0 … 9, index 10 
 constexpr int kReadings = 151;    // CELLhex / CELLvolt: indices 0 … 150
 constexpr int kStatuses = 121;    // CELLstatus: indices 0 … 120
 constexpr int kDlogSlots = 1001;  // datalog ring slots 0 … 1000
-constexpr int kDlogFields = 31;   // fields 0 … 30
-constexpr int kReadsField = 21;   // how the sample's reads of a board ended (CSV only)
+constexpr int kDlogFields = 31;   // fields 0 … 30 (window/datalog_fields.h says what each holds)
 constexpr int kReplyBuffer = 64;  // register reply buffers (at least 42)
 
 using I16 = std::int16_t;

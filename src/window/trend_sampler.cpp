@@ -1,6 +1,5 @@
 #include "window/trend_sampler.h"
 
-#include <algorithm>
 #include <limits>
 
 #include "protocol/registers.h"
@@ -18,7 +17,9 @@ constexpr std::uint8_t kCell10Bit = 0x08;
 
 std::size_t At(int i) { return static_cast<std::size_t>(i); }
 
-trend::CellRecord CellsOf(const Form1& f, int board, bool gaveUp, std::int64_t ms) {
+}  // namespace
+
+trend::CellRecord TrendCellsOf(const Form1& f, int board, bool gaveUp, std::int64_t ms) {
   trend::CellRecord r;
   r.ms = ms;
   r.board = static_cast<std::uint8_t>(board);
@@ -32,7 +33,7 @@ trend::CellRecord CellsOf(const Form1& f, int board, bool gaveUp, std::int64_t m
   return r;
 }
 
-trend::TempRecord TempsOf(const Form1& f, int board, bool gaveUp, std::int64_t ms) {
+trend::TempRecord TrendTempsOf(const Form1& f, int board, bool gaveUp, std::int64_t ms) {
   trend::TempRecord r;
   r.ms = ms;
   r.board = static_cast<std::uint8_t>(board);
@@ -42,36 +43,16 @@ trend::TempRecord TempsOf(const Form1& f, int board, bool gaveUp, std::int64_t m
   return r;
 }
 
-}  // namespace
-
-void TrendSampler::BeforeTick(const Form1& form) {
-  before_.seen = true;
-  before_.reading = form.OnOff == 1 && !form.Unloaded;
-  before_.step = form.MEASUREflag;
-  before_.board = form.BRDread;
-}
+void TrendSampler::BeforeTick(const Form1& form) { watch_.Before(form); }
 
 void TrendSampler::AfterTick(const Form1& form, std::chrono::system_clock::time_point now) {
-  if (!before_.seen) return;
-  before_.seen = false;
-  // Records go in time order even if the clock is set back.
-  const std::int64_t ms = std::max<std::int64_t>(
-      lastMs_,
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
-  lastMs_ = ms;
-
-  const int board = before_.board;
-  // A window closed during the tick (the bridge went away) performed no step.
-  if (before_.reading && !form.Unloaded && board >= 0 && board < trend::kMaxBoards) {
-    // A read that gives up stops the reading within the tick.
-    const bool gaveUp = form.OnOff != 1;
-    if (before_.step == kCellStep) store_.cells.push(CellsOf(form, board, gaveUp, ms));
-    if (before_.step == kTempStep) store_.temps.push(TempsOf(form, board, gaveUp, ms));
+  const std::optional<TickStep> t = watch_.After(form, now);
+  if (!t) return;
+  if (t->performed) {
+    if (t->step == kCellStep) store_.cells.push(TrendCellsOf(form, t->board, t->gaveUp, t->ms));
+    if (t->step == kTempStep) store_.temps.push(TrendTempsOf(form, t->board, t->gaveUp, t->ms));
   }
-
-  const bool reading = form.OnOff == 1 && !form.Unloaded;
-  if (reading_ && !reading) PushGaps(std::clamp(form.CARDSTACK + 1, 1, trend::kMaxBoards), ms);
-  reading_ = reading;
+  if (t->stopped) PushGaps(t->boards, t->ms);
 }
 
 void TrendSampler::PushGaps(int boards, std::int64_t ms) {

@@ -1,11 +1,11 @@
 // Turns the readings the measurement cycle makes into trend records. The
-// sampler only looks at the window's state, before and after each timer
-// tick: it never calls a procedure of the window, so the cycle and its bridge
-// traffic are the same whether a trend is kept or not.
+// sampler watches the ticks (window/tick_watch.h): it never calls a
+// procedure of the window, so the cycle and its bridge traffic are the same
+// whether a trend is kept or not.
 //
-// A tick of continuous reading (or datalog recording) performs one step for
-// board BRDread: step 0 reads cells, step 1 temperatures (the other steps read
-// flags or collect the datalog sample and give no record). After the tick:
+// Step 0 of a pass over a board reads cells, step 1 temperatures (the other
+// steps read flags or collect the datalog sample and give no record). After
+// the tick:
 //   - a cell step gives the board's twelve cell voltages, or a gap when its
 //     RDCVvalid is 0 (the board did not answer, answered zeros, ...); cells 11
 //     and 12 are gaps when the configuration read back says 10 cells;
@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "trend/store.h"
+#include "window/tick_watch.h"
 
 namespace eb {
 
@@ -42,15 +43,14 @@ class TrendSampler {
   void PushGaps(int boards, std::int64_t ms);
 
   trend::Store& store_;
-  struct Before {
-    bool seen = false;
-    bool reading = false;
-    int step = 0;
-    int board = 0;
-  } before_;
-  bool reading_ = false;  // reading was running after the last tick
-  std::int64_t lastMs_ = 0;
+  TickWatch watch_;
 };
+
+// The trend's record of board `board`'s cells and temperatures as the
+// window holds them, gaps where there is no believable reading (`gaveUp`:
+// the read gave up, whatever the readings were left at).
+trend::CellRecord TrendCellsOf(const Form1& form, int board, bool gaveUp, std::int64_t ms);
+trend::TempRecord TrendTempsOf(const Form1& form, int board, bool gaveUp, std::int64_t ms);
 
 // Under- and over-voltage thresholds of `board` in the configuration being
 // edited, in volts; NaN for a threshold of 0, which the chip does not compare.

@@ -18,6 +18,7 @@
 #include "trend/stats.h"
 #include "trend/store.h"
 #include "window/form1.h"
+#include "window/sample_tap.h"
 #include "wiring/connection.h"
 
 namespace eb {
@@ -35,6 +36,7 @@ struct SampledWindow {
   std::unique_ptr<Form1> form;
   trend::Store store;
   TrendSampler sampler{store};
+  SampleTap tap;
   bool sampled = true;
   Clock::time_point now = Clock::time_point{} + std::chrono::hours(24 * 365 * 55);
 
@@ -64,8 +66,10 @@ struct SampledWindow {
     for (int i = 0; i < n; ++i) {
       now += std::chrono::milliseconds(100);
       if (sampled) sampler.BeforeTick(*form);
+      tap.BeforeTick(*form);
       if (form->Timer1.enabled) form->Timer1_Timer();
       if (sampled) sampler.AfterTick(*form, now);
+      tap.AfterTick(*form, now);
     }
   }
   std::int64_t NowMs() const {
@@ -271,6 +275,68 @@ TEST(TrendSampler, ThresholdsAreThoseOfTheConfigurationBeingEdited) {
   w.form->Command2_Click(1);
   std::tie(uv, ov) = TrendThresholds(*w.form, 0);
   EXPECT_NEAR(uv, 0.024, 1e-9);
+}
+
+struct CollectedSamples : SampleSink {
+  std::vector<BoardSample> samples;
+  std::vector<StackConfig> configs;
+  void Sample(const BoardSample& s) override { samples.push_back(s); }
+  void ConfigChanged(const StackConfig& c) override { configs.push_back(c); }
+};
+
+// The tap hands on one sample per board per completed pass, with the cells
+// the trend draws (NaN where it shows a gap), and the configuration when
+// attached and when it changes.
+TEST(SampleTap, OneSamplePerBoardPerPassAsTheTrendSeesIt) {
+  struct Case {
+    bool datalog;
+    int ticksPerPass;
+  };
+  for (const Case c : {Case{false, 3}, Case{true, 4}}) {
+    SCOPED_TRACE(c.datalog ? "datalog" : "continuous");
+    SampledWindow w("sim:boards=3,seed=9,noise=0");
+    w.Sim({"cell", "0", "5", "3.777"});
+    w.Sim({"missing", "2", "1"});
+    w.Configure(3);
+    CollectedSamples sink;
+    w.tap.Attach(sink, *w.form, w.now);
+    ASSERT_EQ(sink.configs.size(), 1u);
+    ASSERT_EQ(sink.configs[0].boards.size(), 3u);
+    EXPECT_EQ(sink.configs[0].boards[1].address, 1);
+    EXPECT_EQ(sink.configs[0].boards[0].cfgr.substr(0, 4), "E1, ");
+    if (c.datalog) {
+      ASSERT_EQ(w.form->SetupDatalog(10, ::testing::TempDir() + "tap_datalog.xlsx"), "");
+      w.form->Command1_click(11);
+    } else {
+      w.Start();
+    }
+    const std::int64_t startMs = w.NowMs();
+    w.Ticks(3 * c.ticksPerPass * 2);
+    ASSERT_EQ(sink.samples.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+      const BoardSample& s = sink.samples[i];
+      EXPECT_EQ(s.board, static_cast<int>(i % 3) + 1);
+      EXPECT_EQ(s.ms, startMs + 100 * c.ticksPerPass * static_cast<std::int64_t>(i + 1));
+      const bool missing = s.board == 3;
+      for (double v : s.cells) EXPECT_EQ(std::isnan(v), missing);
+      for (double v : s.temps) EXPECT_EQ(std::isnan(v), missing);
+      EXPECT_EQ(s.cvRead, missing ? ReadOutcome::kNone : ReadOutcome::kMatch);
+      EXPECT_EQ(s.StatusText().size(), 12u * 2 + 11 * 2);
+    }
+    EXPECT_NEAR(sink.samples[3].cells[4], 3.777, 0.0015);
+    if (c.datalog) {  // the datalog's first sample was collected on the same tick
+      EXPECT_EQ(sink.samples[0].cfgr, w.form->DataCell(1, 1, 0));
+      EXPECT_EQ(sink.samples[0].StatusText(), w.form->DataCell(1, 17, 0));
+    }
+    EXPECT_EQ(sink.configs.size(), 1u);  // nothing changed
+    w.form->Command2_Click(1);           // a threshold of board 1 stepped
+    w.Ticks(1);
+    ASSERT_EQ(sink.configs.size(), 2u);
+    EXPECT_NEAR(sink.configs[1].boards[0].vuv, 0.024, 1e-9);
+    w.tap.Detach(sink);
+    w.Ticks(3 * c.ticksPerPass);
+    EXPECT_EQ(sink.samples.size(), 6u);
+  }
 }
 
 }  // namespace
