@@ -18,6 +18,8 @@ struct Options {
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
   std::string junit;            // empty: no JUnit report of the script's checks
+  std::string listen;           // empty: no control socket
+  std::string listenToken;      // empty: no token asked for
   bool help = false;
   bool version = false;
   bool demo = false;          // a configured four-board simulated stack, reading

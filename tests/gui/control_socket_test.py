@@ -100,13 +100,13 @@ for line in ["set Combo1 3", "click Command0 1", "click Command1 5"]:  # 4 board
 for board in (3, 2, 1, 0):  # read each board's configuration back
     check(ask(f"click Command4 {board}") == ok and ask("click Command1 6") == ok, f"read {board}")
 check(ask("state CFGR0 3")["value"] != "00", "board 4 configured")
-check(ask("sim cell 2 5 3.912") == ok, "sim cell")
+check(ask("sim cell 3 5 3.912") == ok, "sim cell")
 check(ask("click Command1 10") == ok, "continuous reading")
 started = time.monotonic()
 check(ask("wait-for PECstatus 3 value 1 15") == ok, "wait-for a status")
-check(ask("wait-for CELLvolt 29 value 3.912 15") == ok, "wait-for the pinned cell")
+check(ask("wait-for CELLvolt 41 value 3.912 15") == ok, "wait-for the pinned cell")
 cells = ask("state CELLvolt")["value"]
-check(cells[29] == 3.912 and all(3.0 < v < 4.3 for v in cells[1:49]), f"cells {cells[:49]}")
+check(cells[41] == 3.912 and all(3.0 < v < 4.3 for v in cells[1:49]), f"cells {cells[:49]}")
 check(ask("print Text1 0")["text"].strip().endswith("V"), "a cell box")
 timeout = ask("wait-for PECstatus 3 value 2 0.5")
 check(timeout.get("observed") == 1 and timeout.get("line") == asked
@@ -128,7 +128,11 @@ except OSError:
     pass  # the window closes the connection before taking the whole line
 reply = answer(hugeReader)
 check(reply.get("error") == "line longer than 4096 bytes", f"1 MB line: {reply}")
-check(hugeReader.read() == b"", "the 1 MB line's connection is closed")
+try:
+    rest = hugeReader.read()
+except ConnectionResetError:
+    rest = b""  # closed with the rest of the line unread
+check(rest == b"", "the 1 MB line's connection is closed")
 midLine, _ = connect(port)
 midLine.sendall(b"print Lab")
 midLine.close()
