@@ -115,51 +115,16 @@ std::string AsciiJson(std::string_view s) {
   return out;
 }
 
-std::string JoinScriptWords(const std::vector<std::string>& words) {
-  std::string line;
-  for (const std::string& w : words) {
-    if (!line.empty()) line += ' ';
-    line += '"';
-    for (char ch : w) {
-      switch (ch) {
-        case '"': line += "\\\""; break;
-        case '\\': line += "\\\\"; break;
-        case '\r': line += "\\r"; break;
-        case '\n': line += "\\n"; break;
-        case '\t': line += "\\t"; break;
-        default: line += ch; break;
-      }
-    }
-    line += '"';
-  }
-  return line;
-}
-
-WaitCheck CheckWaitCondition(Form1& form, StackControl* stack,
+WaitCheck CheckWaitCondition(Form1& form, StackControl* /*stack*/,
                              const std::vector<std::string>& condition) {
-  std::ostringstream out, err;
-  ScriptRunner runner(out, err);
-  const Step step = RunStep(runner, out, form, stack, "expect " + JoinScriptWords(condition));
-  if (step.status == 0) return {WaitCheck::Result::Holds, "", ""};
-  for (const std::string& line : step.out) {
-    if (auto failed = After(line, "EXPECT FAILED "); failed && step.status == 1) {
-      // "LABEL is VALUE, expected X": the label has no spaces.
-      const std::size_t is = failed->find(" is ");
-      const std::size_t expected = failed->rfind(", expected ");
-      std::string observed;
-      if (is != std::string::npos && expected != std::string::npos && expected > is)
-        observed = failed->substr(is + 4, expected - is - 4);
-      return {WaitCheck::Result::NotYet, observed, *failed};
-    }
-    for (const char* prefix : {"SCRIPT ERROR ", "INTERNAL ERROR "}) {
-      if (auto bad = After(line, prefix)) {
-        // The check's messages name the expect line it runs.
-        if (bad->rfind("expect", 0) == 0) bad->replace(0, 6, "wait-for");
-        return {WaitCheck::Result::Bad, "", *bad};
-      }
-    }
-  }
-  return {WaitCheck::Result::Bad, "", step.status == 3 ? "the window closed" : "cannot be checked"};
+  // The script's own wait-for reads its condition the same way.
+  std::vector<std::string> words{"wait-for"};
+  words.insert(words.end(), condition.begin(), condition.end());
+  std::string error;
+  const std::optional<Observation> seen = Observe(form, words, &error);
+  if (!seen) return {WaitCheck::Result::Bad, "", error};
+  if (seen->Holds()) return {WaitCheck::Result::Holds, "", ""};
+  return {WaitCheck::Result::NotYet, seen->actual, seen->Failure()};
 }
 
 ControlServer::ControlServer(Form1& form, StackControl* stack, std::string token)

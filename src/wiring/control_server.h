@@ -45,12 +45,9 @@ struct WaitCheck {
 };
 
 // Checks "NAME [INDEX] PROP VALUE" (the words after wait-for, without the
-// time-out) on the window, as an expect line would.
+// time-out) on the window, through the script's own Observe.
 WaitCheck CheckWaitCondition(Form1& form, StackControl* stack,
                              const std::vector<std::string>& condition);
-
-// The words of a line, quoted and escaped so that SplitScriptLine gives them back.
-std::string JoinScriptWords(const std::vector<std::string>& words);
 
 // A JSON text in ASCII: every character beyond it as a \u escape (surrogate
 // pairs above U+FFFF), every byte that is no part of a UTF-8 character as \ufffd.
