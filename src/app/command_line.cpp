@@ -86,6 +86,17 @@ constexpr OptionRow kOptions[] = {
      "beside the program, else the documents folder, else\n"
      "home); it must exist and be writable",
      nullptr, &Options::datalogDir},
+    {"--listen", "ADDRESS",
+     "serve the running window on a control socket: unix:PATH\n"
+     "(or PATH; mode 0600) or tcp:[HOST:]PORT (127.0.0.1 unless\n"
+     "HOST says otherwise); each line is a script line, each\n"
+     "answer one JSON line",
+     nullptr, &Options::listen},
+    {"--listen-token", "FILE",
+     "with --listen: the first line of every connection must be\n"
+     "the token in FILE (mode 0600); required for an address\n"
+     "that is no loopback",
+     nullptr, &Options::listenToken},
     {"--demo", "",
      "a four-board simulated stack, configured as an operator\n"
      "would (one cell discharging, one masked, one under\n"
@@ -159,6 +170,14 @@ bool CheckCombination(Options* out, std::string* error) {
                           !out->csv.empty() || !out->xlsx.empty();
   if (exportPart && out->exportFrom.empty()) {
     *error = "--from, --to, --boards, --csv and --xlsx go with --export REC.db";
+    return false;
+  }
+  if (!out->listenToken.empty() && out->listen.empty()) {
+    *error = "--listen-token is the token of a control socket: give --listen too";
+    return false;
+  }
+  if (!out->listen.empty() && (!out->script.empty() || !out->screenshot.empty())) {
+    *error = "--listen serves the running window: not with --script or --screenshot";
     return false;
   }
   if (out->demo) out->bridge = kDemoConnection;

@@ -26,6 +26,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/control_channel.h"
 #include "app/form_view.h"
 #include "app/identity_box.h"
 #include "app/main_window.h"
@@ -370,6 +371,18 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
     std::cerr << report.line << std::endl;
     if (!screenshot) eb::app::ShowIdentityBox(report);
   };
+
+  // The control socket is opened before start-up: an address it cannot
+  // take ends the run at once.
+  std::unique_ptr<eb::app::ControlChannel> control;
+  if (!options.listen.empty()) {
+    std::string error;
+    control =
+        eb::app::ControlChannel::Start(window, form, platform, bench.connection->control.get(),
+                                       options.listen, options.listenToken, &error);
+    if (!control) return Fail(error);
+    std::cerr << kProgram << ": listening on " << control->where() << std::endl;
+  }
 
   window.Start();
   if (bench.TraceFailed()) return bench.Finish(2);

@@ -20,6 +20,11 @@ void QtPlatform::Attach(MainWindow* window) {
 
 void QtPlatform::MsgBox(const std::string& text) {
   ++boxCount_;
+  if (divert_) {
+    log_ << "eb2250-gui: message box (control socket): " << text << std::endl;
+    divert_(text);
+    return;
+  }
   if (mode_ == Boxes::AnswerAtOnce) {
     log_ << "eb2250-gui: message box: " << text << std::endl;
     return;

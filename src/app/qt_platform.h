@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -33,12 +34,16 @@ class QtPlatform : public Platform {
 
   // From now on every box is answered at once (the program is ending).
   void AnswerAtOnceFromNow() { mode_ = Boxes::AnswerAtOnce; }
+  // While set, every box is answered at once and its text handed to `to`
+  // (a line from the control socket: nobody at the window is asked).
+  void DivertBoxes(std::function<void(const std::string&)> to) { divert_ = std::move(to); }
 
   // Number of message boxes shown (or answered at once).
   int boxes() const { return boxCount_; }
 
  private:
   std::string datalogFolder_;
+  std::function<void(const std::string&)> divert_;
   Boxes mode_;
   std::ostream& log_;
   MainWindow* window_ = nullptr;
