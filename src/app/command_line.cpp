@@ -87,15 +87,15 @@ constexpr OptionRow kOptions[] = {
      "home); it must exist and be writable",
      nullptr, &Options::datalogDir},
     {"--listen", "ADDRESS",
-     "serve the running window on a control socket: unix:PATH\n"
-     "(or PATH; mode 0600) or tcp:[HOST:]PORT (127.0.0.1 unless\n"
-     "HOST says otherwise); each line is a script line, each\n"
-     "answer one JSON line",
+     "serve the running window on a control socket:\n"
+     "unix:PATH (or PATH; mode 0600) or tcp:[HOST:]PORT\n"
+     "(127.0.0.1 unless HOST says otherwise); each line is a\n"
+     "script line, each answer one JSON line",
      nullptr, &Options::listen},
     {"--listen-token", "FILE",
-     "with --listen: the first line of every connection must be\n"
-     "the token in FILE (mode 0600); required for an address\n"
-     "that is no loopback",
+     "with --listen: the first line of every connection\n"
+     "must be the token in FILE (mode 0600); required for\n"
+     "an address that is no loopback",
      nullptr, &Options::listenToken},
     {"--demo", "",
      "a four-board simulated stack, configured as an operator\n"
