@@ -173,7 +173,8 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* words) {
   return true;
 }
 
-ScriptRunner::ScriptRunner(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+ScriptRunner::ScriptRunner(std::ostream& out, std::ostream& err)
+    : out_(out), err_(err), recorder_(std::make_unique<Recorder>(tap, *this, "", "")) {}
 
 void ScriptRunner::MsgBox(const std::string& text) {
   out_ << "MSGBOX: " << text << "\n";
@@ -186,9 +187,16 @@ std::chrono::system_clock::time_point ScriptRunner::Now() {
 
 void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path << "\n"; }
 
+void ScriptRunner::SetProvenance(const std::string& program, const std::string& bridge) {
+  recorder_ = std::make_unique<Recorder>(tap, *this, program, bridge);
+}
+
+ScriptRunner::~ScriptRunner() = default;
+
 int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name,
                       StackControl* stack) {
   const int status = RunLines(form, script, name, stack);
+  recorder_->Stop();
   // The end of a run closes the window as the operator would: a datalog
   // holding samples is saved as the last datalog rather than lost.
   if (!form.Unloaded) form.Form_Unload();
@@ -340,7 +348,13 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         for (int i = 0; i < n && !closed() && !Stopped(); ++i) {
           if (!form.Timer1.enabled) continue;
           if (beforeTick) beforeTick();
+          // The recording's samples are 100 ms apart on the script's
+          // clock however fast the script runs.
+          tickClock_ += std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
+          tap.BeforeTick(form);
           form.Timer1_Timer();
+          tap.AfterTick(form, tickClock_);
+          recorder_->AfterTick();
           if (afterTick) afterTick();
         }
       } else if (cmd == "print") {
@@ -466,6 +480,18 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
         }
         std::string refused = form.SetupDatalog(samples, file, csv);
         if (!refused.empty()) MsgBox(refused);
+      } else if (cmd == "record") {
+        // record "FILE" starts a recording (a refusal shows as a message
+        // box, as the window shows it); record stop ends it.
+        if (pos >= w.size()) throw ScriptError{"record: file or \"stop\" missing"};
+        const std::string file = w[pos++];
+        noMore();
+        if (file == "stop") {
+          recorder_->Stop();
+        } else {
+          const std::string refused = recorder_->Start(file, form, tickClock_);
+          if (!refused.empty()) MsgBox(refused);
+        }
       } else if (cmd == "window") {
         if (pos >= w.size()) throw ScriptError{"window: name missing (trend)"};
         const std::string name = w[pos++];

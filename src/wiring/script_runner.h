@@ -13,6 +13,8 @@
 //                             shows as a message box)
 //   window trend              open the trend window (nothing to open when the
 //                             script runs without windows)
+//   record "/tmp/r.db"        record every sample to a database file (a
+//   record stop               refusal shows as a message box); end it
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
@@ -28,13 +30,17 @@
 //   expect-no-msgbox          no message box appeared since then
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "window/platform.h"
+#include "window/sample_tap.h"
+#include "wiring/recorder.h"
 
 namespace eb {
 
@@ -53,6 +59,7 @@ class StackControl {
 class ScriptRunner : public Platform {
  public:
   ScriptRunner(std::ostream& out, std::ostream& err);
+  ~ScriptRunner() override;
 
   // Runs the window's start-up (Form_Load), then the script. `stack` is
   // null when the bridge is no simulated stack ("sim" lines are errors).
@@ -80,6 +87,15 @@ class ScriptRunner : public Platform {
 
   // Called around each timer tick a "tick" line runs (the trend samples them).
   std::function<void()> beforeTick, afterTick;
+  // Watches the ticks for the recording and any other sample sink.
+  SampleTap tap;
+  // What a recording started by a "record" line says of the program (the
+  // --version line) and the bridge (its connection string).
+  void SetProvenance(const std::string& program, const std::string& bridge);
+  Recorder* recorder() { return recorder_.get(); }
+  // The script's clock: the start of the run, then 100 ms (the timer's
+  // interval) later at every tick.
+  std::chrono::system_clock::time_point tickClock() const { return tickClock_; }
   // Opens the window a "window" line names; unset, the line only checks the name.
   std::function<void(const std::string& name)> openWindow;
 
@@ -99,6 +115,8 @@ class ScriptRunner : public Platform {
   bool closed_ = false;
   std::vector<std::string> messages_;
   std::string appDirectory_;
+  std::chrono::system_clock::time_point tickClock_ = std::chrono::system_clock::now();
+  std::unique_ptr<Recorder> recorder_;
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and
