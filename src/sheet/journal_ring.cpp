@@ -93,8 +93,8 @@ bool ReadSample(std::string_view record, int slots, int cellFields, JournalSampl
 std::optional<JournalSetup> ReadSetup(std::string_view record) {
   char kind = 0;
   std::vector<std::string> f;
-  if (!SplitJournalRecord(record, &kind, &f, kJournalSetupFields) || kind != 'H' ||
-      f.size() != kJournalSetupFields) {
+  if (!SplitJournalRecord(record, &kind, &f, kJournalSetupFields + 1) || kind != 'H' ||
+      f.size() < kJournalSetupFields) {
     return std::nullopt;
   }
   JournalSetup s;
@@ -107,6 +107,11 @@ std::optional<JournalSetup> ReadSetup(std::string_view record) {
   s.sampleTime = *seconds;
   s.setupStamp = f[4];  // f[3], the datalog's own workbook, is not needed
   s.csv = f[5] == "1";
+  if (f.size() > kJournalSetupFields) {
+    const auto left = Number<unsigned long long>(f[kJournalSetupFields]);
+    if (!left || *left > (1ull << 48)) return std::nullopt;
+    s.leftOut = static_cast<std::size_t>(*left);
+  }
   return s;
 }
 
@@ -140,7 +145,10 @@ void JournalRing::Add(std::string_view record) {
   if (!any_) {
     any_ = true;
     setup_ = ReadSetup(record);
-    if (setup_) slots_.resize(static_cast<size_t>(setup_->slots) + 1);
+    if (setup_) {
+      slots_.resize(static_cast<size_t>(setup_->slots) + 1);
+      leftOut_ = setup_->leftOut;
+    }
     return;
   }
   if (!setup_ || !ReadSample(record, setup_->slots, cellFields_, nullptr)) {
