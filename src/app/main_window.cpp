@@ -181,8 +181,9 @@ void MainWindow::StopRecording() {
 void MainWindow::SyncRecordActions() {
   const bool on = recorder_->Active();
   stopRecordAction_->setEnabled(on);
-  recordAction_->setText(on ? tr("&Record to file… (recording to %1)").arg(ToQString(recorder_->path()))
-                            : tr("&Record to file…"));
+  recordAction_->setText(
+      on ? tr("&Record to file… (recording to %1)").arg(ToQString(recorder_->path()))
+         : tr("&Record to file…"));
 }
 
 void MainWindow::RecordToFile() {

@@ -85,10 +85,10 @@ std::unique_ptr<Recording> Recording::Open(const std::string& path, const Record
     *error = "Cannot record to " + path + ": " + why + ".";
     return nullptr;
   };
-  const int opened = sqlite3_open_v2(path.c_str(), &r->db_,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                         SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
-                                     nullptr);
+  const int opened = sqlite3_open_v2(
+      path.c_str(), &r->db_,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
+      nullptr);
   if (opened != SQLITE_OK) return fail(Why(r->db_, opened));
   sqlite3_extended_result_codes(r->db_, 0);
   sqlite3_busy_timeout(r->db_, 2000);
@@ -101,8 +101,8 @@ std::unique_ptr<Recording> Recording::Open(const std::string& path, const Record
   sqlite3_finalize(probe);
   if (objects < 0) return fail(rc == SQLITE_NOTADB ? "it is not a recording" : Why(r->db_, rc));
   if (objects > 0) {
-    rc = sqlite3_prepare_v2(r->db_, "SELECT value FROM recording WHERE key = 'schema'", -1,
-                            &probe, nullptr);
+    rc = sqlite3_prepare_v2(r->db_, "SELECT value FROM recording WHERE key = 'schema'", -1, &probe,
+                            nullptr);
     bool ours = false;
     if (rc == SQLITE_OK && sqlite3_step(probe) == SQLITE_ROW) {
       const auto* v = reinterpret_cast<const char*>(sqlite3_column_text(probe, 0));
@@ -141,7 +141,8 @@ std::unique_ptr<Recording> Recording::Open(const std::string& path, const Record
   }
   sqlite3_finalize(put);
   if (!ok || !r->Exec("COMMIT")) {
-    const std::string why = r->failure_.empty() ? Why(r->db_, sqlite3_errcode(r->db_)) : r->failure_;
+    const std::string why =
+        r->failure_.empty() ? Why(r->db_, sqlite3_errcode(r->db_)) : r->failure_;
     return fail(why);
   }
   if (sqlite3_prepare_v2(r->db_, kInsert, -1, &r->insert_, nullptr) != SQLITE_OK ||

@@ -73,9 +73,9 @@ class Recording : public SampleSink {
   sqlite3_stmt* insert_ = nullptr;
   sqlite3_stmt* config_ = nullptr;
   std::string path_;
-  int lastBoard_ = 10;    // the stack's last board: its sample ends a pass
-  bool open_ = false;     // a transaction is open
-  bool broken_ = false;   // the open transaction's pass is being lost
+  int lastBoard_ = 10;   // the stack's last board: its sample ends a pass
+  bool open_ = false;    // a transaction is open
+  bool broken_ = false;  // the open transaction's pass is being lost
   std::int64_t pending_ = 0;
   std::int64_t written_ = 0;
   std::int64_t lost_ = 0;

@@ -7,10 +7,10 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <string>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace eb::datalog {
 

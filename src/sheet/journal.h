@@ -118,8 +118,8 @@ class JournalWriter {
   std::vector<std::string> kept_;  // the last `keep_` sample lines, a ring from next_
   std::size_t next_ = 0;
   std::size_t keep_ = 0;
-  std::size_t inFile_ = 0;         // sample records in the file
-  unsigned long long left_ = 0;    // sample records left out by compaction
+  std::size_t inFile_ = 0;       // sample records in the file
+  unsigned long long left_ = 0;  // sample records left out by compaction
 
   JournalLock lock_;  // holds the journal's descriptor
   std::string folder_;

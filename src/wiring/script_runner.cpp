@@ -350,7 +350,8 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
           if (beforeTick) beforeTick();
           // The recording's samples are 100 ms apart on the script's
           // clock however fast the script runs.
-          tickClock_ += std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
+          tickClock_ +=
+              std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
           tap.BeforeTick(form);
           form.Timer1_Timer();
           tap.AfterTick(form, tickClock_);

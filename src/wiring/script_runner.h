@@ -32,8 +32,8 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>

@@ -38,7 +38,8 @@ void WriteScript(const std::string& path, const std::string& db, int first, int 
     << "record \"" << db << "\"\nclick Command1 10\n";
   for (int k = first; k < first + count; ++k) {
     for (int b = 0; b < kBoards; ++b)
-      for (int c = 1; c <= 12; ++c) s << "sim cell " << b << " " << c << " " << Volts(k, b, c) << "\n";
+      for (int c = 1; c <= 12; ++c)
+        s << "sim cell " << b << " " << c << " " << Volts(k, b, c) << "\n";
     s << "tick " << kTicksPerBlock << "\n";
   }
 }
@@ -53,7 +54,8 @@ struct Db {
   long long Number(const char* sql) const {
     sqlite3_stmt* st = nullptr;
     long long v = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
       v = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return v;
@@ -145,8 +147,9 @@ TEST(RecordKill, ADayOfTenBoardsKilledInTheMiddleKeepsEverySampleBeforeTheKill) 
   // Started again, the program appends the rest of the day.
   const int blocksLeft = kBlocksPerDay - static_cast<int>(kept / kSamplesPerBlock);
   WriteScript(dir / "second.script", db, 1000, blocksLeft);
-  const pid_t second = test::Launch(EB_GUI_EXE, {"--bridge", sim, "--script", dir / "second.script"},
-                                    dir / "second.out", dir / "second.err");
+  const pid_t second =
+      test::Launch(EB_GUI_EXE, {"--bridge", sim, "--script", dir / "second.script"},
+                   dir / "second.out", dir / "second.err");
   const int secondStatus = Wait(second);
   ASSERT_TRUE(WIFEXITED(secondStatus) && WEXITSTATUS(secondStatus) == 0)
       << std::ifstream(dir / "second.err").rdbuf();

@@ -96,10 +96,10 @@ TEST(Recording, SamplesAndProvenanceAsTheSchemaSays) {
   EXPECT_EQ(r->samplesWritten(), 2);
 
   EXPECT_EQ(Query(path, "PRAGMA journal_mode"), std::vector<std::string>{"wal"});
-  EXPECT_EQ(Query(path, "SELECT key, value FROM recording ORDER BY key"),
-            (std::vector<std::string>{"bridge|sim:boards=2", "program|eb2250-gui 25.0 (test)",
-                                      "schema|1", "started|2025-12-09T05:26:40.000Z",
-                                      "started_ms|1765258000000"}));
+  EXPECT_EQ(
+      Query(path, "SELECT key, value FROM recording ORDER BY key"),
+      (std::vector<std::string>{"bridge|sim:boards=2", "program|eb2250-gui 25.0 (test)", "schema|1",
+                                "started|2025-12-09T05:26:40.000Z", "started_ms|1765258000000"}));
   EXPECT_EQ(Query(path, "SELECT ms, board, address, cfgr, vuv, vov FROM stack_config"),
             (std::vector<std::string>{"1765258000000|1|0|E1, 00, 00, 00, 00, 00|2.112|NULL",
                                       "1765258000000|2|1|E1, 00, 00, 00, 00, 00|2.112|NULL"}));
@@ -150,8 +150,9 @@ TEST(Recording, AppendsToARecordingAndRefusesEveryOtherFile) {
       {"text", "not a database at all, just some text of the operator's\n", "not a recording"},
       {"other database", "sql:CREATE TABLE t(x); INSERT INTO t VALUES(1);",
        "not a recording of this program"},
-      {"later schema", "sql:CREATE TABLE recording(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-                       "INSERT INTO recording VALUES('schema', '2');",
+      {"later schema",
+       "sql:CREATE TABLE recording(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+       "INSERT INTO recording VALUES('schema', '2');",
        "not a recording of this program"},
   };
   for (const Case& c : cases) {
