@@ -94,7 +94,7 @@ void MainWindow::AfterModelTick() {
   const auto now = trendClock_();
   trendSampler_.AfterTick(form_, now);
   sampleTap_.AfterTick(form_, now);
-  recorder_->AfterTick();
+  recorder_->AfterTick(form_);
   if (trend_ != nullptr) trend_->OnTick();
 }
 

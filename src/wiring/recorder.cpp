@@ -25,7 +25,7 @@ std::string Recorder::Start(const std::string& path, const Form1& form,
   recording_ = Recording::Open(path, start, &error);
   if (!recording_) return error;
   tap_.Attach(*recording_, form, now);
-  AfterTick();
+  AfterTick(form);
   return "";
 }
 
@@ -35,8 +35,9 @@ void Recorder::Stop() {
   recording_.reset();  // commits the pass in flight
 }
 
-void Recorder::AfterTick() {
+void Recorder::AfterTick(const Form1& form) {
   if (!recording_) return;
+  if (form.OnOff != 1 || form.Unloaded) recording_->Flush();
   const std::string said = recording_->TakeFailure();
   if (!said.empty()) platform_.MsgBox(said);
 }

@@ -31,9 +31,10 @@ class Recorder {
   void Stop();
   bool Active() const { return recording_ != nullptr; }
   std::string path() const { return recording_ ? recording_->path() : std::string(); }
-  // After each tick the tap has seen: tells the operator, once, that the
-  // recording cannot be written.
-  void AfterTick();
+  // After each tick the tap has seen: commits a pass that reading stopped
+  // in the middle of (it would not end otherwise), and tells the operator,
+  // once, that the recording cannot be written.
+  void AfterTick(const Form1& form);
   const Recording* recording() const { return recording_.get(); }
 
  private:

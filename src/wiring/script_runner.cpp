@@ -355,7 +355,7 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
           tap.BeforeTick(form);
           form.Timer1_Timer();
           tap.AfterTick(form, tickClock_);
-          recorder_->AfterTick();
+          recorder_->AfterTick(form);
           if (afterTick) afterTick();
         }
       } else if (cmd == "print") {
