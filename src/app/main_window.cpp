@@ -20,6 +20,7 @@
 #include <QSpinBox>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "app/drawings.h"
 #include "app/form_view.h"
 #include "app/qt_text.h"
@@ -52,7 +53,11 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   connect(recordAction_, &QAction::triggered, this, &MainWindow::RecordToFile);
   stopRecordAction_ = datalog->addAction(tr("S&top recording"));
   connect(stopRecordAction_, &QAction::triggered, this, &MainWindow::StopRecording);
-  recorder_ = std::make_unique<Recorder>(sampleTap_, form_.platform, "", "");
+  // The program's version goes beside the samples even before the front
+  // end says more of the bridge (SetRecordingProvenance).
+  std::string version = VersionText();
+  while (!version.empty() && version.back() == '\n') version.pop_back();
+  recorder_ = std::make_unique<Recorder>(sampleTap_, form_.platform, version, "");
   SyncRecordActions();
 
   QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
