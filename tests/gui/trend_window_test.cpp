@@ -432,8 +432,8 @@ TEST_F(TrendTest, TheWindowRecordsEachPassOfItsTicksUntilStopped) {
   auto text = [h](const char* sql) {
     sqlite3_stmt* st = nullptr;
     std::string v;
-    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
-        sqlite3_column_text(st, 0) != nullptr)
+    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0) != nullptr)
       v = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     sqlite3_finalize(st);
     return v;
