@@ -213,6 +213,10 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
     out_ << "CLOSED\n";
     return 3;
   }
+  if (!recordFromStart_.empty()) {
+    const std::string refused = recorder_->Start(recordFromStart_, form, tickClock_);
+    if (!refused.empty()) MsgBox(refused);
+  }
   return RunSteps(form, script, name, stack);
 }
 

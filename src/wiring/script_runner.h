@@ -93,6 +93,9 @@ class ScriptRunner : public Platform {
   // --version line) and the bridge (its connection string).
   void SetProvenance(const std::string& program, const std::string& bridge);
   Recorder* recorder() { return recorder_.get(); }
+  // Records to `path` from the end of the start-up on (--record), as a
+  // first line record "PATH" would.
+  void RecordFromStart(std::string path) { recordFromStart_ = std::move(path); }
   // The script's clock: the start of the run, then 100 ms (the timer's
   // interval) later at every tick.
   std::chrono::system_clock::time_point tickClock() const { return tickClock_; }
@@ -117,6 +120,7 @@ class ScriptRunner : public Platform {
   std::string appDirectory_;
   std::chrono::system_clock::time_point tickClock_ = std::chrono::system_clock::now();
   std::unique_ptr<Recorder> recorder_;
+  std::string recordFromStart_;
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and

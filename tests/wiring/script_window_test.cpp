@@ -21,11 +21,12 @@ struct WindowRun {
   std::vector<std::string> events;  // hooks called, in order
 };
 
-WindowRun RunScript(const std::string& script, bool hooks) {
+WindowRun RunScript(const std::string& script, bool hooks, const std::string& record = "") {
   test::FakeStack stack;
   stack.boards["80"] = {};
   std::ostringstream out, err;
   ScriptRunner runner(out, err);
+  if (!record.empty()) runner.RecordFromStart(record);
   WindowRun r;
   Form1 form(stack.bridge, runner);
   if (hooks) {
@@ -86,6 +87,10 @@ TEST(ScriptWindow, RecordLinesStartAndStopARecording) {
                           false);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(RecordedSamples(db), 4);
+  // --record: from the start on, appended to the recording there.
+  r = RunScript("click Command1 10\ntick 6\n", false, db);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(RecordedSamples(db), 6);
   // A file that is no recording is refused the way the window refuses it.
   r = RunScript("record \"" + ::testing::TempDir() + "\"\n", false);
   EXPECT_EQ(r.status, 0) << r.out;
