@@ -1,11 +1,12 @@
-// Command line of the program:
-//   eb2250-gui [--bridge STRING | --simulate[=SETTINGS]] [--trace FILE]
-//              [--script FILE] [--screenshot FILE] [--datalog-dir DIR] [--help]
-//   eb2250-gui --probe
-// Every option with a value also takes the "--option=value" form.
+// Command line of the program: one table of option rows (OptionRows), from
+// which the parser takes every option and the --help text (and so the manual
+// page) takes its synopsis and option list. Every option with a value also
+// takes the "--option=value" form. An option is added as one row.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace eb::app {
@@ -16,11 +17,46 @@ struct Options {
   std::string script;           // empty: open the window
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
+  std::string record;           // empty: no recording from the start
+  std::string junit;            // empty: no JUnit report of the script's checks
   bool help = false;
   bool version = false;
-  bool demo = false;   // a configured four-board simulated stack, reading
-  bool probe = false;  // list the FTDI devices, identify on each, exit
+  bool demo = false;          // a configured four-board simulated stack, reading
+  bool probe = false;         // list the FTDI devices, identify on each, exit
+  bool bridgeChosen = false;  // --bridge or --simulate was given
+
+  bool operator==(const Options&) const = default;
 };
+
+// Where an option stands in the synopsis at the top of --help.
+enum class Synopsis {
+  kOption,      // "[--name VALUE]" on the usage line of a run
+  kOrPrevious,  // "| --name VALUE" inside the previous row's brackets
+  kAlone,       // a usage line of its own: the option runs alone
+  kNone,        // not in the synopsis (--help, aliases)
+};
+
+struct OptionRow {
+  std::string_view name;  // "--trace"
+  // The value's placeholder: "FILE" for a value that must be given (as the
+  // next argument or after "="), "[=SETTINGS]" for one that may follow "=",
+  // "" for an option that takes none.
+  std::string_view value;
+  // The option's lines in --help, split by '\n'; "" leaves the row out of
+  // the list (an alias).
+  std::string_view help;
+  // Takes the option: `value` is its value ("" when none was given), stored
+  // in *options. False with *error set (one line) when it is refused. An
+  // option whose row names a `once` field needs no handler beyond a check.
+  bool (*handle)(std::string_view name, const std::string& value, Options* options,
+                 std::string* error);
+  // A value stored as it is, given at most once; nullptr for none.
+  std::string Options::*once = nullptr;
+  Synopsis synopsis = Synopsis::kOption;
+};
+
+// Every option, in the order of --help.
+std::span<const OptionRow> OptionRows();
 
 // Parses the arguments after the program name. Returns false with *error
 // set (one line, no program name) when they are not understood.
@@ -33,7 +69,8 @@ const char* ScreenshotFormat(const std::string& path);
 // What ScreenshotFormat takes, for the message that refuses a name.
 std::string ScreenshotFormats();
 
-// The --help text.
+// The --help text: synopsis and option list from OptionRows, then the
+// connection strings of the transport table and the script commands.
 std::string UsageText();
 
 // The --version line: "eb2250-gui 25.0" and the git commit it was built from.

@@ -1,5 +1,6 @@
 // eb2250-gui: the evaluation window for a stack of battery-monitor boards.
-// See UsageText() (command_line.cpp) for the command line.
+// See UsageText() (command_line.cpp) for the command line; kRunModes below
+// picks the run mode it asks for.
 
 #include <unistd.h>
 
@@ -41,10 +42,18 @@
 #include "wiring/connection.h"
 #include "wiring/demo.h"
 #include "wiring/identity_report.h"
+#include "wiring/junit_report.h"
 #include "wiring/probe.h"
 #include "wiring/script_runner.h"
 
 namespace {
+
+// The --version line without its line break, stored beside a recording's samples.
+std::string VersionLine() {
+  std::string line = eb::app::VersionText();
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
+}
 
 constexpr const char* kProgram = "eb2250-gui";
 
@@ -123,66 +132,65 @@ bool HaveDisplay() {
 #endif
 }
 
-}  // namespace
+// A stop signal is said once, when the program acts on it.
+void SaySignal() {
+  std::cerr << kProgram << ": " << eb::app::StopSignalName(eb::app::StopSignal())
+            << " received: closing as the window closes (a second one ends the program at once)"
+            << std::endl;
+}
 
-namespace {
-
-// The program's run; a stop signal ends it through the same close as the
-// window's, and main then ends the process as that signal would.
-int Run(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  eb::app::Options options;
-  std::string error;
-  if (!eb::app::ParseCommandLine(args, &options, &error)) return Fail(error + " (see --help)");
-  if (options.help) {
-    std::cout << eb::app::UsageText();
-    return 0;
-  }
-  if (options.version) {
-    std::cout << eb::app::VersionText();
-    return 0;
-  }
-  if (options.probe) return eb::ProbeFtdiDevices(eb::SystemFtdi(), std::cout, std::cerr, kProgram);
-  if (!eb::app::CatchStopSignals()) {
-    std::cerr << kProgram << ": stop signals cannot be caught" << Reason(errno)
-              << "; a SIGTERM or Ctrl-C ends the program without saving a datalog" << std::endl;
-  }
-  // A stop signal is said once, when the program acts on it.
-  auto saySignal = [] {
-    std::cerr << kProgram << ": " << eb::app::StopSignalName(eb::app::StopSignal())
-              << " received: closing as the window closes (a second one ends the program at once)"
-              << std::endl;
-  };
-
-  // The trace file outlives the transport stack that writes to it.
-  std::ofstream traceFile;
-  // A datalog folder the operator chose must be usable from the start: the
-  // samples of a long recording are not to find out at STOP that it is not.
-  if (!options.datalogDir.empty()) {
-    const eb::datalog::FolderChoice folder =
-        eb::datalog::ChooseDatalogFolder(options.datalogDir, eb::datalog::ProgramFolder());
-    if (!folder.error.empty()) return Fail("--datalog-dir: " + folder.error);
-  }
-
-  std::optional<eb::Connection> connection = eb::OpenConnection(options.bridge, &error);
-  if (!connection || !connection->bridge) {
-    return Fail("bad connection string \"" + options.bridge + "\": " + error);
-  }
-
-  // The script is checked and opened before any output file is created, and
-  // no output may be the script itself (the trace would truncate it before
-  // it is read, the screenshot replace it).
+// What every run that drives the stack opens first: the connection (traced
+// when asked), the script, the recovered journal's message.
+struct Bench {
+  explicit Bench(const eb::app::Options& o) : options(o) {}
+  const eb::app::Options& options;
+  std::ofstream traceFile;  // outlives the transport stack that writes to it
+  std::optional<eb::Connection> connection;
+  eb::TraceBridge* trace = nullptr;
   std::ifstream script;
+  std::string recovered;  // the message of a recovered recording, or ""
+
+  eb::Bridge& bridge() { return *connection->bridge; }
+  bool TraceFailed() const { return trace != nullptr && trace->WriteFailed(); }
+  void ReportRecovery() const {
+    if (!recovered.empty()) std::cerr << kProgram << ": " << recovered << std::endl;
+  }
+  // Every way the run ends goes through here: a trace that could not be
+  // written makes the run a failure, and the fault wrapper's counters are
+  // reported.
+  int Finish(int status) const {
+    if (TraceFailed()) {
+      const std::string& why = trace->WriteError();
+      std::cerr << kProgram << ": cannot write the trace file \"" << options.trace << "\""
+                << (why.empty() ? "" : ": " + why) << std::endl;
+      status = 2;
+    }
+    if (connection->fault != nullptr) {
+      std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
+                << std::endl;
+    }
+    return status;
+  }
+};
+
+// The script is checked and opened before any output file is created, and
+// no output may be the script itself (the trace would truncate it before it
+// is read, the screenshot replace it). Returns 0, or the status to end with.
+int OpenScript(Bench* bench) {
+  const eb::app::Options& options = bench->options;
   if (!options.script.empty()) {
     std::error_code ec;
     if (std::filesystem::is_directory(options.script, ec)) {
       return Fail("cannot read the script \"" + options.script + "\": it is a directory");
     }
     errno = 0;
-    script.open(options.script);
-    if (!script) return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
+    bench->script.open(options.script);
+    if (!bench->script) {
+      return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
+    }
     const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
-                                                           {"--screenshot", options.screenshot}};
+                                                           {"--screenshot", options.screenshot},
+                                                           {"--junit", options.junit}};
     for (const auto& [option, file] : outputs) {
       if (!file.empty() && SameFile(options.script, file)) {
         return Fail(option + " \"" + file + "\" names the script \"" + options.script +
@@ -194,89 +202,138 @@ int Run(int argc, char** argv) {
       SameFile(options.trace, options.screenshot)) {
     return Fail("--trace and --screenshot name the same file \"" + options.trace + "\"");
   }
+  return 0;
+}
 
-  eb::TraceBridge* trace = nullptr;
+// Opens everything a run on the stack needs, in the order that keeps a bad
+// argument from leaving files behind. Returns 0, or the status to end with.
+int OpenBench(Bench* bench) {
+  const eb::app::Options& options = bench->options;
+  if (!eb::app::CatchStopSignals()) {
+    std::cerr << kProgram << ": stop signals cannot be caught" << Reason(errno)
+              << "; a SIGTERM or Ctrl-C ends the program without saving a datalog" << std::endl;
+  }
+  // A datalog folder the operator chose must be usable from the start: the
+  // samples of a long recording are not to find out at STOP that it is not.
+  if (!options.datalogDir.empty()) {
+    const eb::datalog::FolderChoice folder =
+        eb::datalog::ChooseDatalogFolder(options.datalogDir, eb::datalog::ProgramFolder());
+    if (!folder.error.empty()) return Fail("--datalog-dir: " + folder.error);
+  }
+  std::string error;
+  bench->connection = eb::OpenConnection(options.bridge, &error);
+  if (!bench->connection || !bench->connection->bridge) {
+    return Fail("bad connection string \"" + options.bridge + "\": " + error);
+  }
+  if (const int status = OpenScript(bench)) return status;
   if (!options.trace.empty()) {
     errno = 0;
-    traceFile.open(options.trace, std::ios::out | std::ios::trunc);
-    if (!traceFile) {
+    bench->traceFile.open(options.trace, std::ios::out | std::ios::trunc);
+    if (!bench->traceFile) {
       return Fail("cannot write the trace file \"" + options.trace + "\"" + Reason(errno));
     }
-    auto traced = std::make_unique<eb::TraceBridge>(std::move(connection->bridge), traceFile);
-    trace = traced.get();
-    connection->bridge = std::move(traced);
+    auto traced =
+        std::make_unique<eb::TraceBridge>(std::move(bench->connection->bridge), bench->traceFile);
+    bench->trace = traced.get();
+    bench->connection->bridge = std::move(traced);
   }
-  eb::Bridge& bridge = *connection->bridge;
-
-  // Every way the run ends goes through here: a trace that could not be
-  // written makes the run a failure, and the fault wrapper's counters are
-  // reported.
-  auto finish = [&](int status) {
-    if (trace != nullptr && trace->WriteFailed()) {
-      const std::string& why = trace->WriteError();
-      std::cerr << kProgram << ": cannot write the trace file \"" << options.trace << "\""
-                << (why.empty() ? "" : ": " + why) << std::endl;
-      status = 2;
-    }
-    if (connection->fault != nullptr) {
-      std::cerr << kProgram << ": " << eb::FormatFaultCounters(connection->fault->Counters())
-                << std::endl;
-    }
-    return status;
-  };
-  auto traceFailed = [trace] { return trace != nullptr && trace->WriteFailed(); };
-
   // A recording that never ended (a crash, a kill, a power cut) left its
   // journal in the datalog folder: its samples become a recovered workbook
   // before anything else runs. An export that was cut short left a hidden
   // temporary, which goes.
   const std::string datalogFolder = eb::datalog::CurrentDatalogFolder(options.datalogDir);
   eb::datalog::CleanStaleTemporaries(datalogFolder);
-  const std::string recovered = eb::datalog::RecoveryMessage(
+  bench->recovered = eb::datalog::RecoveryMessage(
       eb::datalog::RecoverJournal(datalogFolder, std::chrono::system_clock::now()));
-  auto reportRecovery = [&recovered] {
-    if (!recovered.empty()) std::cerr << kProgram << ": " << recovered << std::endl;
-  };
+  return 0;
+}
 
+// --script: no window and no display needed, unless a picture of the window
+// as the script left it is asked for (with --screenshot).
+int RunScript(Bench& bench, int argc, char** argv) {
+  const eb::app::Options& options = bench.options;
   const bool screenshot = !options.screenshot.empty();
-  if (!options.script.empty()) {
-    // Operator script: no window and no display needed, unless a picture of
-    // the window as the script left it is asked for.
-    std::unique_ptr<QApplication> app;
-    if (screenshot) {
-      if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      app = std::make_unique<QApplication>(argc, argv);
-      eb::app::ConfigureApplication(*app);
+  std::unique_ptr<QApplication> app;
+  if (screenshot) {
+    if (!HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    app = std::make_unique<QApplication>(argc, argv);
+    eb::app::ConfigureApplication(*app);
+  }
+  bench.ReportRecovery();
+  eb::ScriptRunner runner(std::cout, std::cerr);
+  runner.SetAppDirectory(options.datalogDir);
+  runner.SetProvenance(VersionLine(), options.bridge);
+  if (!options.record.empty()) runner.RecordFromStart(options.record);
+  runner.StopWhen([&] { return bench.TraceFailed() || eb::app::StopSignal() != 0; });
+  eb::Form1 form(bench.bridge(), runner);
+  std::unique_ptr<eb::app::MainWindow> window;
+  // The trend samples the script's ticks, 100 ms apart on its time axis
+  // however fast the script runs; "window trend" opens it off screen.
+  auto trendNow = std::chrono::system_clock::now();
+  if (screenshot) {
+    window = std::make_unique<eb::app::MainWindow>(form);
+    window->SetTrendClock([&trendNow] { return trendNow; });
+    runner.beforeTick = [&] {
+      trendNow += std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
+      window->BeforeModelTick();
+    };
+    runner.afterTick = [&window] { window->AfterModelTick(); };
+    runner.openWindow = [&window](const std::string&) { window->OpenTrend(false); };
+  }
+  std::vector<eb::ScriptCheck> checks;
+  runner.onCheck = [&checks](const eb::ScriptCheck& check) { checks.push_back(check); };
+  int status = runner.Run(form, bench.script, options.script, bench.connection->control.get());
+  if (!options.junit.empty()) {
+    // Written whatever the status: a script that ended early says why in it.
+    const std::string why = eb::WriteJUnitReport(options.junit, options.script, checks);
+    if (!why.empty()) {
+      std::cerr << kProgram << ": cannot write the JUnit report \"" << options.junit
+                << "\": " << why << std::endl;
+      status = 2;
     }
-    reportRecovery();
-    eb::ScriptRunner runner(std::cout, std::cerr);
-    runner.SetAppDirectory(options.datalogDir);
-    runner.StopWhen([&] { return traceFailed() || eb::app::StopSignal() != 0; });
-    eb::Form1 form(bridge, runner);
-    std::unique_ptr<eb::app::MainWindow> window;
-    // The trend samples the script's ticks, 100 ms apart on its time axis
-    // however fast the script runs; "window trend" opens it off screen.
-    auto trendNow = std::chrono::system_clock::now();
-    if (screenshot) {
-      window = std::make_unique<eb::app::MainWindow>(form);
-      window->SetTrendClock([&trendNow] { return trendNow; });
-      runner.beforeTick = [&] {
-        trendNow +=
-            std::chrono::milliseconds(form.Timer1.interval > 0 ? form.Timer1.interval : 100);
-        window->BeforeModelTick();
-      };
-      runner.afterTick = [&window] { window->AfterModelTick(); };
-      runner.openWindow = [&window](const std::string&) { window->OpenTrend(false); };
-    }
-    const int status = runner.Run(form, script, options.script, connection->control.get());
-    if (eb::app::StopSignal() != 0) saySignal();
-    if (ClosedForIdentity(form)) std::cerr << IdentityFailure(form, *connection).line << std::endl;
-    if (window == nullptr || traceFailed()) return finish(status);
-    window->view().Sync();
-    if (!SavePicture(*window, options.screenshot)) return finish(1);
-    return finish(status);
+  }
+  if (eb::app::StopSignal() != 0) SaySignal();
+  if (ClosedForIdentity(form))
+    std::cerr << IdentityFailure(form, *bench.connection).line << std::endl;
+  if (window == nullptr || bench.TraceFailed()) return bench.Finish(status);
+  window->view().Sync();
+  if (!SavePicture(*window, options.screenshot)) return bench.Finish(1);
+  return bench.Finish(status);
+}
+
+// A stop signal closes the window as the operator would: an open box or
+// dialog is answered, every later box writes its text to stderr, and the
+// close is tried until no handler runs.
+class StopSignalWatch {
+ public:
+  StopSignalWatch(eb::app::MainWindow& window, eb::app::QtPlatform& platform)
+      : notifier_(eb::app::StopSignalFd(), QSocketNotifier::Read) {
+    closeAgain_.setInterval(20);
+    QObject::connect(&closeAgain_, &QTimer::timeout, &window, [this, &window] {
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+      if (window.close()) closeAgain_.stop();
+    });
+    QObject::connect(&notifier_, &QSocketNotifier::activated, &window, [this, &platform] {
+      char byte;
+      while (read(eb::app::StopSignalFd(), &byte, 1) > 0) {
+      }
+      notifier_.setEnabled(false);
+      SaySignal();
+      platform.AnswerAtOnceFromNow();
+      closeAgain_.start();
+    });
+    notifier_.setEnabled(eb::app::StopSignalFd() >= 0);
   }
 
+ private:
+  QSocketNotifier notifier_;
+  QTimer closeAgain_;
+};
+
+// The window, interactive or (with --screenshot) pictured after a short run
+// with every message box answered at once.
+int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
+  const eb::app::Options& options = bench.options;
   if (!HaveDisplay()) {
     // A screenshot needs no screen; an interactive window does.
     if (!screenshot) {
@@ -292,64 +349,50 @@ int Run(int argc, char** argv) {
       screenshot ? eb::app::QtPlatform::Boxes::AnswerAtOnce : eb::app::QtPlatform::Boxes::Ask,
       std::cerr);
   platform.SetDatalogFolder(options.datalogDir);
-  eb::Form1 form(bridge, platform);
+  eb::Form1 form(bench.bridge(), platform);
   eb::app::MainWindow window(form);
   window.SetDatalogFolder(options.datalogDir);
+  window.SetRecordingProvenance(VersionLine(), options.bridge);
   platform.Attach(&window);
   // A trace that stops being written ends the event loop at once.
-  if (trace != nullptr) trace->OnWriteFailure([] { QCoreApplication::exit(2); });
+  if (bench.trace != nullptr) bench.trace->OnWriteFailure([] { QCoreApplication::exit(2); });
 
   // Launched from a desktop menu, nobody reads stderr: a windowed run says
   // in a box why it closes when the chip is not identified (a screenshot
   // run only writes the line).
   auto reportIdentity = [&] {
-    const eb::IdentityReport report = IdentityFailure(form, *connection);
+    const eb::IdentityReport report = IdentityFailure(form, *bench.connection);
     std::cerr << report.line << std::endl;
     if (!screenshot) eb::app::ShowIdentityBox(report);
   };
 
   window.Start();
-  if (traceFailed()) return finish(2);
+  if (bench.TraceFailed()) return bench.Finish(2);
   if (form.Unloaded) {
-    reportRecovery();
+    bench.ReportRecovery();
     if (ClosedForIdentity(form)) {
       reportIdentity();
     } else {
       std::cerr << kProgram << ": the window closed during start-up" << std::endl;
     }
-    return finish(1);
+    return bench.Finish(1);
   }
   window.show();
-  if (!recovered.empty()) platform.MsgBox(recovered);
+  if (!bench.recovered.empty()) platform.MsgBox(bench.recovered);
+  if (!options.record.empty()) {
+    const std::string refused = window.StartRecording(options.record);
+    if (!refused.empty()) platform.MsgBox(refused);
+  }
   if (options.demo) {
     // The demo's steps run in the window as an operator's would; what a
     // step has to say about itself goes to stderr.
     std::ostringstream steps;
     std::istringstream demo(eb::kDemoScript);
     eb::ScriptRunner runner(steps, std::cerr);
-    window.gate().Run([&] { runner.RunSteps(form, demo, "demo", connection->control.get()); });
+    window.gate().Run(
+        [&] { runner.RunSteps(form, demo, "demo", bench.connection->control.get()); });
   }
-
-  // A stop signal closes the window as the operator would: an open box or
-  // dialog is answered, every later box writes its text to stderr, and the
-  // close is tried until no handler runs.
-  QSocketNotifier stopSignals(eb::app::StopSignalFd(), QSocketNotifier::Read);
-  QTimer closeAgain;
-  closeAgain.setInterval(20);
-  QObject::connect(&closeAgain, &QTimer::timeout, &window, [&] {
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-    if (window.close()) closeAgain.stop();
-  });
-  QObject::connect(&stopSignals, &QSocketNotifier::activated, &window, [&] {
-    char byte;
-    while (read(eb::app::StopSignalFd(), &byte, 1) > 0) {
-    }
-    stopSignals.setEnabled(false);
-    saySignal();
-    platform.AnswerAtOnceFromNow();
-    closeAgain.start();
-  });
-  stopSignals.setEnabled(eb::app::StopSignalFd() >= 0);
+  StopSignalWatch stopSignals(window, platform);
 
   int screenshotStatus = 0;
   if (screenshot) {
@@ -358,13 +401,70 @@ int Run(int argc, char** argv) {
       app.exit(0);
     });
   }
-
   const int status = app.exec();
   if (ClosedForIdentity(form)) {
     reportIdentity();
-    return finish(1);
+    return bench.Finish(1);
   }
-  return finish(status != 0 ? status : screenshotStatus);
+  return bench.Finish(status != 0 ? status : screenshotStatus);
+}
+
+int RunScreenshot(Bench& bench, int argc, char** argv) {
+  return RunWindow(bench, argc, argv, true);
+}
+
+int RunInteractive(Bench& bench, int argc, char** argv) {
+  return RunWindow(bench, argc, argv, false);
+}
+
+// The run modes, first that applies wins. A mode that drives the stack gets
+// an opened Bench; one without a Bench runs on the options alone.
+struct RunMode {
+  const char* name;
+  bool (*applies)(const eb::app::Options&);
+  int (*alone)(const eb::app::Options&);  // nullptr: needs the bench
+  int (*onBench)(Bench&, int argc, char** argv);
+};
+
+constexpr RunMode kRunModes[] = {
+    {"help", [](const eb::app::Options& o) { return o.help; },
+     [](const eb::app::Options&) {
+       std::cout << eb::app::UsageText();
+       return 0;
+     },
+     nullptr},
+    {"version", [](const eb::app::Options& o) { return o.version; },
+     [](const eb::app::Options&) {
+       std::cout << eb::app::VersionText();
+       return 0;
+     },
+     nullptr},
+    {"probe", [](const eb::app::Options& o) { return o.probe; },
+     [](const eb::app::Options&) {
+       return eb::ProbeFtdiDevices(eb::SystemFtdi(), std::cout, std::cerr, kProgram);
+     },
+     nullptr},
+    {"script", [](const eb::app::Options& o) { return !o.script.empty(); }, nullptr, RunScript},
+    {"screenshot", [](const eb::app::Options& o) { return !o.screenshot.empty(); }, nullptr,
+     RunScreenshot},
+    {"window", [](const eb::app::Options&) { return true; }, nullptr, RunInteractive},
+};
+
+// The program's run; a stop signal ends it through the same close as the
+// window's, and main then ends the process as that signal would.
+int Run(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  eb::app::Options options;
+  std::string error;
+  if (!eb::app::ParseCommandLine(args, &options, &error)) return Fail(error + " (see --help)");
+  for (const RunMode& mode : kRunModes) {
+    if (!mode.applies(options)) continue;
+    if (mode.alone != nullptr) return mode.alone(options);
+    Bench bench(options);
+    if (const int status = OpenBench(&bench)) return status;
+    return mode.onBench(bench, argc, argv);
+  }
+  return 0;  // not reached: the window applies to every run
 }
 
 }  // namespace

@@ -142,7 +142,7 @@ std::vector<TextLine> BreakLines(const QString& text, const QFontMetrics& fm, in
   std::vector<TextLine> lines;
   int begin = 0;
   while (true) {
-    int stop = text.indexOf(QLatin1Char('\n'), begin);
+    const int stop = static_cast<int>(text.indexOf(QLatin1Char('\n'), begin));
     const int end = stop < 0 ? static_cast<int>(text.size()) : stop;
     std::vector<TextLine> para;
     BreakParagraph(text, begin, end, fm, width, wrap, breakLongWords, &para);

@@ -303,22 +303,24 @@ bool ParseFlag(const std::string& text, bool* on) {
 
 const SimStack::Command SimStack::kCommands[] = {
     {"cell", "usage: sim cell BOARD CELL VOLTS (board 0 .. 15, cell 1 .. 12)",
-     "pin board B (0..15), cell C (1..12) at VOLTS", &SimStack::PinReading},
+     "pin the cell's reading at VOLTS", &SimStack::PinReading},
     {"temp", "usage: sim temp BOARD INPUT VOLTS (board 0 .. 15, input 1 ETMP1, 2 ETMP2, 3 ITMP)",
-     "pin temperature input K (1 ETMP1, 2 ETMP2, 3 ITMP)", &SimStack::PinReading},
+     "pin the temperature input's reading at VOLTS", &SimStack::PinReading},
     {"missing", "usage: sim missing BOARD 0|1 (board 0 .. 15)",
-     "remove the chip / put a freshly powered chip back", &SimStack::SetChipFlag},
+     "1 removes the chip, 0 powers a fresh one up", &SimStack::SetChipFlag},
     {"zeros", "usage: sim zeros BOARD 0|1 (board 0 .. 15)",
-     "chip answers every read byte with 0x00", &SimStack::SetChipFlag},
-    {"thsd", "usage: sim thsd BOARD 0|1 (board 0 .. 15)", "thermal shutdown bit",
+     "the chip answers every read byte with 0x00", &SimStack::SetChipFlag},
+    {"thsd", "usage: sim thsd BOARD 0|1 (board 0 .. 15)", "the chip's thermal shutdown bit",
      &SimStack::SetChipFlag},
-    {"open", "usage: sim open BOARD CELL 0|1 (board 0 .. 15, cell 1 .. 12)", "open wire on cell C",
-     &SimStack::SetOpenWire},
+    {"open", "usage: sim open BOARD CELL 0|1 (board 0 .. 15, cell 1 .. 12)",
+     "an open wire on the cell", &SimStack::SetOpenWire},
     {"pec-errors", "usage: sim pec-errors RATE (0 .. 1)",
      "probability of a wrong PEC on a register read", &SimStack::SetPecErrors},
     {"unplug", "usage: sim unplug", "the bridge stops answering", &SimStack::SetPlugged},
     {"replug", "usage: sim replug", "the bridge starts answering again", &SimStack::SetPlugged},
 };
+
+std::span<const SimStack::Command> SimStack::Commands() { return kCommands; }
 
 std::string SimStack::CommandNames(const char* lastSeparator) {
   std::string names;

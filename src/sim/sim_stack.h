@@ -31,6 +31,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,18 @@ class SimStack {
   // short printable excerpts).
   std::string ApplyCommand(const std::vector<std::string>& words);
 
+  // One "sim" command of an operator script: its word, its usage line (the
+  // error messages quote it), what it does (the script usage lists it), and
+  // the handler that checks the words and applies it.
+  struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+    std::string (SimStack::*handler)(const Command& command, const std::vector<std::string>& words);
+  };
+  // The rows of the "sim" commands, in the order of the usage text.
+  static std::span<const Command> Commands();
+
   // --- inspection and tests ---------------------------------------------------
   SimChip& Chip(int board) { return chips_[static_cast<std::size_t>(board)]; }
   const SimChip& Chip(int board) const { return chips_[static_cast<std::size_t>(board)]; }
@@ -107,15 +120,6 @@ class SimStack {
   void OnCommandByte();
   void Convert(int target, std::uint8_t command);
 
-  // One "sim" command of an operator script: its word, its usage line (the
-  // error messages quote it), what it does, and the handler that checks the
-  // words and applies it.
-  struct Command {
-    const char* name;
-    const char* usage;
-    const char* help;
-    std::string (SimStack::*handler)(const Command& command, const std::vector<std::string>& words);
-  };
   static const Command kCommands[9];
   // The command names, separated by ", " and the last by `lastSeparator`.
   static std::string CommandNames(const char* lastSeparator);

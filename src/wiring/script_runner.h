@@ -1,20 +1,14 @@
 // Operator scripts: runs the window model without a window, line by line.
+// The commands are the rows of ScriptCommands() (script_runner.cpp), each
+// with its usage, its help and its handler; ScriptUsageText() lists them
+// (in --help and in the README, which a test holds to it), e.g.
 //
 //   click Command1 7          operator click (a check box toggles)
-//   set Check5 2 0            operator sets a check box value / option / combo list index
 //   type Text2 0 "3.6\r"      focus the box, then each key through its key handler
-//   focus Command1 5          move the input focus
 //   tick 9                    timer ticks (only while Timer1 is enabled)
-//   print Text1 0             one JSON line with every property of the control
-//   state CFGR0 2             one JSON line with a state variable
 //   expect Text1 0 text " 3.600V  "   exit status 1 when the printed property differs
+//   wait-for Text1 0 text " 3.600V  " 10   ticks until it holds, at most 10 s of them
 //   sim cell 0 3 3.912        change the simulated stack
-//   datalog 25 "/tmp/d.xlsx"  the datalog setup: samples and file (a refusal
-//                             shows as a message box)
-//   window trend              open the trend window (nothing to open when the
-//                             script runs without windows)
-//   record "/tmp/r.db"        record every sample to a database file (a
-//   record stop               refusal shows as a message box); end it
 //
 // Message boxes print "MSGBOX: <text>" and are answered with OK. When the
 // window closes the runner prints "CLOSED" and returns 3; a failed expect
@@ -23,19 +17,17 @@
 // naming the script line; whatever it quotes from the script is a short
 // excerpt with unprintable bytes written as \xNN. A script that cannot be
 // read to its end is malformed too.
-//
-// Two more checks serve self-checking scripts:
-//   expect-msgbox "TEXT"      a message box with that text appeared since the
-//                             previous message-box check
-//   expect-no-msgbox          no message box appeared since then
 #pragma once
 
 #include <chrono>
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "window/platform.h"
@@ -46,6 +38,7 @@ namespace eb {
 
 class Form1;
 class Control;
+struct ScriptStep;  // one line being run (script_runner.cpp)
 
 // The stack behind the bridge as the script's "sim" lines change it.
 class StackControl {
@@ -56,6 +49,53 @@ class StackControl {
   virtual std::string Apply(const std::vector<std::string>& words) = 0;
 };
 
+// One command of the script language.
+struct ScriptCommand {
+  std::string_view name;   // "expect"
+  std::string_view usage;  // the words after the name: "NAME [INDEX] PROP VALUE"
+  std::string_view help;   // what it does, lines split by '\n'
+  // Runs the line: 0, or the status that ends the script. A malformed line
+  // throws (the runner reports it).
+  int (*run)(ScriptStep& step);
+};
+
+// Every command, in the order of ScriptUsageText.
+std::span<const ScriptCommand> ScriptCommands();
+
+// The commands, one per row with their help beside them, then the words
+// "sim" takes from the simulated stack's own table.
+std::string ScriptUsageText();
+
+// The outcome of one check (expect, expect-msgbox, expect-no-msgbox,
+// wait-for), or of the line that ended the script early, for a report.
+struct ScriptCheck {
+  enum class Outcome { kPassed, kFailed, kError };
+  int line = 0;      // the script line's number
+  std::string text;  // the line as written
+  Outcome outcome = Outcome::kPassed;
+  std::string message;  // failed or error: "NAME:LINE: what was seen"
+  double seconds = 0;   // how long the line ran
+};
+
+// What "NAME [INDEX] PROP VALUE" reads on the window: a control's printed
+// property or a state variable's value, against the value expected.
+struct Observation {
+  std::string label;     // "Text1(0).text", "RDCVvalid(1)"
+  std::string actual;    // as printed (JSON)
+  std::string expected;  // as written in the script
+  // Whether the printed value is the one expected (a string without its quotes).
+  bool Holds() const;
+  // "LABEL is ACTUAL, expected EXPECTED", the expected value printed as the
+  // actual one is (quoted when it is a string).
+  std::string Failure() const;
+};
+
+// Reads a condition as expect does: `words` are the command's name, then
+// NAME [INDEX] PROP VALUE. Nullopt with *error set (one line, naming the
+// command) when they name no property.
+std::optional<Observation> Observe(Form1& form, const std::vector<std::string>& words,
+                                   std::string* error);
+
 class ScriptRunner : public Platform {
  public:
   ScriptRunner(std::ostream& out, std::ostream& err);
@@ -64,6 +104,19 @@ class ScriptRunner : public Platform {
   // Runs the window's start-up (Form_Load), then the script. `stack` is
   // null when the bridge is no simulated stack ("sim" lines are errors).
   int Run(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
+
+  // Only the script's steps, on a window that has started already and that
+  // may have another platform (the demo's steps in the real window): no
+  // start-up, no closing at the end. The status is Run's.
+  int RunSteps(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
+
+  // One script line on a window that has started (e.g. a line from a
+  // client of the running window): the status is Run's for that line alone
+  // (0 also for a blank or comment line); what it prints goes to the output
+  // stream, a malformed line's message names "NAME:LINE_NO:". Message-box
+  // checks look at the boxes since the previous check of any line.
+  int RunLine(Form1& form, const std::string& line, const std::string& name, int lineNo,
+              StackControl* stack);
 
   // A condition from outside that ends the run (e.g. the trace cannot be
   // written), checked after start-up, after every line and between timer
@@ -85,7 +138,8 @@ class ScriptRunner : public Platform {
   void SetAppDirectory(std::string dir) { appDirectory_ = std::move(dir); }
   bool closed() const { return closed_; }
 
-  // Called around each timer tick a "tick" line runs (the trend samples them).
+  // Called around each timer tick a "tick" or "wait-for" line runs (the
+  // trend samples them).
   std::function<void()> beforeTick, afterTick;
   // Watches the ticks for the recording and any other sample sink.
   SampleTap tap;
@@ -101,22 +155,23 @@ class ScriptRunner : public Platform {
   std::chrono::system_clock::time_point tickClock() const { return tickClock_; }
   // Opens the window a "window" line names; unset, the line only checks the name.
   std::function<void(const std::string& name)> openWindow;
+  // Told of every check's outcome, and of the line that ended the script
+  // early (a malformed line, the window closing, a stop).
+  std::function<void(const ScriptCheck&)> onCheck;
 
  private:
+  friend struct ScriptStep;
   bool Stopped() const { return stop_ && stop_(); }
   int RunLines(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
-
- public:
-  // Only the script's steps, on a window that has started already and that
-  // may have another platform (the demo's steps in the real window): no
-  // start-up, no closing at the end. The status is Run's.
-  int RunSteps(Form1& form, std::istream& script, const std::string& name, StackControl* stack);
+  // Reports a line that ends the script with an error to onCheck.
+  void ReportEnd(int lineNo, const std::string& line, const std::string& message);
 
   std::ostream& out_;
   std::ostream& err_;
   std::function<bool()> stop_;
   bool closed_ = false;
   std::vector<std::string> messages_;
+  std::size_t msgMark_ = 0;  // messages_ before it were seen by a check
   std::string appDirectory_;
   std::chrono::system_clock::time_point tickClock_ = std::chrono::system_clock::now();
   std::unique_ptr<Recorder> recorder_;

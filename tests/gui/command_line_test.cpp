@@ -90,12 +90,27 @@ TEST(CommandLine, ProbeRunsOnItsOwn) {
   EXPECT_NE(UsageText().find("serial=S"), std::string::npos);
 }
 
+// Every row of the option table is in --help, and takes a value as its
+// placeholder says.
 TEST(CommandLine, Help) {
   Options o;
   std::string error;
   ASSERT_TRUE(Parse({"--help"}, &o, &error));
   EXPECT_TRUE(o.help);
   EXPECT_NE(UsageText().find("--simulate[=SETTINGS]"), std::string::npos);
+  for (const OptionRow& row : OptionRows()) {
+    const std::string name(row.name);
+    if (!row.help.empty()) {
+      EXPECT_NE(UsageText().find("\n  " + name), std::string::npos) << name;
+    }
+    if (row.value.empty()) {
+      EXPECT_FALSE(Parse({name + "=x"}, &o, &error)) << name;
+    }
+    if (!row.value.empty() && row.value[0] != '[') {
+      EXPECT_FALSE(Parse({name}, &o, &error)) << name;
+      EXPECT_EQ(error, "option " + name + " needs a value");
+    }
+  }
 }
 
 // The connection strings in --help are the transport table's, one aligned

@@ -62,7 +62,8 @@ struct CycleResult {
   std::vector<double> tickMs, identifyMs;  // per tick: in transactions, in the identify
 
   double MeanTickMs() const {
-    return std::accumulate(tickMs.begin(), tickMs.end(), 0.0) / std::max<double>(1, tickMs.size());
+    return std::accumulate(tickMs.begin(), tickMs.end(), 0.0) /
+           std::max(1.0, static_cast<double>(tickMs.size()));
   }
   double MaxTickMs() const { return *std::max_element(tickMs.begin(), tickMs.end()); }
   double MaxIdentifyMs() const { return *std::max_element(identifyMs.begin(), identifyMs.end()); }

@@ -111,8 +111,8 @@ TEST(TrendStats, MinMaxMeanCountOnlyCellsWithAReading) {
   CellRecord r = Cells({3.6f, 3.7f, 3.5f, 3.8f, 3.6f, 3.6f, 3.6f, 3.6f, 3.6f, 3.6f, 3.6f, 3.6f});
   CellStats s = StatsOf(r);
   EXPECT_EQ(s.count, 12);
-  EXPECT_FLOAT_EQ(s.min, 3.5f);
-  EXPECT_FLOAT_EQ(s.max, 3.8f);
+  EXPECT_DOUBLE_EQ(s.min, 3.5f);
+  EXPECT_DOUBLE_EQ(s.max, 3.8f);
   EXPECT_NEAR(s.mean, (3.7 + 3.5 + 3.8 + 9 * 3.6) / 12, 1e-6);
 
   // Gaps (cells 11 and 12 of a 10-cell board, say) neither lower the minimum
@@ -120,14 +120,14 @@ TEST(TrendStats, MinMaxMeanCountOnlyCellsWithAReading) {
   r = Cells({4.0f, 3.0f, 3.5f});
   s = StatsOf(r);
   EXPECT_EQ(s.count, 3);
-  EXPECT_FLOAT_EQ(s.min, 3.0f);
-  EXPECT_FLOAT_EQ(s.max, 4.0f);
+  EXPECT_DOUBLE_EQ(s.min, 3.0f);
+  EXPECT_DOUBLE_EQ(s.max, 4.0f);
   EXPECT_NEAR(s.mean, 3.5, 1e-6);
 
   // A gap in the first cell does not seed the minimum.
   r = Cells({kGap, 2.0f, 1.0f});
-  EXPECT_FLOAT_EQ(StatsOf(r).min, 1.0f);
-  EXPECT_FLOAT_EQ(StatsOf(r).max, 2.0f);
+  EXPECT_DOUBLE_EQ(StatsOf(r).min, 1.0f);
+  EXPECT_DOUBLE_EQ(StatsOf(r).max, 2.0f);
 
   // A board without readings has no statistics: gaps, never zeros.
   s = StatsOf(Cells({}));

@@ -54,8 +54,8 @@ std::string Snapshot(const Control& c) {
     s += "\":" + json;
   };
   auto flag = [](bool b) { return std::string(b ? "true" : "false"); };
-  auto colour = [](const std::optional<Rgb>& c) {
-    return c ? JsonString(ColorText(*c)) : std::string("null");
+  auto colour = [](const std::optional<Rgb>& rgb) {
+    return rgb ? JsonString(ColorText(*rgb)) : std::string("null");
   };
   add("kind", JsonString(KindName(c.kind)));
   add("container", c.container ? JsonString(c.container->Label()) : "null");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "support/fake_stack.h"
 #include "support/script_run.h"
@@ -169,17 +170,22 @@ TEST(ScriptRun, SimLinesGoToTheStackControl) {
   EXPECT_EQ(control.applied.size(), 1u);
 }
 
+// A window over the fake stack's one board at 80, run by a script runner.
+struct FakeWindow {
+  FakeWindow() { stack.boards["80"] = {}; }
+  test::FakeStack stack;
+  std::ostringstream out, err;
+  ScriptRunner runner{out, err};
+  Form1 form{stack.bridge, runner};
+};
+
 TEST(ScriptRun, AScriptThatCannotBeReadIsNoEmptyScript) {
   // A directory opens as a stream but every read fails.
-  test::FakeStack stack;
-  stack.boards["80"] = {};
-  std::ostringstream out, err;
-  ScriptRunner runner(out, err);
-  Form1 form(stack.bridge, runner);
+  FakeWindow w;
   std::ifstream directory(EB_TEST_DATA_DIR);
   ASSERT_TRUE(directory.is_open());
-  EXPECT_EQ(runner.Run(form, directory, "t.script", nullptr), 2);
-  EXPECT_EQ(err.str(), "t.script:1: cannot read the script\n");
+  EXPECT_EQ(w.runner.Run(w.form, directory, "t.script", nullptr), 2);
+  EXPECT_EQ(w.err.str(), "t.script:1: cannot read the script\n");
 }
 
 TEST(ScriptRun, AStopFromOutsideEndsTheRunBetweenTicks) {
@@ -246,6 +252,61 @@ print Check5
   EXPECT_NE(r.out.find("MSGBOX: VUV must be less than VOV"), std::string::npos);
   // print of a whole array: one line per element.
   EXPECT_NE(r.out.find("\"name\":\"Check5\",\"index\":5"), std::string::npos);
+}
+
+// The usage text is the command table's, and the README lists it as it is.
+TEST(ScriptRun, TheUsageIsTheCommandTableAndTheReadmeHoldsIt) {
+  const std::string usage = ScriptUsageText();
+  for (const ScriptCommand& row : ScriptCommands())
+    EXPECT_NE(("\n" + usage).find("\n  " + std::string(row.name) + " "), std::string::npos);
+  std::ifstream in(std::string(EB_SOURCE_DIR) + "/README.md");
+  std::stringstream readme;
+  readme << in.rdbuf();
+  EXPECT_NE(readme.str().find("```\n" + usage + "```\n"), std::string::npos)
+      << "the README's script commands are not ScriptUsageText():\n"
+      << usage;
+}
+
+// A line run on a window that has started, as a client of a running window
+// sends one: its status and output are those of the same line in a script.
+TEST(ScriptRun, OneLineOnAStartedWindow) {
+  FakeWindow w;
+  w.form.Form_Load();
+  EXPECT_EQ(w.runner.RunLine(w.form, "print Label21", "client", 1, nullptr), 0);
+  EXPECT_EQ(w.out.str().rfind("{\"name\":\"Label21\"", 0), 0u) << w.out.str();
+  EXPECT_EQ(w.runner.RunLine(w.form, "  # nothing", "client", 2, nullptr), 0);
+  EXPECT_EQ(w.runner.RunLine(w.form, "expect OnOff value 1", "client", 3, nullptr), 1);
+  EXPECT_EQ(w.runner.RunLine(w.form, "wiggle", "client", 4, nullptr), 2);
+  EXPECT_EQ(w.err.str(),
+            "client:3: expectation failed: OnOff\nclient:4: unknown command \"wiggle\"\n");
+  std::string error;
+  const std::optional<Observation> seen = Observe(w.form, {"x", "OnOff", "value", "0"}, &error);
+  ASSERT_TRUE(seen) << error;
+  EXPECT_TRUE(seen->Holds());
+  EXPECT_FALSE(Observe(w.form, {"x", "OnOff", "caption", "0"}, &error));
+  EXPECT_EQ(error, "x: a state variable has only the property \"value\"");
+}
+
+// wait-for ticks until its condition holds, or fails with what it saw once
+// TIMEOUT seconds of ticks have passed.
+TEST(ScriptRun, WaitForTicksUntilTheConditionHolds) {
+  const std::vector<std::tuple<std::string, int, std::string>> cases{
+      {"wait-for Label21 caption \"1\" 0\n", 0, ""},
+      {"click Command1 10\nwait-for MEASUREflag value 2 30\nexpect OnOff value 1\n", 0, ""},
+      {"wait-for OnOff value 1 0.5\n", 1,
+       "EXPECT FAILED t.script:1: OnOff is 0, expected 1 after 0.5 s of ticks\n"},
+      {"wait-for OnOff value 1 x\n", 2,
+       "SCRIPT ERROR t.script:1: wait-for: bad timeout \"x\" (seconds, 0 … 86400)\n"},
+      {"wait-for OnOff value 1\n", 2,
+       "SCRIPT ERROR t.script:1: wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT\n"},
+  };
+  for (const auto& [script, status, out] : cases) {
+    const RunResult r = RunOnFake(script);
+    EXPECT_EQ(r.status, status) << script << r.out << r.err;
+    if (!out.empty()) {
+      EXPECT_EQ(r.out, out) << script;
+    }
+  }
 }
 
 }  // namespace
