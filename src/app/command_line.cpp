@@ -97,6 +97,11 @@ constexpr OptionRow kOptions[] = {
      "be the token in FILE (mode 0600); required for an\n"
      "address that is no loopback",
      nullptr, &Options::listenToken},
+    {"--record", "FILE",
+     "record every sample of the measurement cycle to the\n"
+     "SQLite database FILE (appended to when it is a\n"
+     "recording), in the window or with --script",
+     nullptr, &Options::record},
     {"--demo", "",
      "a four-board simulated stack, configured as an operator\n"
      "would (one cell discharging, one masked, one under\n"

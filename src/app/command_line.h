@@ -17,6 +17,7 @@ struct Options {
   std::string script;           // empty: open the window
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
+  std::string record;           // empty: no recording from the start
   std::string junit;            // empty: no JUnit report of the script's checks
   // --export REC.db [--from T] [--to T] [--boards LIST] --csv OUT | --xlsx OUT
   std::string exportFrom, from, to, boards, csv, xlsx;

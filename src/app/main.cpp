@@ -52,6 +52,13 @@
 
 namespace {
 
+// The --version line without its line break, stored beside a recording's samples.
+std::string VersionLine() {
+  std::string line = eb::app::VersionText();
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
+}
+
 constexpr const char* kProgram = "eb2250-gui";
 
 // Time the screenshot mode lets the window run before taking its picture:
@@ -271,6 +278,8 @@ int RunScript(Bench& bench, int argc, char** argv) {
   bench.ReportRecovery();
   eb::ScriptRunner runner(std::cout, std::cerr);
   runner.SetAppDirectory(options.datalogDir);
+  runner.SetProvenance(VersionLine(), options.bridge);
+  if (!options.record.empty()) runner.RecordFromStart(options.record);
   runner.StopWhen([&] { return bench.TraceFailed() || eb::app::StopSignal() != 0; });
   eb::Form1 form(bench.bridge(), runner);
   std::unique_ptr<eb::app::MainWindow> window;
@@ -359,6 +368,7 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
   eb::Form1 form(bench.bridge(), platform);
   eb::app::MainWindow window(form);
   window.SetDatalogFolder(options.datalogDir);
+  window.SetRecordingProvenance(VersionLine(), options.bridge);
   platform.Attach(&window);
   // A trace that stops being written ends the event loop at once.
   if (bench.trace != nullptr) bench.trace->OnWriteFailure([] { QCoreApplication::exit(2); });
@@ -397,6 +407,10 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
   }
   window.show();
   if (!bench.recovered.empty()) platform.MsgBox(bench.recovered);
+  if (!options.record.empty()) {
+    const std::string refused = window.StartRecording(options.record);
+    if (!refused.empty()) platform.MsgBox(refused);
+  }
   if (options.demo) {
     // The demo's steps run in the window as an operator's would; what a
     // step has to say about itself goes to stderr.

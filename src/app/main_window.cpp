@@ -20,6 +20,7 @@
 #include <QSpinBox>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "app/drawings.h"
 #include "app/form_view.h"
 #include "app/qt_text.h"
@@ -61,6 +62,17 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   exportRecording->setStatusTip(tr("A time range of a recording file as CSV or workbook"));
   connect(exportRecording, &QAction::triggered, this,
           [this] { ExportRecordingDialog(this, ToQString(datalogFolder_)); });
+  recordAction_ = datalog->addAction(tr("&Record to file…"));
+  recordAction_->setStatusTip(tr("Every sample of the cycle to a database file, without a limit"));
+  connect(recordAction_, &QAction::triggered, this, &MainWindow::RecordToFile);
+  stopRecordAction_ = datalog->addAction(tr("S&top recording"));
+  connect(stopRecordAction_, &QAction::triggered, this, &MainWindow::StopRecording);
+  // The program's version goes beside the samples even before the front
+  // end says more of the bridge (SetRecordingProvenance).
+  std::string version = VersionText();
+  while (!version.empty() && version.back() == '\n') version.pop_back();
+  recorder_ = std::make_unique<Recorder>(sampleTap_, form_.platform, version, "");
+  SyncRecordActions();
 
   QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
   QAction* trend = viewMenu->addAction(tr("&Trend"));
@@ -96,10 +108,16 @@ void MainWindow::Tick() {
   });
 }
 
-void MainWindow::BeforeModelTick() { trendSampler_.BeforeTick(form_); }
+void MainWindow::BeforeModelTick() {
+  trendSampler_.BeforeTick(form_);
+  sampleTap_.BeforeTick(form_);
+}
 
 void MainWindow::AfterModelTick() {
-  trendSampler_.AfterTick(form_, trendClock_());
+  const auto now = trendClock_();
+  trendSampler_.AfterTick(form_, now);
+  sampleTap_.AfterTick(form_, now);
+  recorder_->AfterTick(form_);
   if (trend_ != nullptr) trend_->OnTick();
 }
 
@@ -163,6 +181,45 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // The trend window goes with the main window.
   if (trend_ != nullptr) trend_->close();
   event->accept();
+}
+
+void MainWindow::SetRecordingProvenance(const std::string& program, const std::string& bridge) {
+  recorder_->Stop();
+  recorder_ = std::make_unique<Recorder>(sampleTap_, form_.platform, program, bridge);
+  SyncRecordActions();
+}
+
+std::string MainWindow::StartRecording(const std::string& path) {
+  std::string refused;
+  gate_.Run([&] { refused = recorder_->Start(path, form_, trendClock_()); });
+  SyncRecordActions();
+  return refused;
+}
+
+void MainWindow::StopRecording() {
+  recorder_->Stop();
+  SyncRecordActions();
+}
+
+void MainWindow::SyncRecordActions() {
+  const bool on = recorder_->Active();
+  stopRecordAction_->setEnabled(on);
+  recordAction_->setText(
+      on ? tr("&Record to file… (recording to %1)").arg(ToQString(recorder_->path()))
+         : tr("&Record to file…"));
+}
+
+void MainWindow::RecordToFile() {
+  if (gate_.busy() || closing_) return;
+  const QString folder =
+      datalogFolder_.empty() ? QDir::homePath() : QDir(ToQString(datalogFolder_)).absolutePath();
+  // A recording chosen again is appended to, never replaced.
+  const QString file = QFileDialog::getSaveFileName(
+      this, tr("Record to file"), QDir(folder).filePath(QStringLiteral("eb2250_recording.db")),
+      tr("Recordings (*.db);;All files (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
+  if (file.isEmpty()) return;
+  const std::string refused = StartRecording(file.toStdString());
+  if (!refused.empty()) gate_.Run([&] { form_.platform.MsgBox(refused); });
 }
 
 void MainWindow::SetupDatalog() {

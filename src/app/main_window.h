@@ -7,11 +7,14 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/model_gate.h"
 #include "trend/store.h"
+#include "window/sample_tap.h"
 #include "window/trend_sampler.h"
+#include "wiring/recorder.h"
 
 namespace eb {
 class Form1;
@@ -61,6 +64,17 @@ class MainWindow : public QMainWindow {
   // suggests its workbook there. Empty: in the home folder.
   void SetDatalogFolder(std::string dir) { datalogFolder_ = std::move(dir); }
 
+  // The recording (Datalog > Record to file…, --record): every sample of
+  // the cycle to a database file. `program` is the --version line, `bridge`
+  // the connection string, stored beside the samples.
+  void SetRecordingProvenance(const std::string& program, const std::string& bridge);
+  // Starts recording to `path`; "" or why it cannot (for the operator).
+  std::string StartRecording(const std::string& path);
+  void StopRecording();
+  Recorder& recorder() { return *recorder_; }
+  // The tap that hands the cycle's samples to the recording and any other sink.
+  SampleTap& sampleTap() { return sampleTap_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -70,6 +84,8 @@ class MainWindow : public QMainWindow {
   // File > Save setup… / Load setup…: a file dialog, then the file; what
   // went wrong (nothing changed then) in a message box.
   void SetupFile(bool load);
+  void RecordToFile();
+  void SyncRecordActions();
 
   Form1& form_;
   ModelGate gate_;
@@ -78,6 +94,10 @@ class MainWindow : public QMainWindow {
   trend::Store trendStore_;
   TrendSampler trendSampler_{trendStore_};
   TrendClock trendClock_;
+  SampleTap sampleTap_;
+  std::unique_ptr<Recorder> recorder_;
+  QAction* recordAction_ = nullptr;
+  QAction* stopRecordAction_ = nullptr;
   TrendWindow* trend_ = nullptr;
   std::string datalogFolder_;
   bool closeRequested_ = false;

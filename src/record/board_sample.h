@@ -35,7 +35,7 @@ struct BoardSample {
   std::string cfgr, flgr, vuv, vov;
   // Volts; NaN where there is no believable reading (the trend's gaps).
   std::array<double, kSampleCells> cells{};
-  std::array<double, kSampleTemps> temps{};  // ETMP1, ETMP2, ITMP
+  std::array<double, kSampleTemps> temps{};      // ETMP1, ETMP2, ITMP
   std::array<std::string, kSampleCells> status;  // two-letter codes, "GD", "OV", …
   ReadOutcome cfgrRead = ReadOutcome::kUnread, flgrRead = ReadOutcome::kUnread,
               cvRead = ReadOutcome::kUnread, tmpRead = ReadOutcome::kUnread;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace eb::datalog {
 
@@ -206,14 +207,26 @@ bool JournalLock::StillNamed() const {
          SameFile(opened, named);
 }
 
+void JournalLock::Replace(int fd) {
+  Release();
+  fd_ = fd;
+}
+
 void JournalLock::Release() {
   if (fd_ >= 0) close(fd_);  // closing the descriptor releases the lock
   fd_ = -1;
 }
 
-bool JournalWriter::Start(const std::string& folder, const std::vector<std::string>& setup) {
+bool JournalWriter::Start(const std::string& folder, const std::vector<std::string>& setup,
+                          int keep) {
   error_.clear();
   failed_ = false;
+  setup_ = setup;
+  keep_ = keep > 0 ? static_cast<std::size_t>(keep) : 0;
+  kept_.clear();
+  next_ = 0;
+  inFile_ = 0;
+  left_ = 0;
   // The writer's own journal of an earlier setup in this folder starts
   // again (that datalog is given up); anything else is never truncated or
   // written through.
@@ -262,7 +275,60 @@ bool JournalWriter::WriteRecord(char kind, const std::vector<std::string>& field
 }
 
 bool JournalWriter::Append(const std::vector<std::string>& sample) {
-  return WriteRecord('S', sample, "");
+  if (!WriteRecord('S', sample, "")) return false;
+  ++inFile_;
+  if (keep_ == 0) return true;
+  std::string line = JournalLine('S', sample) + "\n";
+  if (kept_.size() < keep_) {
+    kept_.push_back(std::move(line));
+  } else {
+    kept_[next_] = std::move(line);
+    next_ = (next_ + 1) % keep_;
+  }
+  if (inFile_ >= 2 * keep_) Compact();
+  return true;
+}
+
+// The setup and the kept samples into a new file beside the journal, made
+// durable and locked, then renamed over it. Until the rename the journal is
+// the old one, whole; after it, the new one. When the new file cannot be
+// written the journal goes on growing and the next try is `keep` samples
+// later.
+void JournalWriter::Compact() {
+  const std::string tmp = folder_ + "/." + kJournalName + ".compact";
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(tmp.c_str(), kFlags, 0666);
+  if (fd < 0 && errno == EEXIST && unlink(tmp.c_str()) == 0) {
+    // Left by a compaction that a crash cut short: only this program,
+    // holding the journal's lock, writes that name.
+    fd = open(tmp.c_str(), kFlags, 0666);
+  }
+  const std::size_t kept = kept_.size();
+  auto giveUp = [&] {
+    if (fd >= 0) {
+      close(fd);
+      unlink(tmp.c_str());
+    }
+    inFile_ -= std::min(inFile_, keep_);  // tried again after `keep` more
+  };
+  if (fd < 0) return giveUp();
+  std::vector<std::string> setup = setup_;
+  setup.push_back(std::to_string(left_ + (inFile_ - kept)));
+  std::string data = std::string(kMagic) + "\n" + JournalLine('H', setup) + "\n";
+  for (std::size_t i = 0; i < kept; ++i) data += kept_[(next_ + i) % kept];
+  if (!WriteAll(fd, data) || fdatasync(fd) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+      !lock_.StillNamed()) {
+    return giveUp();
+  }
+  if (rename(tmp.c_str(), lock_.path().c_str()) != 0) return giveUp();
+  int dir = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  lock_.Replace(fd);  // the old file, no longer named, is let go
+  left_ += inFile_ - kept;
+  inFile_ = kept;
 }
 
 void JournalWriter::Finish() {

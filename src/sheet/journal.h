@@ -15,6 +15,14 @@
 // regular file (an open that could block, a FIFO, is refused at once), and
 // read in bounded pieces whatever its size.
 //
+// The journal is kept within a small multiple of what recovery needs: once
+// it holds twice the samples the ring keeps (`keep`), the writer rewrites it
+// with the setup and the last `keep` samples only, into a new file that is
+// made durable and locked first and then renamed over the journal, so that
+// at every moment the journal's name leads to a whole journal, locked by
+// its writer. The rewritten setup record carries, as a seventh field, how
+// many earlier sample records were left out.
+//
 // One folder holds one journal, and a program holds an exclusive lock on the
 // journal file for as long as the journal is its own (until STOP or the end
 // of the program, even after a write failed): a second program on the same
@@ -57,6 +65,9 @@ class JournalLock {
   // one there, for reading.
   Result Take(const std::string& folder, bool create);
   void Release();
+  // Takes over `fd`, open and locked on the file that now has the journal's
+  // name, in place of the one held.
+  void Replace(int fd);
   bool Held() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   // True while the journal's name still leads to the locked file.
@@ -78,8 +89,9 @@ class JournalWriter {
 
   // Starts a new journal with the setup record: the writer's own earlier
   // journal is replaced; any other file of that name is left alone and the
-  // start refused. Returns false with error() saying why.
-  bool Start(const std::string& folder, const std::vector<std::string>& setup);
+  // start refused. Returns false with error() saying why. `keep`: the
+  // samples recovery needs (the ring's slots); 0 keeps every record.
+  bool Start(const std::string& folder, const std::vector<std::string>& setup, int keep = 0);
   // Appends a sample record and waits until it is on the disk. Returns
   // false with error() saying why; the journal then takes no more records
   // but stays locked: its durable samples are recovered only if this
@@ -88,6 +100,8 @@ class JournalWriter {
   // The samples were saved: removes the journal (or, when it cannot be
   // removed, empties it, which marks it finished) and releases the lock.
   void Finish();
+  // Sample records in the journal file now.
+  std::size_t records() const { return inFile_; }
   // True while records are written.
   bool Active() const { return lock_.Held() && !failed_; }
   // True while the writer holds a journal of its own, written or failed.
@@ -98,6 +112,14 @@ class JournalWriter {
  private:
   bool WriteRecord(char kind, const std::vector<std::string>& fields, const std::string& before);
   bool Fail(const std::string& why);
+  void Compact();
+
+  std::vector<std::string> setup_;
+  std::vector<std::string> kept_;  // the last `keep_` sample lines, a ring from next_
+  std::size_t next_ = 0;
+  std::size_t keep_ = 0;
+  std::size_t inFile_ = 0;       // sample records in the file
+  unsigned long long left_ = 0;  // sample records left out by compaction
 
   JournalLock lock_;  // holds the journal's descriptor
   std::string folder_;

@@ -58,8 +58,7 @@ bool Fields(std::string_view record, std::vector<std::string_view>* out, size_t 
 
 // A sample record's fields checked; `sample` filled when not null.
 bool ReadSample(std::string_view record, int slots, int cellFields, JournalSample* sample) {
-  const size_t maxFields =
-      kJournalSampleHead + static_cast<size_t>(cellFields * kJournalMaxBoards);
+  const size_t maxFields = kJournalSampleHead + static_cast<size_t>(cellFields * kJournalMaxBoards);
   std::vector<std::string_view> f;
   if (record.empty() || record[0] != 'S' || !Fields(record, &f, maxFields)) return false;
   if (f.size() < kJournalSampleHead) return false;
@@ -72,7 +71,8 @@ bool ReadSample(std::string_view record, int slots, int cellFields, JournalSampl
   const size_t boards = static_cast<size_t>(*last + 1);
   const size_t cells = f.size() - kJournalSampleHead;
   const int perBoard = static_cast<int>(cells / boards);
-  if (cells % boards != 0 || perBoard < kJournalOldCellFields || perBoard > cellFields) return false;
+  if (cells % boards != 0 || perBoard < kJournalOldCellFields || perBoard > cellFields)
+    return false;
   if (sample == nullptr) return true;
   char kind = 0;
   std::vector<std::string> all;
@@ -93,8 +93,8 @@ bool ReadSample(std::string_view record, int slots, int cellFields, JournalSampl
 std::optional<JournalSetup> ReadSetup(std::string_view record) {
   char kind = 0;
   std::vector<std::string> f;
-  if (!SplitJournalRecord(record, &kind, &f, kJournalSetupFields) || kind != 'H' ||
-      f.size() != kJournalSetupFields) {
+  if (!SplitJournalRecord(record, &kind, &f, kJournalSetupFields + 1) || kind != 'H' ||
+      f.size() < kJournalSetupFields) {
     return std::nullopt;
   }
   JournalSetup s;
@@ -107,6 +107,11 @@ std::optional<JournalSetup> ReadSetup(std::string_view record) {
   s.sampleTime = *seconds;
   s.setupStamp = f[4];  // f[3], the datalog's own workbook, is not needed
   s.csv = f[5] == "1";
+  if (f.size() > kJournalSetupFields) {
+    const auto left = Number<unsigned long long>(f[kJournalSetupFields]);
+    if (!left || *left > (1ull << 48)) return std::nullopt;
+    s.leftOut = static_cast<std::size_t>(*left);
+  }
   return s;
 }
 
@@ -140,7 +145,10 @@ void JournalRing::Add(std::string_view record) {
   if (!any_) {
     any_ = true;
     setup_ = ReadSetup(record);
-    if (setup_) slots_.resize(static_cast<size_t>(setup_->slots) + 1);
+    if (setup_) {
+      slots_.resize(static_cast<size_t>(setup_->slots) + 1);
+      leftOut_ = setup_->leftOut;
+    }
     return;
   }
   if (!setup_ || !ReadSample(record, setup_->slots, cellFields_, nullptr)) {
@@ -172,7 +180,8 @@ std::vector<JournalSample> JournalRing::Samples() const {
     const Slot& s = slots_[static_cast<size_t>((p - 1) % n + 1)];
     if (s.position != p) continue;  // its record was lost
     JournalSample sample;
-    if (ReadSample(s.record, setup_->slots, cellFields_, &sample)) samples.push_back(std::move(sample));
+    if (ReadSample(s.record, setup_->slots, cellFields_, &sample))
+      samples.push_back(std::move(sample));
   }
   return samples;
 }

@@ -1,7 +1,8 @@
 // The datalog ring rebuilt from a journal's records, as the recording
 // program held it at its last durable sample.
 //
-// Setup record:  slots, samples, sample time, workbook, setup stamp, CSV flag.
+// Setup record:  slots, samples, sample time, workbook, setup stamp, CSV flag,
+//                and in a compacted journal the sample records left out.
 // Sample record: slot, last board, time (ms since the epoch), the view
 //                report (current stamp, file stamp, view time, view points),
 //                then fields 0 … n-1 of boards 0 … last board, n the
@@ -28,7 +29,7 @@ namespace eb::datalog {
 
 constexpr int kJournalSetupFields = 6;
 constexpr int kJournalSampleHead = 7;  // fields before the cells
-constexpr int kJournalCellFields = 22;      // fields of a board's record, reads field last
+constexpr int kJournalCellFields = 22;     // fields of a board's record, reads field last
 constexpr int kJournalOldCellFields = 21;  // journals without field 21: the fewest there are
 constexpr int kJournalMaxCellFields = 64;
 constexpr int kJournalMaxSlots = 1000;
@@ -40,6 +41,7 @@ struct JournalSetup {
   float sampleTime = 0;
   std::string setupStamp;
   bool csv = false;
+  std::size_t leftOut = 0;  // earlier sample records a compaction left out
 };
 
 struct JournalSample {
@@ -70,7 +72,7 @@ class JournalRing {
   std::string SetupError() const;
   // Sample records read, and records left out for fields the program never
   // writes.
-  std::size_t recorded() const { return recorded_; }
+  std::size_t recorded() const { return recorded_ + leftOut_; }
   std::size_t invalid() const { return invalid_; }
 
  private:
@@ -85,6 +87,7 @@ class JournalRing {
   int lastSlot_ = 0;
   unsigned long long position_ = 0;  // of the last record in the recording
   std::size_t recorded_ = 0;
+  std::size_t leftOut_ = 0;  // by compaction, before the records read
   std::size_t invalid_ = 0;
 };
 

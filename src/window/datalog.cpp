@@ -75,7 +75,8 @@ void Form1::COLLECT_DATA_xls() {
     const auto now = platform.Now();
     if (b == 0) DataTime(s) = now;
     DataCell(s, 0, b) = datalog::ClockStamp(now);
-    datalog::CollectRecord(*this, b, [&](int k, std::string text) { DataCell(s, k, b) = std::move(text); });
+    datalog::CollectRecord(*this, b,
+                           [&](int k, std::string text) { DataCell(s, k, b) = std::move(text); });
   }
   DATApoint = static_cast<I16>(s + 1);
   JournalSample(s);

@@ -49,7 +49,8 @@ void Form1::JournalStart() {
                                        NewFile,
                                        DSETUPstamp,
                                        std::to_string(CSVflag)};
-  if (!journal_.Start(folder, setup)) {
+  // Recovery needs the ring's samples only: the journal keeps those.
+  if (!journal_.Start(folder, setup, SETpoint)) {
     MsgBox("The recovery journal of this datalog cannot be written (" + journal_.error() +
            "). Recording goes on, but until STOP its samples are kept in memory only.");
   }

@@ -1,6 +1,7 @@
 #include "window/sample_tap.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "window/cell_status.h"
 #include "window/datalog_fields.h"
@@ -16,6 +17,10 @@ std::size_t At(int b) { return static_cast<std::size_t>(b); }
 std::int64_t Millis(std::chrono::system_clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
+
+// A reading held as float, to the microvolt: 3.5775 rather than the
+// float's 3.57750010490417.
+double Microvolts(float v) { return std::round(static_cast<double>(v) * 1e6) / 1e6; }
 
 ReadOutcome OutcomeOf(I16 answer) {
   switch (answer) {
@@ -50,8 +55,8 @@ BoardSample SampleOf(const Form1& form, int board, std::int64_t ms) {
   s.vov = datalog::collect::OverVoltage(form, board);
   const trend::CellRecord cells = TrendCellsOf(form, board, false, ms);
   const trend::TempRecord temps = TrendTempsOf(form, board, false, ms);
-  std::copy(cells.volts.begin(), cells.volts.end(), s.cells.begin());
-  std::copy(temps.volts.begin(), temps.volts.end(), s.temps.begin());
+  std::transform(cells.volts.begin(), cells.volts.end(), s.cells.begin(), Microvolts);
+  std::transform(temps.volts.begin(), temps.volts.end(), s.temps.begin(), Microvolts);
   for (int c = 0; c < kSampleCells; ++c) {
     const CellStatusLook* look = CellStatusOf(form.CELLstatus[CellStatusIndex(board, c)]);
     s.status[At(c)] = look ? look->code : "??";

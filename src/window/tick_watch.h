@@ -19,7 +19,7 @@ namespace eb {
 class Form1;
 
 struct TickStep {
-  std::int64_t ms = 0;   // time of the tick, never before the previous tick's
+  std::int64_t ms = 0;     // time of the tick, never before the previous tick's
   bool performed = false;  // a step of the cycle ran for `board`
   int step = 0;            // MEASUREflag before the tick
   int board = 0;           // BRDread before the tick (0 … 9)

@@ -229,9 +229,10 @@ Observation ObserveWords(ScriptWords& words) {
 
 // Seconds of simulated time one timer tick stands for: the timer's interval
 // (100 ms for one without).
-double TickSeconds(const Form1& form) {
-  return (form.Timer1.interval > 0 ? form.Timer1.interval : 100) / 1000.0;
+int TickMilliseconds(const Form1& form) {
+  return form.Timer1.interval > 0 ? form.Timer1.interval : 100;
 }
+double TickSeconds(const Form1& form) { return TickMilliseconds(form) / 1000.0; }
 
 std::optional<double> ParseSeconds(const std::string& s) {
   double v = 0;
@@ -281,7 +282,13 @@ struct ScriptStep : ScriptWords {
     if (closed() || stopped()) return false;
     if (!form.Timer1.enabled) return true;
     if (runner.beforeTick) runner.beforeTick();
+    // The recording's samples are 100 ms apart on the script's clock
+    // however fast the script runs.
+    runner.tickClock_ += std::chrono::milliseconds(TickMilliseconds(form));
+    runner.tap.BeforeTick(form);
     form.Timer1_Timer();
+    runner.tap.AfterTick(form, runner.tickClock_);
+    runner.recorder_->AfterTick(form);
     if (runner.afterTick) runner.afterTick();
     return true;
   }
@@ -521,6 +528,21 @@ int Window(ScriptStep& s) {
   return 0;
 }
 
+// record "FILE" starts a recording (a refusal shows as a message box, as
+// the window shows it); record stop ends it.
+int Record(ScriptStep& s) {
+  if (s.pos >= s.w.size()) throw ScriptError{"record: file or \"stop\" missing"};
+  const std::string& file = s.w[s.pos++];
+  s.noMore();
+  if (file == "stop") {
+    s.runner.recorder()->Stop();
+  } else {
+    const std::string refused = s.runner.recorder()->Start(file, s.form, s.runner.tickClock());
+    if (!refused.empty()) s.runner.MsgBox(refused);
+  }
+  return 0;
+}
+
 int Sim(ScriptStep& s) {
   if (s.stack == nullptr) throw ScriptError{"sim: the bridge is not the simulated stack"};
   const std::vector<std::string> args(s.w.begin() + 1, s.w.end());
@@ -578,6 +600,11 @@ constexpr ScriptCommand kScriptCommands[] = {
      "open the trend window (shown only by --screenshot;\n"
      "its ticks are 100 ms apart on the trend's time axis)",
      Window},
+    {"record", "\"FILE\" | stop",
+     "record every sample to a database file (a refusal\n"
+     "shows as a message box; samples are 100 ms a tick\n"
+     "apart on the script's clock); \"stop\" ends it",
+     Record},
     {"sim", "COMMAND ...", "change the simulated stack:", Sim},
 };
 
@@ -701,7 +728,8 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* words) {
   return true;
 }
 
-ScriptRunner::ScriptRunner(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+ScriptRunner::ScriptRunner(std::ostream& out, std::ostream& err)
+    : out_(out), err_(err), recorder_(std::make_unique<Recorder>(tap, *this, "", "")) {}
 
 void ScriptRunner::MsgBox(const std::string& text) {
   out_ << "MSGBOX: " << text << "\n";
@@ -714,9 +742,16 @@ std::chrono::system_clock::time_point ScriptRunner::Now() {
 
 void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path << "\n"; }
 
+void ScriptRunner::SetProvenance(const std::string& program, const std::string& bridge) {
+  recorder_ = std::make_unique<Recorder>(tap, *this, program, bridge);
+}
+
+ScriptRunner::~ScriptRunner() = default;
+
 int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name,
                       StackControl* stack) {
   const int status = RunLines(form, script, name, stack);
+  recorder_->Stop();
   // The end of a run closes the window as the operator would: a datalog
   // holding samples is saved as the last datalog rather than lost.
   if (!form.Unloaded) form.Form_Unload();
@@ -736,6 +771,10 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
     out_ << "CLOSED\n";
     ReportEnd(0, "", name + ": the window closed during start-up");
     return 3;
+  }
+  if (!recordFromStart_.empty()) {
+    const std::string refused = recorder_->Start(recordFromStart_, form, tickClock_);
+    if (!refused.empty()) MsgBox(refused);
   }
   return RunSteps(form, script, name, stack);
 }

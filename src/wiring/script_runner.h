@@ -19,8 +19,10 @@
 // read to its end is malformed too.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -29,6 +31,8 @@
 #include <vector>
 
 #include "window/platform.h"
+#include "window/sample_tap.h"
+#include "wiring/recorder.h"
 
 namespace eb {
 
@@ -95,6 +99,7 @@ std::optional<Observation> Observe(Form1& form, const std::vector<std::string>& 
 class ScriptRunner : public Platform {
  public:
   ScriptRunner(std::ostream& out, std::ostream& err);
+  ~ScriptRunner() override;
 
   // Runs the window's start-up (Form_Load), then the script. `stack` is
   // null when the bridge is no simulated stack ("sim" lines are errors).
@@ -136,6 +141,18 @@ class ScriptRunner : public Platform {
   // Called around each timer tick a "tick" or "wait-for" line runs (the
   // trend samples them).
   std::function<void()> beforeTick, afterTick;
+  // Watches the ticks for the recording and any other sample sink.
+  SampleTap tap;
+  // What a recording started by a "record" line says of the program (the
+  // --version line) and the bridge (its connection string).
+  void SetProvenance(const std::string& program, const std::string& bridge);
+  Recorder* recorder() { return recorder_.get(); }
+  // Records to `path` from the end of the start-up on (--record), as a
+  // first line record "PATH" would.
+  void RecordFromStart(std::string path) { recordFromStart_ = std::move(path); }
+  // The script's clock: the start of the run, then 100 ms (the timer's
+  // interval) later at every tick.
+  std::chrono::system_clock::time_point tickClock() const { return tickClock_; }
   // Opens the window a "window" line names; unset, the line only checks the name.
   std::function<void(const std::string& name)> openWindow;
   // Told of every check's outcome, and of the line that ended the script
@@ -156,6 +173,9 @@ class ScriptRunner : public Platform {
   std::vector<std::string> messages_;
   std::size_t msgMark_ = 0;  // messages_ before it were seen by a check
   std::string appDirectory_;
+  std::chrono::system_clock::time_point tickClock_ = std::chrono::system_clock::now();
+  std::unique_ptr<Recorder> recorder_;
+  std::string recordFromStart_;
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and

@@ -5,6 +5,8 @@
 #include "app/trend_window.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -412,6 +414,40 @@ TEST_F(TrendTest, RedrawsOncePerTenTicksInShortPieces) {
   EXPECT_EQ(trend.refreshes(), closed);
   window->OpenTrend();
   EXPECT_EQ(Drawn(cells, 0).size(), 109u);
+}
+
+// The window's ticks feed the recording too: Datalog > Record to file…
+// (here StartRecording, which the menu calls) records each pass of each
+// board until Stop recording.
+TEST_F(TrendTest, TheWindowRecordsEachPassOfItsTicksUntilStopped) {
+  const std::string db = ::testing::TempDir() + "window_record.db";
+  unlink(db.c_str());
+  QAction* record = nullptr;
+  for (QAction* menu : window->menuBar()->actions())
+    for (QAction* a : menu->menu()->actions())
+      if (a->text() == "&Record to file…") record = a;
+  ASSERT_NE(record, nullptr);
+  ASSERT_EQ(window->StartRecording(db), "");
+  EXPECT_NE(record->text().toStdString().find(db), std::string::npos);
+  Ticks(24);  // two passes of four boards
+  window->StopRecording();
+  Ticks(12);
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  auto text = [h](const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    std::string v;
+    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0) != nullptr)
+      v = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    return v;
+  };
+  EXPECT_EQ(text("SELECT group_concat(board) FROM samples"), "1,2,3,4,1,2,3,4");
+  EXPECT_EQ(text("SELECT count(*) FROM samples WHERE board = 3 AND c1 IS NULL"), "2");  // missing
+  EXPECT_EQ(text("SELECT count(*) FROM samples WHERE c12 > 1"), "6");
+  EXPECT_EQ(text("SELECT value FROM recording WHERE key = 'program'").rfind("eb2250-gui ", 0), 0u);
+  sqlite3_close(h);
 }
 
 }  // namespace

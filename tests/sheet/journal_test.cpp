@@ -109,6 +109,36 @@ TEST(Journal, OneProgramAtATimeWritesAFolder) {
   EXPECT_TRUE(second.Start(dir.path(), kSetup)) << second.error();
 }
 
+// However long the recording, the journal holds the setup and at most twice
+// the samples recovery needs, stays locked through every rewrite and ends
+// with the latest samples in order.
+TEST(Journal, ALongRecordingKeepsTheJournalWithinTwiceTheRing) {
+  test::ScratchDir dir;
+  JournalWriter w;
+  constexpr int kKeep = 8;
+  ASSERT_TRUE(w.Start(dir.path(), kSetup, kKeep));
+  constexpr int kSamples = 150;
+  for (int n = 1; n <= kSamples; ++n) {
+    ASSERT_TRUE(w.Append(Sample(n))) << w.error();
+    ASSERT_LT(w.records(), 2u * kKeep);
+    if (n % 13 == 0) {
+      datalog::JournalLock probe;
+      EXPECT_EQ(probe.Take(dir.path(), false), datalog::JournalLock::Result::kInUse);
+    }
+  }
+  const auto c = ReadJournal(w.path());
+  EXPECT_EQ(c.error, "");
+  ASSERT_EQ(c.setup.size(), kSetup.size() + 1);
+  EXPECT_EQ(std::vector<std::string>(c.setup.begin(), c.setup.end() - 1), kSetup);
+  ASSERT_GE(c.samples.size(), static_cast<size_t>(kKeep));
+  EXPECT_EQ(c.setup.back(), std::to_string(kSamples - c.samples.size()));  // left out
+  for (size_t i = 0; i < c.samples.size(); ++i)
+    EXPECT_EQ(c.samples[i], Sample(static_cast<int>(kSamples - c.samples.size() + 1 + i)));
+  EXPECT_EQ(dir.Entries().size(), 1u);  // no rewrite left behind
+  w.Finish();
+  EXPECT_TRUE(dir.Entries().empty());
+}
+
 TEST(Journal, AFolderThatCannotBeWrittenIsSaid) {
   test::ScratchDir dir;
   JournalWriter w;

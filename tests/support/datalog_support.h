@@ -22,12 +22,20 @@
 
 namespace eb::test {
 
-// Complete sample records in a journal file (0 when there is none).
+// Complete sample records a journal file stands for (0 when there is none):
+// those in it, and those its compaction left out.
 inline size_t DurableSamples(const std::string& journal) {
   const int fd = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   size_t samples = 0;
-  datalog::ScanJournal(fd, [&samples](std::string_view record) { samples += record[0] == 'S'; });
+  datalog::ScanJournal(fd, [&samples](std::string_view record) {
+    samples += record[0] == 'S';
+    char kind = 0;
+    std::vector<std::string> setup;
+    if (record[0] == 'H' && datalog::SplitJournalRecord(record, &kind, &setup, 7) &&
+        setup.size() == 7)
+      samples += std::stoul(setup[6]);
+  });
   close(fd);
   return samples;
 }
