@@ -21,9 +21,9 @@ struct Options {
   std::string junit;            // empty: no JUnit report of the script's checks
   // --export REC.db [--from T] [--to T] [--boards LIST] --csv OUT | --xlsx OUT
   std::string exportFrom, from, to, boards, csv, xlsx;
-  std::string trend;  // --trend REC.db: the trend window of a recording
-  std::string listen;           // empty: no control socket
-  std::string listenToken;      // empty: no token asked for
+  std::string trend;        // --trend REC.db: the trend window of a recording
+  std::string listen;       // empty: no control socket
+  std::string listenToken;  // empty: no token asked for
   bool help = false;
   bool version = false;
   bool demo = false;          // a configured four-board simulated stack, reading

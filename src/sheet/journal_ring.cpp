@@ -67,7 +67,8 @@ bool ReadSample(std::string_view record, int slots, int cellFields, JournalSampl
   const auto ms = Number<long long>(f[2]);
   const auto viewTime = Seconds(f[5]);
   const auto viewPoints = InRange(f[6], 0, kJournalMaxSlots);
-  if (!slot || !last || !ms || *ms < 0 || *ms > kMaxMillis || !viewTime || !viewPoints) return false;
+  if (!slot || !last || !ms || *ms < 0 || *ms > kMaxMillis || !viewTime || !viewPoints)
+    return false;
   const size_t boards = static_cast<size_t>(*last + 1);
   const size_t cells = f.size() - kJournalSampleHead;
   const int perBoard = static_cast<int>(cells / boards);
@@ -120,9 +121,8 @@ std::optional<JournalSetup> ReadSetup(std::string_view record) {
 const std::string& JournalSample::Cell(int field, int board) const {
   static const std::string empty;
   const size_t i = static_cast<size_t>(board * fieldsPerBoard + field);
-  return board <= lastBoard && field >= 0 && field < fieldsPerBoard && i < cells.size()
-             ? cells[i]
-             : empty;
+  return board <= lastBoard && field >= 0 && field < fieldsPerBoard && i < cells.size() ? cells[i]
+                                                                                        : empty;
 }
 
 bool IsFileStamp(std::string_view text) {

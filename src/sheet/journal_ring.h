@@ -28,7 +28,7 @@
 namespace eb::datalog {
 
 constexpr int kJournalSetupFields = 6;
-constexpr int kJournalSampleHead = 7;  // fields before the cells
+constexpr int kJournalSampleHead = 7;      // fields before the cells
 constexpr int kJournalCellFields = 22;     // fields of a board's record, reads field last
 constexpr int kJournalOldCellFields = 21;  // journals without field 21: the fewest there are
 constexpr int kJournalMaxCellFields = 64;
