@@ -102,6 +102,19 @@ constexpr OptionRow kOptions[] = {
      "SQLite database FILE (appended to when it is a\n"
      "recording), in the window or with --script",
      nullptr, &Options::record},
+    {"--mqtt", "URL",
+     "publish every sample, the stack's configuration and the\n"
+     "program's status to an MQTT broker: mqtt://HOST[:PORT]/\n"
+     "PREFIX or mqtts://… (TLS); options ?qos=0|1|2,\n"
+     "station=NAME (default the host name), queue=N (the\n"
+     "samples held while the broker is away, 100000),\n"
+     "cafile=PATH",
+     nullptr, &Options::mqtt},
+    {"--mqtt-auth", "FILE",
+     "with --mqtt: \"user = NAME\" and \"password = SECRET\"\n"
+     "lines (mode 0600); default EB2250_MQTT_USER and\n"
+     "EB2250_MQTT_PASSWORD from the environment",
+     nullptr, &Options::mqttAuth},
     {"--demo", "",
      "a four-board simulated stack, configured as an operator\n"
      "would (one cell discharging, one masked, one under\n"
@@ -183,6 +196,10 @@ bool CheckCombination(Options* out, std::string* error) {
   }
   if (!out->listen.empty() && (!out->script.empty() || !out->screenshot.empty())) {
     *error = "--listen serves the running window: not with --script or --screenshot";
+    return false;
+  }
+  if (!out->mqttAuth.empty() && out->mqtt.empty()) {
+    *error = "--mqtt-auth holds the credentials of a broker: give --mqtt too";
     return false;
   }
   if (out->demo) out->bridge = kDemoConnection;

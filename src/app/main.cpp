@@ -236,6 +236,12 @@ int OpenBench(Bench* bench) {
         eb::datalog::ChooseDatalogFolder(options.datalogDir, eb::datalog::ProgramFolder());
     if (!folder.error.empty()) return Fail("--datalog-dir: " + folder.error);
   }
+  // A broker's URL or credentials that cannot be used end the run before
+  // anything starts; the broker itself is waited for.
+  if (!options.mqtt.empty()) {
+    const std::string refused = eb::CheckPublishing(options.mqtt, options.mqttAuth);
+    if (!refused.empty()) return Fail("--mqtt: " + refused);
+  }
   std::string error;
   bench->connection = eb::OpenConnection(options.bridge, &error);
   if (!bench->connection || !bench->connection->bridge) {
@@ -280,6 +286,7 @@ int RunScript(Bench& bench, int argc, char** argv) {
   runner.SetAppDirectory(options.datalogDir);
   runner.SetProvenance(VersionLine(), options.bridge);
   if (!options.record.empty()) runner.RecordFromStart(options.record);
+  if (!options.mqtt.empty()) runner.PublishFromStart(options.mqtt, options.mqttAuth);
   runner.StopWhen([&] { return bench.TraceFailed() || eb::app::StopSignal() != 0; });
   eb::Form1 form(bench.bridge(), runner);
   std::unique_ptr<eb::app::MainWindow> window;
@@ -409,6 +416,10 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
   if (!bench.recovered.empty()) platform.MsgBox(bench.recovered);
   if (!options.record.empty()) {
     const std::string refused = window.StartRecording(options.record);
+    if (!refused.empty()) platform.MsgBox(refused);
+  }
+  if (!options.mqtt.empty()) {
+    const std::string refused = window.StartPublishing(options.mqtt, options.mqttAuth);
     if (!refused.empty()) platform.MsgBox(refused);
   }
   if (options.demo) {

@@ -73,6 +73,19 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
   while (!version.empty() && version.back() == '\n') version.pop_back();
   recorder_ = std::make_unique<Recorder>(sampleTap_, form_.platform, version, "");
   SyncRecordActions();
+  datalog->addSeparator();
+  publishAction_ = datalog->addAction(tr("&Publish to MQTT…"));
+  publishAction_->setStatusTip(tr("Every sample, the configuration and the status to a broker"));
+  connect(publishAction_, &QAction::triggered, this, &MainWindow::PublishDialog);
+  stopPublishAction_ = datalog->addAction(tr("Stop p&ublishing"));
+  connect(stopPublishAction_, &QAction::triggered, this, &MainWindow::StopPublishing);
+  publishing_ = std::make_unique<Publishing>(sampleTap_, form_.platform, version, "");
+  publishing_->SetBacklogSource([this] { return recorder_->path(); });
+  publishPoll_.setInterval(250);
+  connect(&publishPoll_, &QTimer::timeout, this, [this] {
+    if (!gate_.busy() && !closed_) gate_.Run([this] { publishing_->Poll(); });
+  });
+  SyncPublishActions();
 
   QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
   QAction* trend = viewMenu->addAction(tr("&Trend"));
@@ -118,6 +131,7 @@ void MainWindow::AfterModelTick() {
   trendSampler_.AfterTick(form_, now);
   sampleTap_.AfterTick(form_, now);
   recorder_->AfterTick(form_);
+  publishing_->Poll();
   if (trend_ != nullptr) trend_->OnTick();
 }
 
@@ -177,6 +191,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     gate_.Run([this] { form_.Form_Unload(); });
   }
   closed_ = true;
+  StopPublishing();  // what waits goes out, then "offline"
   timer_.stop();
   // The trend window goes with the main window.
   if (trend_ != nullptr) trend_->close();
@@ -187,6 +202,68 @@ void MainWindow::SetRecordingProvenance(const std::string& program, const std::s
   recorder_->Stop();
   recorder_ = std::make_unique<Recorder>(sampleTap_, form_.platform, program, bridge);
   SyncRecordActions();
+  publishing_->Stop();
+  publishing_ = std::make_unique<Publishing>(sampleTap_, form_.platform, program, bridge);
+  publishing_->SetBacklogSource([this] { return recorder_->path(); });
+  SyncPublishActions();
+}
+
+std::string MainWindow::StartPublishing(const std::string& url, const std::string& authFile) {
+  std::string refused;
+  gate_.Run([&] { refused = publishing_->Start(url, authFile, form_, trendClock_()); });
+  SyncPublishActions();
+  return refused;
+}
+
+void MainWindow::StopPublishing() {
+  publishing_->Stop();
+  SyncPublishActions();
+}
+
+void MainWindow::SyncPublishActions() {
+  const bool on = publishing_->Active();
+  stopPublishAction_->setEnabled(on);
+  publishAction_->setText(on ? tr("&Publish to MQTT… (to %1)").arg(ToQString(publishing_->where()))
+                             : tr("&Publish to MQTT…"));
+  if (on) {
+    publishPoll_.start();
+  } else {
+    publishPoll_.stop();
+  }
+}
+
+// The broker's URL and the file of its credentials; what the broker says
+// of them comes later, in a message box, while reading goes on.
+void MainWindow::PublishDialog() {
+  if (gate_.busy() || closing_) return;
+  QDialog dialog(this);
+  dialog.setWindowTitle(tr("Publish to MQTT"));
+  auto* layout = new QFormLayout(&dialog);
+  auto* url = new QLineEdit(ToQString(publishing_->url()), &dialog);
+  url->setPlaceholderText(QStringLiteral("mqtt://broker.lab:1883/lab?station=bench-1"));
+  url->setMinimumWidth(360);
+  layout->addRow(tr("Broker URL:"), url);
+  auto* auth = new QLineEdit(ToQString(publishing_->authFile()), &dialog);
+  auth->setPlaceholderText(tr("user = … / password = … (mode 0600); empty: environment"));
+  auto* browse = new QPushButton(tr("Browse…"), &dialog);
+  connect(browse, &QPushButton::clicked, &dialog, [&] {
+    const QString file = QFileDialog::getOpenFileName(&dialog, tr("Credentials file"),
+                                                      QDir::homePath());
+    if (!file.isEmpty()) auth->setText(file);
+  });
+  auto* authRow = new QHBoxLayout;
+  authRow->addWidget(auth);
+  authRow->addWidget(browse);
+  layout->addRow(tr("Credentials file:"), authRow);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("Publish"));
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const std::string refused =
+      StartPublishing(url->text().trimmed().toStdString(), auth->text().trimmed().toStdString());
+  if (!refused.empty()) gate_.Run([&] { form_.platform.MsgBox(refused); });
 }
 
 std::string MainWindow::StartRecording(const std::string& path) {

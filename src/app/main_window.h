@@ -14,6 +14,7 @@
 #include "trend/store.h"
 #include "window/sample_tap.h"
 #include "window/trend_sampler.h"
+#include "wiring/publishing.h"
 #include "wiring/recorder.h"
 
 namespace eb {
@@ -72,6 +73,12 @@ class MainWindow : public QMainWindow {
   std::string StartRecording(const std::string& path);
   void StopRecording();
   Recorder& recorder() { return *recorder_; }
+  // Publishing to an MQTT broker (Datalog > Publish to MQTT…, --mqtt): the
+  // samples, the configuration and the status. Starts at once (an absent
+  // broker is waited for); "" or why it cannot (for the operator).
+  std::string StartPublishing(const std::string& url, const std::string& authFile);
+  void StopPublishing();
+  Publishing& publishing() { return *publishing_; }
   // The tap that hands the cycle's samples to the recording and any other sink.
   SampleTap& sampleTap() { return sampleTap_; }
 
@@ -86,6 +93,8 @@ class MainWindow : public QMainWindow {
   void SetupFile(bool load);
   void RecordToFile();
   void SyncRecordActions();
+  void PublishDialog();
+  void SyncPublishActions();
 
   Form1& form_;
   ModelGate gate_;
@@ -98,6 +107,11 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<Recorder> recorder_;
   QAction* recordAction_ = nullptr;
   QAction* stopRecordAction_ = nullptr;
+  std::unique_ptr<Publishing> publishing_;
+  QAction* publishAction_ = nullptr;
+  QAction* stopPublishAction_ = nullptr;
+  // Sends what waits for the broker while the timer's ticks do not run.
+  QTimer publishPoll_;
   TrendWindow* trend_ = nullptr;
   std::string datalogFolder_;
   bool closeRequested_ = false;

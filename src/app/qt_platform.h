@@ -25,6 +25,7 @@ class QtPlatform : public Platform {
   void Attach(MainWindow* window);
 
   void MsgBox(const std::string& text) override;
+  void Notice(const std::string& text) override;
   void Unload() override;
   std::chrono::system_clock::time_point Now() override;
   void ShellOpen(const std::string& path) override;

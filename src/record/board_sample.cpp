@@ -18,6 +18,13 @@ const char* OutcomeWord(ReadOutcome outcome) {
   return "unread";
 }
 
+ReadOutcome OutcomeOfWord(const std::string& word) {
+  for (const ReadOutcome o : {ReadOutcome::kMatch, ReadOutcome::kMismatch, ReadOutcome::kNone}) {
+    if (word == OutcomeWord(o)) return o;
+  }
+  return ReadOutcome::kUnread;
+}
+
 std::string BoardSample::StatusText() const {
   std::string text;
   for (const std::string& code : status) {

@@ -24,6 +24,8 @@ enum class ReadOutcome : std::uint8_t {
 
 // "unread", "match", "mismatch", "none".
 const char* OutcomeWord(ReadOutcome outcome);
+// The outcome a word names; kUnread for any other text.
+ReadOutcome OutcomeOfWord(const std::string& word);
 
 struct BoardSample {
   std::int64_t ms = 0;  // time of the tick that finished the pass, ms since the epoch (UTC)

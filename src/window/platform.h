@@ -14,6 +14,10 @@ class Platform {
   virtual ~Platform() = default;
   // Modal message box with an OK button; returns when it is answered.
   virtual void MsgBox(const std::string& text) = 0;
+  // Tells the operator something that must not stop the cycle (a broker
+  // that refused the login): a box that waits for no answer. Where boxes
+  // are not shown, it is one.
+  virtual void Notice(const std::string& text) { MsgBox(text); }
   // The window asks to be closed; the front end closes it once the running
   // handler has returned, which ends the program.
   virtual void Unload() = 0;

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "window/form1.h"
-#include "window/json.h"
+#include "protocol/json.h"
 
 namespace eb {
 
@@ -13,12 +13,7 @@ namespace {
 
 std::string Num(long v) { return std::to_string(v); }
 
-std::string Num(float v) {
-  if (!std::isfinite(v)) return "null";
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
+std::string Num(float v) { return JsonNumber(v); }
 
 std::string Val(I16 v) { return Num(static_cast<long>(v)); }
 std::string Val(std::uint32_t v) { return Num(static_cast<long>(v)); }

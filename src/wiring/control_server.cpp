@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "window/json.h"
+#include "protocol/json.h"
 
 namespace eb {
 

@@ -10,7 +10,7 @@
 #include "sheet/datalog_folder.h"
 #include "sim/sim_stack.h"
 #include "window/form1.h"
-#include "window/json.h"
+#include "protocol/json.h"
 #include "window/setup.h"
 
 namespace eb {
@@ -289,6 +289,7 @@ struct ScriptStep : ScriptWords {
     form.Timer1_Timer();
     runner.tap.AfterTick(form, runner.tickClock_);
     runner.recorder_->AfterTick(form);
+    runner.publishing_->Poll();
     if (runner.afterTick) runner.afterTick();
     return true;
   }
@@ -729,7 +730,12 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* words) {
 }
 
 ScriptRunner::ScriptRunner(std::ostream& out, std::ostream& err)
-    : out_(out), err_(err), recorder_(std::make_unique<Recorder>(tap, *this, "", "")) {}
+    : out_(out),
+      err_(err),
+      recorder_(std::make_unique<Recorder>(tap, *this, "", "")),
+      publishing_(std::make_unique<Publishing>(tap, *this, "", "")) {
+  publishing_->SetBacklogSource([this] { return recorder_->path(); });
+}
 
 void ScriptRunner::MsgBox(const std::string& text) {
   out_ << "MSGBOX: " << text << "\n";
@@ -744,6 +750,8 @@ void ScriptRunner::ShellOpen(const std::string& path) { out_ << "OPEN: " << path
 
 void ScriptRunner::SetProvenance(const std::string& program, const std::string& bridge) {
   recorder_ = std::make_unique<Recorder>(tap, *this, program, bridge);
+  publishing_ = std::make_unique<Publishing>(tap, *this, program, bridge);
+  publishing_->SetBacklogSource([this] { return recorder_->path(); });
 }
 
 ScriptRunner::~ScriptRunner() = default;
@@ -752,6 +760,7 @@ int ScriptRunner::Run(Form1& form, std::istream& script, const std::string& name
                       StackControl* stack) {
   const int status = RunLines(form, script, name, stack);
   recorder_->Stop();
+  publishing_->Stop();
   // The end of a run closes the window as the operator would: a datalog
   // holding samples is saved as the last datalog rather than lost.
   if (!form.Unloaded) form.Form_Unload();
@@ -774,6 +783,10 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
   }
   if (!recordFromStart_.empty()) {
     const std::string refused = recorder_->Start(recordFromStart_, form, tickClock_);
+    if (!refused.empty()) MsgBox(refused);
+  }
+  if (!publishUrl_.empty()) {
+    const std::string refused = publishing_->Start(publishUrl_, publishAuth_, form, tickClock_);
     if (!refused.empty()) MsgBox(refused);
   }
   return RunSteps(form, script, name, stack);

@@ -32,6 +32,7 @@
 
 #include "window/platform.h"
 #include "window/sample_tap.h"
+#include "wiring/publishing.h"
 #include "wiring/recorder.h"
 
 namespace eb {
@@ -150,6 +151,13 @@ class ScriptRunner : public Platform {
   // Records to `path` from the end of the start-up on (--record), as a
   // first line record "PATH" would.
   void RecordFromStart(std::string path) { recordFromStart_ = std::move(path); }
+  // Publishes to the broker at `url` from the end of the start-up on
+  // (--mqtt, checked beforehand), until the run ends.
+  void PublishFromStart(std::string url, std::string authFile) {
+    publishUrl_ = std::move(url);
+    publishAuth_ = std::move(authFile);
+  }
+  Publishing* publishing() { return publishing_.get(); }
   // The script's clock: the start of the run, then 100 ms (the timer's
   // interval) later at every tick.
   std::chrono::system_clock::time_point tickClock() const { return tickClock_; }
@@ -176,6 +184,8 @@ class ScriptRunner : public Platform {
   std::chrono::system_clock::time_point tickClock_ = std::chrono::system_clock::now();
   std::unique_ptr<Recorder> recorder_;
   std::string recordFromStart_;
+  std::unique_ptr<Publishing> publishing_;
+  std::string publishUrl_, publishAuth_;
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and

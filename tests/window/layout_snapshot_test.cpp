@@ -14,7 +14,7 @@
 
 #include "support/fake_stack.h"
 #include "window/form1.h"
-#include "window/json.h"
+#include "protocol/json.h"
 
 namespace eb {
 namespace {

@@ -1,6 +1,8 @@
-// Minimal JSON text helpers for operator-script output.
+// Minimal JSON text helpers: the operator script's answers, the published payloads.
 #pragma once
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -26,6 +28,16 @@ inline std::string JsonString(const std::string& s) {
     }
   }
   return out + "\"";
+}
+
+// A float or double in its shortest text that reads back the same, with a
+// point whatever the locale; null where JSON has no number (NaN, infinity).
+template <typename Real>
+std::string JsonNumber(Real v) {
+  if (!std::isfinite(v)) return "null";
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
 }
 
 }  // namespace eb

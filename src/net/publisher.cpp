@@ -1,0 +1,380 @@
+#include "net/publisher.h"
+
+#include <mosquitto.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "net/payload.h"
+#include "record/recording.h"
+
+namespace eb::net {
+
+namespace {
+
+// Messages handed to libmosquitto and not yet acknowledged, at most: the
+// rest wait in the queue, where they are counted and bounded. libmosquitto
+// keeps the handed ones and sends them again after a reconnect.
+constexpr std::uint64_t kInFlight = 1000;
+constexpr int kKeepAliveSeconds = 10;
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// "Connection Refused: not authorised." as part of a sentence.
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  while (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
+void InitLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+}  // namespace
+
+Publisher::Publisher(const PublisherSettings& settings)
+    : settings_(settings), station_(StationName(settings.broker.station)) {}
+
+std::unique_ptr<Publisher> Publisher::Start(const PublisherSettings& settings, std::string* error) {
+  std::unique_ptr<Publisher> p(new Publisher(settings));
+  if (!p->Setup(error)) return nullptr;
+  return p;
+}
+
+std::string Publisher::Topic(const char* leaf) const {
+  return settings_.broker.prefix + "/" + station_ + "/" + leaf;
+}
+
+std::string Publisher::Describe() const { return BrokerUrl(settings_.broker) + " as " + station_; }
+
+bool Publisher::Setup(std::string* error) {
+  InitLibrary();
+  const std::string id = "eb2250-" + station_.substr(0, 40) + "-" + std::to_string(getpid());
+  mosq_ = mosquitto_new(id.c_str(), true, this);
+  if (mosq_ == nullptr) {
+    *error = "cannot set up the MQTT client: out of memory";
+    return false;
+  }
+  mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+  mosquitto_connect_callback_set(mosq_, &Publisher::OnConnect);
+  mosquitto_disconnect_callback_set(mosq_, &Publisher::OnDisconnect);
+  mosquitto_publish_callback_set(mosq_, &Publisher::OnPublish);
+  mosquitto_log_callback_set(mosq_, &Publisher::OnLog);
+  mosquitto_max_inflight_messages_set(mosq_, static_cast<unsigned>(kInFlight));
+  mosquitto_reconnect_delay_set(mosq_, 1, 4, true);
+  const Credentials& c = settings_.credentials;
+  if (!c.user.empty()) {
+    mosquitto_username_pw_set(mosq_, c.user.c_str(), c.password.empty() ? nullptr : c.password.c_str());
+  }
+  const std::string offline =
+      StatusJson("offline", settings_.program, settings_.bridge, settings_.runMs, settings_.runMs);
+  const std::string status = Topic("status");
+  mosquitto_will_set(mosq_, status.c_str(), static_cast<int>(offline.size()), offline.data(), 1, true);
+  const BrokerAddress& b = settings_.broker;
+  if (b.tls) {
+    const char* cafile = b.cafile.empty() ? nullptr : b.cafile.c_str();
+    const char* capath = b.cafile.empty() ? "/etc/ssl/certs" : nullptr;
+    const int rc = mosquitto_tls_set(mosq_, cafile, capath, nullptr, nullptr, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS) {
+      *error = "cannot use the CA certificates \"" + (cafile != nullptr ? b.cafile : std::string(capath)) +
+               "\" for " + BrokerUrl(b) + ": " + mosquitto_strerror(rc);
+      return false;
+    }
+  }
+  // A broker that does not answer yet is no failure: the network thread
+  // keeps trying, and the samples wait.
+  const int rc = mosquitto_connect_async(mosq_, b.host.c_str(), b.port, kKeepAliveSeconds);
+  if (rc != MOSQ_ERR_SUCCESS) {
+    Notice("the MQTT broker at " + BrokerUrl(b) + " cannot be reached (" +
+           (rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc)) +
+           "); samples wait until it answers, and reading goes on");
+  }
+  const int loop = mosquitto_loop_start(mosq_);
+  if (loop != MOSQ_ERR_SUCCESS) {
+    *error = std::string("cannot start the MQTT client's network thread: ") + mosquitto_strerror(loop);
+    return false;
+  }
+  return true;
+}
+
+Publisher::~Publisher() {
+  Close(std::chrono::seconds(2));
+  if (mosq_ != nullptr) mosquitto_destroy(mosq_);
+}
+
+void Publisher::Notice(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (said_.insert(text).second) notices_.push_back(text);
+}
+
+void Publisher::Enqueue(Message message) {
+  {
+    std::lock_guard lock(mutex_);
+    if (message.sample) {
+      ++counts_.samples;
+      if (queuedSamples_ >= settings_.broker.queue) {
+        ++counts_.dropped;
+        const std::string full = "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
+                                 " samples wait for the broker at " + BrokerUrl(settings_.broker) +
+                                 "; newer samples are not published until it takes them";
+        if (said_.insert(full).second) notices_.push_back(full);
+        return;
+      }
+      ++queuedSamples_;
+    }
+    queue_.push_back(std::move(message));
+  }
+  Pump();
+}
+
+void Publisher::Sample(const BoardSample& sample) {
+  if (closed_) return;
+  ++seq_;
+  if (spill_.on) {
+    // Behind samples that wait in the recording: read back in turn.
+    std::lock_guard lock(mutex_);
+    ++counts_.samples;
+    ++spill_.count;
+    return;
+  }
+  bool full = false;
+  {
+    std::lock_guard lock(mutex_);
+    full = queuedSamples_ >= settings_.broker.queue;
+  }
+  if (full && !backlogPath_.empty()) {
+    spill_ = Spill{true, backlogPath_, seq_, 1, 0, sample.ms, -1, sample.board, {}};
+    std::lock_guard lock(mutex_);
+    ++counts_.samples;
+    const std::string said = "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
+                             " samples wait for the broker at " + BrokerUrl(settings_.broker) +
+                             "; the later ones are sent from the recording \"" + backlogPath_ +
+                             "\" once it takes them";
+    if (said_.insert(said).second) notices_.push_back(said);
+    return;
+  }
+  Enqueue({Topic("sample"), SampleJson(sample, seq_, settings_.runMs), settings_.broker.qos,
+           false, true});
+}
+
+namespace {
+
+BoardSample FromRecording(const record::Sample& r) {
+  BoardSample s;
+  s.ms = r.ms;
+  s.board = r.board;
+  s.address = r.address;
+  s.cfgr = r.cfgr;
+  s.flgr = r.flgr;
+  s.vuv = r.vuv;
+  s.vov = r.vov;
+  s.cells = r.cells;
+  s.temps = r.temps;
+  std::size_t at = 0;
+  for (std::string& code : s.status) {
+    const std::size_t comma = r.status.find(", ", at);
+    code = r.status.substr(at, comma == std::string::npos ? comma : comma - at);
+    at = comma == std::string::npos ? r.status.size() : comma + 2;
+  }
+  s.cfgrRead = OutcomeOfWord(r.cfgrRead);
+  s.flgrRead = OutcomeOfWord(r.flgrRead);
+  s.cvRead = OutcomeOfWord(r.cvRead);
+  s.tmpRead = OutcomeOfWord(r.tmpRead);
+  return s;
+}
+
+}  // namespace
+
+// Reads the samples beyond the full queue back from the recording, in
+// the order they were taken, into the room the queue has again. Tried at
+// most five times a second: the recording commits a pass at a time.
+void Publisher::Refill() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - spill_.tried < std::chrono::milliseconds(200)) return;
+  spill_.tried = now;
+  std::size_t room = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (queuedSamples_ * 2 > settings_.broker.queue) return;
+    room = settings_.broker.queue - queuedSamples_;
+  }
+  std::string failed;
+  try {
+    const record::Recording recording(spill_.path);
+    record::Selection from;
+    from.from = spill_.lastMs;
+    record::SampleCursor cursor(recording, from);
+    record::Sample r;
+    bool more = true;
+    while (spill_.reread < spill_.count && room > 0 && (more = cursor.Next(&r))) {
+      // Those of the last time stamp up to the last one read back are sent.
+      if (r.ms == spill_.lastMs &&
+          (r.board < spill_.lastBoard || (r.board == spill_.lastBoard && r.id <= spill_.lastId))) {
+        continue;
+      }
+      std::lock_guard lock(mutex_);
+      queue_.push_back({Topic("sample"),
+                        SampleJson(FromRecording(r), spill_.firstSeq + spill_.reread, settings_.runMs),
+                        settings_.broker.qos, false, true});
+      ++queuedSamples_;
+      ++counts_.fromRecording;
+      ++spill_.reread;
+      --room;
+      spill_.lastMs = r.ms;
+      spill_.lastBoard = r.board;
+      spill_.lastId = r.id;
+    }
+    // Another recording took over: the file read back gets no more samples.
+    if (!more && spill_.reread < spill_.count && backlogPath_ != spill_.path) {
+      failed = "the recording ended";
+    }
+  } catch (const record::RecordingError& e) {
+    failed = e.what();
+  }
+  if (!failed.empty()) {
+    std::lock_guard lock(mutex_);
+    counts_.dropped += spill_.count - spill_.reread;
+    const std::string said = "cannot read the samples beyond the full queue back from \"" +
+                             spill_.path + "\" (" + failed + "): " +
+                             std::to_string(spill_.count - spill_.reread) + " are not published";
+    if (said_.insert(said).second) notices_.push_back(said);
+    spill_.on = false;
+  } else if (spill_.reread == spill_.count) {
+    spill_.on = false;  // caught up: samples go to the queue again
+  }
+}
+
+void Publisher::ConfigChanged(const StackConfig& config) {
+  if (closed_) return;
+  Enqueue({Topic("config"), ConfigJson(config, settings_.runMs), 1, true, false});
+}
+
+// Runs on the caller's thread only, so the messages leave in queue order.
+void Publisher::Pump() {
+  if (mosq_ == nullptr || !connected_) return;
+  if (announce_.exchange(false)) {
+    const std::string online =
+        StatusJson("online", settings_.program, settings_.bridge, settings_.runMs, NowMs());
+    const std::string topic = Topic("status");
+    if (mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(online.size()),
+                          online.data(), 1, true) == MOSQ_ERR_SUCCESS) {
+      ++handed_;
+    } else {
+      announce_ = true;  // at the next connection
+    }
+  }
+  // libmosquitto's lock is never taken under the queue's: the network
+  // thread's callbacks take the queue's lock under libmosquitto's.
+  if (spill_.on) Refill();
+  while (handed_ - acknowledged_ < kInFlight) {
+    Message m;
+    {
+      std::lock_guard lock(mutex_);
+      if (queue_.empty()) return;
+      m = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    const int rc = mosquitto_publish(mosq_, nullptr, m.topic.c_str(), static_cast<int>(m.payload.size()),
+                                     m.payload.data(), m.qos, m.retain);
+    std::lock_guard lock(mutex_);
+    if (rc == MOSQ_ERR_NO_CONN) {
+      queue_.push_front(std::move(m));  // first again, for the next connection
+      return;
+    }
+    if (rc == MOSQ_ERR_SUCCESS) {
+      ++handed_;
+      if (m.sample) ++counts_.sent;
+    } else if (m.sample) {
+      ++counts_.dropped;  // a message the broker can never take (too large)
+    }
+    if (m.sample) --queuedSamples_;
+  }
+}
+
+std::string Publisher::Poll() {
+  Pump();
+  std::lock_guard lock(mutex_);
+  std::string text;
+  for (const std::string& n : notices_) text += (text.empty() ? "" : "\n") + n;
+  notices_.clear();
+  if (!text.empty()) text = "MQTT: " + text;
+  return text;
+}
+
+std::size_t Publisher::Close(std::chrono::milliseconds wait) {
+  if (closed_ || mosq_ == nullptr) return 0;
+  closed_ = true;
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto drained = [this] {
+    std::lock_guard lock(mutex_);
+    return queue_.empty() && !spill_.on && handed_ == acknowledged_;
+  };
+  while (!drained() && std::chrono::steady_clock::now() < deadline) {
+    Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (connected_) {
+    const std::string offline =
+        StatusJson("offline", settings_.program, settings_.bridge, settings_.runMs, NowMs());
+    const std::string topic = Topic("status");
+    if (mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(offline.size()),
+                          offline.data(), 1, true) == MOSQ_ERR_SUCCESS) {
+      ++handed_;
+      const auto last = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      while (handed_ != acknowledged_ && std::chrono::steady_clock::now() < last) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
+  }
+  mosquitto_disconnect(mosq_);
+  mosquitto_loop_stop(mosq_, false);
+  std::lock_guard lock(mutex_);
+  return queuedSamples_ + (spill_.on ? spill_.count - spill_.reread : 0);
+}
+
+Publisher::Counts Publisher::counts() const {
+  std::lock_guard lock(mutex_);
+  Counts c = counts_;
+  c.waiting = queuedSamples_;
+  c.unacknowledged = handed_ - acknowledged_;
+  c.connected = connected_;
+  return c;
+}
+
+void Publisher::OnConnect(mosquitto*, void* self, int rc) {
+  auto* p = static_cast<Publisher*>(self);
+  if (rc == 0) {
+    p->announce_ = true;
+    p->connected_ = true;
+    return;
+  }
+  p->Notice("the MQTT broker at " + BrokerUrl(p->settings_.broker) + " refused the connection: " +
+            Lowered(mosquitto_connack_string(rc)) + "; samples wait, and reading goes on");
+}
+
+void Publisher::OnDisconnect(mosquitto*, void* self, int) {
+  static_cast<Publisher*>(self)->connected_ = false;
+}
+
+void Publisher::OnPublish(mosquitto*, void* self, int) { ++static_cast<Publisher*>(self)->acknowledged_; }
+
+// A certificate the client does not trust never reaches a connect callback:
+// libmosquitto only logs it.
+void Publisher::OnLog(mosquitto*, void* self, int level, const char* text) {
+  if (level != MOSQ_LOG_ERR || text == nullptr) return;
+  auto* p = static_cast<Publisher*>(self);
+  p->Notice("the connection to " + BrokerUrl(p->settings_.broker) + " failed: " + text +
+            "; samples wait, and reading goes on");
+}
+
+}  // namespace eb::net
