@@ -23,7 +23,7 @@ PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients  # MQTT publishing; the broker and client of its tests
   python3-pyvisa python3-pyvisa-py socat     # real clients of the control socket
   python3-jsonschema python3-xmlschema       # payload and JUnit report schema checks
-  python3-paho-mqtt                          # the MQTT test's subscriber
+  python3-paho-mqtt openssl                  # the MQTT test's subscriber, its TLS certificates
   clang-tidy clang-format gcovr              # the gates and the coverage report
 )
 

@@ -54,8 +54,9 @@ def free_port():
     return port
 
 
-PORT = free_port()
+PORT, TLS_PORT = free_port(), free_port()
 URL = f"mqtt://127.0.0.1:{PORT}/lab"
+TLS_URL = f"mqtts://127.0.0.1:{TLS_PORT}/lab"
 
 
 def write(name, text, mode=0o600):
@@ -72,6 +73,17 @@ for user, password in [("bench", "bench-pw"), ("reader", "reader-pw")]:
                    [passwd, user, password], check=True, capture_output=True)
 acl = write("acl", "user bench\ntopic write lab/#\n\nuser reader\ntopic read lab/#\n")
 os.makedirs(os.path.join(WORK, "db"))
+# A lab's own certificate authority, and the broker's certificate from it.
+ca, caKey = os.path.join(WORK, "ca.pem"), os.path.join(WORK, "ca.key")
+cert, key = os.path.join(WORK, "broker.pem"), os.path.join(WORK, "broker.key")
+openssl = lambda *args: subprocess.run(["openssl", *args], check=True, capture_output=True)
+openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=test lab CA",
+        "-keyout", caKey, "-out", ca)
+openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout", key,
+        "-out", os.path.join(WORK, "broker.csr"))
+write("san.ext", "subjectAltName=IP:127.0.0.1\n")
+openssl("x509", "-req", "-in", os.path.join(WORK, "broker.csr"), "-CA", ca, "-CAkey", caKey,
+        "-CAcreateserial", "-days", "2", "-extfile", os.path.join(WORK, "san.ext"), "-out", cert)
 # Started as root, mosquitto would become the user "mosquitto", who may not
 # read this test's private folder: it stays the user running the test.
 conf = write("mosquitto.conf", f"""user {getpass.getuser()}
@@ -84,6 +96,9 @@ persistence_location {WORK}/db/
 autosave_interval 1
 max_queued_messages 0
 log_dest file {WORK}/broker.log
+listener {TLS_PORT} 127.0.0.1
+certfile {cert}
+keyfile {key}
 """, 0o644)
 auth = write("bench.auth", "user = bench\npassword = bench-pw\n")
 badAuth = write("bad.auth", "user = bench\npassword = wrong\n")
@@ -213,6 +228,17 @@ refusals = [line for line in said if "refused the connection: connection refused
 check(ran.returncode == 0 and len(refusals) == 1 and "samples were not published" in ran.stdout,
       f"a refused login said once, the samples it kept back said at the end: {ran.returncode} {said}")
 check(not reader.of("lab/s2/sample"), "nothing published without a login")
+
+# --- TLS: the lab's CA trusted, or a certificate refused ---------------------
+ran = run(["--script", script("t1.script", 300), "--mqtt", TLS_URL + f"?station=t1&cafile={ca}",
+           "--mqtt-auth", auth])
+check(ran.returncode == 0 and "MQTT" not in ran.stdout, f"over TLS: {ran.stdout[-300:]}")
+check(reader.wait_for("lab/t1/status", lambda p: p["state"] == "offline", 20)
+      and len(reader.of("lab/t1/sample")) >= 90, "samples over TLS")
+ran = run(["--script", script("t2.script", 50), "--mqtt", TLS_URL + "?station=t2",
+           "--mqtt-auth", auth])
+said = [line for line in ran.stdout.splitlines() if "certificate verify failed" in line]
+check(ran.returncode == 0 and len(said) == 1, f"an untrusted certificate said once: {ran.stdout}")
 
 # --- 3. the window in real time through a broker outage --------------------
 sock = os.path.join(WORK, "w.sock")
