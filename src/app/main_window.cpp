@@ -247,8 +247,8 @@ void MainWindow::PublishDialog() {
   auth->setPlaceholderText(tr("user = … / password = … (mode 0600); empty: environment"));
   auto* browse = new QPushButton(tr("Browse…"), &dialog);
   connect(browse, &QPushButton::clicked, &dialog, [&] {
-    const QString file = QFileDialog::getOpenFileName(&dialog, tr("Credentials file"),
-                                                      QDir::homePath());
+    const QString file =
+        QFileDialog::getOpenFileName(&dialog, tr("Credentials file"), QDir::homePath());
     if (!file.isEmpty()) auth->setText(file);
   });
   auto* authRow = new QHBoxLayout;

@@ -45,8 +45,9 @@ void QtPlatform::MsgBox(const std::string& text) {
 void QtPlatform::Notice(const std::string& text) {
   log_ << "eb2250-gui: " << text << std::endl;
   if (mode_ == Boxes::AnswerAtOnce || divert_) return;
-  const QString title =
-      window_ != nullptr && !window_->windowTitle().isEmpty() ? window_->windowTitle() : QStringLiteral("EB2250");
+  const QString title = window_ != nullptr && !window_->windowTitle().isEmpty()
+                            ? window_->windowTitle()
+                            : QStringLiteral("EB2250");
   auto* box = new QMessageBox(QMessageBox::Information, title, ToQString(text), QMessageBox::Ok,
                               window_ != nullptr && window_->isVisible() ? window_ : nullptr);
   box->setAttribute(Qt::WA_DeleteOnClose);

@@ -65,7 +65,8 @@ bool ParseQuery(const std::string& query, BrokerAddress* broker, std::string* er
     const auto amp = query.find('&', at);
     const std::string item = query.substr(at, amp == std::string::npos ? amp : amp - at);
     const auto eq = item.find('=');
-    const std::string key = item.substr(0, eq), value = eq == std::string::npos ? "" : item.substr(eq + 1);
+    const std::string key = item.substr(0, eq),
+                      value = eq == std::string::npos ? "" : item.substr(eq + 1);
     if (key == "qos" && (value == "0" || value == "1" || value == "2")) {
       broker->qos = value[0] - '0';
     } else if (key == "qos") {
@@ -129,8 +130,9 @@ std::optional<BrokerAddress> ParseBrokerUrl(const std::string& url, std::string*
 
 std::string BrokerUrl(const BrokerAddress& broker) {
   const bool v6 = broker.host.find(':') != std::string::npos;
-  std::string url = (broker.tls ? "mqtts://" : "mqtt://") + (v6 ? "[" + broker.host + "]" : broker.host) +
-                    ":" + std::to_string(broker.port) + "/" + broker.prefix;
+  std::string url = (broker.tls ? "mqtts://" : "mqtt://") +
+                    (v6 ? "[" + broker.host + "]" : broker.host) + ":" +
+                    std::to_string(broker.port) + "/" + broker.prefix;
   return url;
 }
 

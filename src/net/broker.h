@@ -18,7 +18,8 @@ struct BrokerAddress {
   int qos = 1;                    // ?qos=0|1|2 for the samples
   std::string station;            // ?station=NAME; empty: the host name
   std::string cafile;             // ?cafile=PATH for mqtts://; empty: the system's CAs
-  std::size_t queue = 100000;     // ?queue=N: samples held while the broker is away (≈8 h of ten boards)
+  std::size_t queue =
+      100000;  // ?queue=N: samples held while the broker is away (≈8 h of ten boards)
   bool operator==(const BrokerAddress&) const = default;
 };
 

@@ -31,7 +31,8 @@ std::string IsoTime(std::int64_t ms) {
 
 std::string SampleJson(const BoardSample& s, std::uint64_t seq, std::int64_t run) {
   std::string status = "[";
-  for (const std::string& code : s.status) status += (status.size() > 1 ? "," : "") + JsonString(code);
+  for (const std::string& code : s.status)
+    status += (status.size() > 1 ? "," : "") + JsonString(code);
   status += "]";
   return "{\"seq\":" + std::to_string(seq) + ",\"run\":" + std::to_string(run) +
          ",\"time\":" + JsonString(IsoTime(s.ms)) + ",\"ms\":" + std::to_string(s.ms) +
@@ -48,9 +49,9 @@ std::string ConfigJson(const StackConfig& config, std::int64_t run) {
   std::string boards = "[";
   for (const BoardConfig& b : config.boards) {
     if (boards.size() > 1) boards += ",";
-    boards += "{\"board\":" + std::to_string(b.board) + ",\"address\":" + std::to_string(b.address) +
-              ",\"cfgr\":" + JsonString(b.cfgr) + ",\"vuv\":" + JsonNumber(b.vuv) +
-              ",\"vov\":" + JsonNumber(b.vov) + "}";
+    boards += "{\"board\":" + std::to_string(b.board) +
+              ",\"address\":" + std::to_string(b.address) + ",\"cfgr\":" + JsonString(b.cfgr) +
+              ",\"vuv\":" + JsonNumber(b.vuv) + ",\"vov\":" + JsonNumber(b.vov) + "}";
   }
   return "{\"run\":" + std::to_string(run) + ",\"time\":" + JsonString(IsoTime(config.ms)) +
          ",\"boards\":" + boards + "]}";

@@ -74,20 +74,23 @@ bool Publisher::Setup(std::string* error) {
   mosquitto_reconnect_delay_set(mosq_, 1, 4, true);
   const Credentials& c = settings_.credentials;
   if (!c.user.empty()) {
-    mosquitto_username_pw_set(mosq_, c.user.c_str(), c.password.empty() ? nullptr : c.password.c_str());
+    mosquitto_username_pw_set(mosq_, c.user.c_str(),
+                              c.password.empty() ? nullptr : c.password.c_str());
   }
   const std::string offline =
       StatusJson("offline", settings_.program, settings_.bridge, settings_.runMs, settings_.runMs);
   const std::string status = Topic("status");
-  mosquitto_will_set(mosq_, status.c_str(), static_cast<int>(offline.size()), offline.data(), 1, true);
+  mosquitto_will_set(mosq_, status.c_str(), static_cast<int>(offline.size()), offline.data(), 1,
+                     true);
   const BrokerAddress& b = settings_.broker;
   if (b.tls) {
     const char* cafile = b.cafile.empty() ? nullptr : b.cafile.c_str();
     const char* capath = b.cafile.empty() ? "/etc/ssl/certs" : nullptr;
     const int rc = mosquitto_tls_set(mosq_, cafile, capath, nullptr, nullptr, nullptr);
     if (rc != MOSQ_ERR_SUCCESS) {
-      *error = "cannot use the CA certificates \"" + (cafile != nullptr ? b.cafile : std::string(capath)) +
-               "\" for " + BrokerUrl(b) + ": " + mosquitto_strerror(rc);
+      *error = "cannot use the CA certificates \"" +
+               (cafile != nullptr ? b.cafile : std::string(capath)) + "\" for " + BrokerUrl(b) +
+               ": " + mosquitto_strerror(rc);
       return false;
     }
   }
@@ -101,7 +104,8 @@ bool Publisher::Setup(std::string* error) {
   }
   const int loop = mosquitto_loop_start(mosq_);
   if (loop != MOSQ_ERR_SUCCESS) {
-    *error = std::string("cannot start the MQTT client's network thread: ") + mosquitto_strerror(loop);
+    *error =
+        std::string("cannot start the MQTT client's network thread: ") + mosquitto_strerror(loop);
     return false;
   }
   return true;
@@ -124,9 +128,10 @@ void Publisher::Enqueue(Message message) {
       ++counts_.samples;
       if (queuedSamples_ >= settings_.broker.queue) {
         ++counts_.dropped;
-        const std::string full = "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
-                                 " samples wait for the broker at " + BrokerUrl(settings_.broker) +
-                                 "; newer samples are not published until it takes them";
+        const std::string full =
+            "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
+            " samples wait for the broker at " + BrokerUrl(settings_.broker) +
+            "; newer samples are not published until it takes them";
         if (said_.insert(full).second) notices_.push_back(full);
         return;
       }
@@ -163,8 +168,8 @@ void Publisher::Sample(const BoardSample& sample) {
     if (said_.insert(said).second) notices_.push_back(said);
     return;
   }
-  Enqueue({Topic("sample"), SampleJson(sample, seq_, settings_.runMs), settings_.broker.qos,
-           false, true});
+  Enqueue({Topic("sample"), SampleJson(sample, seq_, settings_.runMs), settings_.broker.qos, false,
+           true});
 }
 
 namespace {
@@ -223,9 +228,10 @@ void Publisher::Refill() {
         continue;
       }
       std::lock_guard lock(mutex_);
-      queue_.push_back({Topic("sample"),
-                        SampleJson(FromRecording(r), spill_.firstSeq + spill_.reread, settings_.runMs),
-                        settings_.broker.qos, false, true});
+      queue_.push_back(
+          {Topic("sample"),
+           SampleJson(FromRecording(r), spill_.firstSeq + spill_.reread, settings_.runMs),
+           settings_.broker.qos, false, true});
       ++queuedSamples_;
       ++counts_.fromRecording;
       ++spill_.reread;
@@ -244,9 +250,9 @@ void Publisher::Refill() {
   if (!failed.empty()) {
     std::lock_guard lock(mutex_);
     counts_.dropped += spill_.count - spill_.reread;
-    const std::string said = "cannot read the samples beyond the full queue back from \"" +
-                             spill_.path + "\" (" + failed + "): " +
-                             std::to_string(spill_.count - spill_.reread) + " are not published";
+    const std::string said =
+        "cannot read the samples beyond the full queue back from \"" + spill_.path + "\" (" +
+        failed + "): " + std::to_string(spill_.count - spill_.reread) + " are not published";
     if (said_.insert(said).second) notices_.push_back(said);
     spill_.on = false;
   } else if (spill_.reread == spill_.count) {
@@ -259,19 +265,23 @@ void Publisher::ConfigChanged(const StackConfig& config) {
   Enqueue({Topic("config"), ConfigJson(config, settings_.runMs), 1, true, false});
 }
 
+bool Publisher::PublishStatus(const char* state) {
+  const std::string payload =
+      StatusJson(state, settings_.program, settings_.bridge, settings_.runMs, NowMs());
+  const std::string topic = Topic("status");
+  if (mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                        payload.data(), 1, true) != MOSQ_ERR_SUCCESS) {
+    return false;
+  }
+  ++handed_;
+  return true;
+}
+
 // Runs on the caller's thread only, so the messages leave in queue order.
 void Publisher::Pump() {
   if (mosq_ == nullptr || !connected_) return;
-  if (announce_.exchange(false)) {
-    const std::string online =
-        StatusJson("online", settings_.program, settings_.bridge, settings_.runMs, NowMs());
-    const std::string topic = Topic("status");
-    if (mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(online.size()),
-                          online.data(), 1, true) == MOSQ_ERR_SUCCESS) {
-      ++handed_;
-    } else {
-      announce_ = true;  // at the next connection
-    }
+  if (announce_.exchange(false) && !PublishStatus("online")) {
+    announce_ = true;  // at the next connection
   }
   // libmosquitto's lock is never taken under the queue's: the network
   // thread's callbacks take the queue's lock under libmosquitto's.
@@ -284,8 +294,9 @@ void Publisher::Pump() {
       m = std::move(queue_.front());
       queue_.pop_front();
     }
-    const int rc = mosquitto_publish(mosq_, nullptr, m.topic.c_str(), static_cast<int>(m.payload.size()),
-                                     m.payload.data(), m.qos, m.retain);
+    const int rc =
+        mosquitto_publish(mosq_, nullptr, m.topic.c_str(), static_cast<int>(m.payload.size()),
+                          m.payload.data(), m.qos, m.retain);
     std::lock_guard lock(mutex_);
     if (rc == MOSQ_ERR_NO_CONN) {
       queue_.push_front(std::move(m));  // first again, for the next connection
@@ -324,12 +335,7 @@ std::size_t Publisher::Close(std::chrono::milliseconds wait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (connected_) {
-    const std::string offline =
-        StatusJson("offline", settings_.program, settings_.bridge, settings_.runMs, NowMs());
-    const std::string topic = Topic("status");
-    if (mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(offline.size()),
-                          offline.data(), 1, true) == MOSQ_ERR_SUCCESS) {
-      ++handed_;
+    if (PublishStatus("offline")) {
       const auto last = std::chrono::steady_clock::now() + std::chrono::seconds(1);
       while (handed_ != acknowledged_ && std::chrono::steady_clock::now() < last) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -366,7 +372,9 @@ void Publisher::OnDisconnect(mosquitto*, void* self, int) {
   static_cast<Publisher*>(self)->connected_ = false;
 }
 
-void Publisher::OnPublish(mosquitto*, void* self, int) { ++static_cast<Publisher*>(self)->acknowledged_; }
+void Publisher::OnPublish(mosquitto*, void* self, int) {
+  ++static_cast<Publisher*>(self)->acknowledged_;
+}
 
 // A certificate the client does not trust never reaches a connect callback:
 // libmosquitto only logs it.

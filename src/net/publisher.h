@@ -30,9 +30,9 @@ namespace eb::net {
 struct PublisherSettings {
   BrokerAddress broker;
   Credentials credentials;
-  std::string program;         // the --version line, in the status
-  std::string bridge;          // the connection string, in the status
-  std::int64_t runMs = 0;      // start of this run, ms since the epoch
+  std::string program;     // the --version line, in the status
+  std::string bridge;      // the connection string, in the status
+  std::int64_t runMs = 0;  // start of this run, ms since the epoch
 };
 
 class Publisher : public SampleSink {
@@ -66,11 +66,11 @@ class Publisher : public SampleSink {
   std::size_t Close(std::chrono::milliseconds wait);
 
   struct Counts {
-    std::uint64_t samples = 0;   // handed over by the tap
-    std::uint64_t sent = 0;      // samples handed to the broker's connection
-    std::uint64_t dropped = 0;   // samples refused by a full queue
-    std::uint64_t fromRecording = 0;  // samples read back from the recording
-    std::size_t waiting = 0;     // samples in the queue
+    std::uint64_t samples = 0;         // handed over by the tap
+    std::uint64_t sent = 0;            // samples handed to the broker's connection
+    std::uint64_t dropped = 0;         // samples refused by a full queue
+    std::uint64_t fromRecording = 0;   // samples read back from the recording
+    std::size_t waiting = 0;           // samples in the queue
     std::uint64_t unacknowledged = 0;  // messages sent, not yet acknowledged
     bool connected = false;
   };
@@ -92,6 +92,8 @@ class Publisher : public SampleSink {
   void Enqueue(Message message);
   void Pump();
   void Refill();
+  // The retained status, "online" or "offline"; false when it cannot go.
+  bool PublishStatus(const char* state);
   void Notice(const std::string& text);
   static void OnConnect(mosquitto* mosq, void* self, int rc);
   static void OnDisconnect(mosquitto* mosq, void* self, int rc);

@@ -4,8 +4,8 @@
 #include <functional>
 #include <map>
 
-#include "window/form1.h"
 #include "protocol/json.h"
+#include "window/form1.h"
 
 namespace eb {
 

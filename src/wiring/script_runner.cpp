@@ -7,10 +7,10 @@
 #include <sstream>
 
 #include "link/printable.h"
+#include "protocol/json.h"
 #include "sheet/datalog_folder.h"
 #include "sim/sim_stack.h"
 #include "window/form1.h"
-#include "protocol/json.h"
 #include "window/setup.h"
 
 namespace eb {

@@ -1,5 +1,7 @@
 // The broker URL, the credentials file and the payloads: what a lab's
 // collector relies on.
+#include "net/broker.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "net/broker.h"
 #include "net/payload.h"
 
 namespace eb::net {

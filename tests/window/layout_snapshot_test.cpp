@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "protocol/json.h"
 #include "support/fake_stack.h"
 #include "window/form1.h"
-#include "protocol/json.h"
 
 namespace eb {
 namespace {
