@@ -18,6 +18,7 @@ struct Options {
   std::string screenshot;       // empty: run interactively
   std::string datalogDir;       // empty: beside the program (or a fallback)
   std::string record;           // empty: no recording from the start
+  std::string loadSetup;        // empty: the window's own start-up state
   std::string junit;            // empty: no JUnit report of the script's checks
   // --export REC.db [--from T] [--to T] [--boards LIST] --csv OUT | --xlsx OUT
   std::string exportFrom, from, to, boards, csv, xlsx;

@@ -49,6 +49,7 @@ ControlChannel::ControlChannel(MainWindow& window, Form1& form, QtPlatform& plat
     if (!listener_.Send(id, answer + "\n")) failed_.insert(id);
   };
   server_.close = [this](int id) { closing_.insert(id); };
+  server_.gone = [this](int id) { return listener_.PeerGone(id); };
   pump_.setSingleShot(true);
   connect(&pump_, &QTimer::timeout, this, [this] { Pump(); });
   deadline_.setSingleShot(true);

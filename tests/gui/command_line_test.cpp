@@ -41,9 +41,11 @@ TEST(CommandLine, ValuesTakeBothForms) {
   EXPECT_EQ(o.bridge, "tty:/dev/ttyUSB0");
   EXPECT_EQ(o.trace, "t.txt");
   EXPECT_EQ(o.screenshot, "s.png");
-  ASSERT_TRUE(Parse({"--bridge=fault:pec=0.1/sim", "--script=a.script"}, &o, &error));
+  ASSERT_TRUE(
+      Parse({"--bridge=fault:pec=0.1/sim", "--script=a.script", "--load-setup=s.ini"}, &o, &error));
   EXPECT_EQ(o.bridge, "fault:pec=0.1/sim");
   EXPECT_EQ(o.script, "a.script");
+  EXPECT_EQ(o.loadSetup, "s.ini");
 }
 
 TEST(CommandLine, RejectsWhatItDoesNotUnderstand) {
@@ -153,6 +155,8 @@ TEST(CommandLine, RepeatedOptionsAndScreenshotNames) {
       {{"--script=a", "--script", "b"}, "option --script given twice; give it once"},
       {{"--datalog-dir", "a", "--datalog-dir", "a"},
        "option --datalog-dir given twice; give it once"},
+      {{"--load-setup", "a.ini", "--load-setup=b.ini"},
+       "option --load-setup given twice; give it once"},
       {{"--screenshot", "a.png", "--screenshot", "b.png"},
        "option --screenshot given twice; give it once"},
       {{"--screenshot", "x.gif"},
