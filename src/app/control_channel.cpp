@@ -50,6 +50,11 @@ ControlChannel::ControlChannel(MainWindow& window, Form1& form, QtPlatform& plat
   };
   server_.close = [this](int id) { closing_.insert(id); };
   server_.gone = [this](int id) { return listener_.PeerGone(id); };
+  server_.RecordWith([this](const std::string& file) {
+    if (file != "stop") return window_.StartRecording(file);
+    window_.StopRecording();
+    return std::string();
+  });
   pump_.setSingleShot(true);
   connect(&pump_, &QTimer::timeout, this, [this] { Pump(); });
   deadline_.setSingleShot(true);

@@ -191,7 +191,13 @@ void MainWindow::SetRecordingProvenance(const std::string& program, const std::s
 
 std::string MainWindow::StartRecording(const std::string& path) {
   std::string refused;
-  gate_.Run([&] { refused = recorder_->Start(path, form_, trendClock_()); });
+  // Asked from inside a handler (a line of the control socket), it starts there.
+  const auto start = [&] { refused = recorder_->Start(path, form_, trendClock_()); };
+  if (gate_.busy()) {
+    start();
+  } else {
+    gate_.Run(start);
+  }
   SyncRecordActions();
   return refused;
 }

@@ -236,43 +236,48 @@ void ControlServer::RunNext(Clock::time_point now) {
   CloseWhenDone(line.client);
 }
 
+void ControlServer::Error(int id, int line, const std::string& message) {
+  Answer(id, "{\"error\":" + JsonString(message) + ",\"line\":" + std::to_string(line) + Extras() +
+                 "}");
+}
+
+void ControlServer::StartWait(int id, Client& c, int line, const std::vector<std::string>& words,
+                              Clock::time_point now) {
+  if (words.size() < 5)
+    return Error(id, line, "wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT");
+  const std::optional<double> seconds = ParseSeconds(words.back(), kMaxWaitSeconds);
+  if (!seconds) {
+    return Error(id, line,
+                 "wait-for: bad time-out \"" + words.back() + "\" (seconds, 0 … " +
+                     std::to_string(static_cast<int>(kMaxWaitSeconds)) + ")");
+  }
+  Wait wait;
+  wait.line = line;
+  wait.condition.assign(words.begin() + 1, words.end() - 1);
+  wait.deadline =
+      now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds));
+  wait.timeout = words.back();
+  wait.last = CheckWaitCondition(form_, stack_, wait.condition);
+  if (wait.last.result == WaitCheck::Result::Bad) return Error(id, line, wait.last.message);
+  c.wait = std::move(wait);
+  if (c.wait->last.result == WaitCheck::Result::Holds || now >= c.wait->deadline)
+    Finished(id, c, c.wait->last);
+}
+
 void ControlServer::Run(int id, Client& c, int line, const std::string& received,
                         Clock::time_point now) {
   const std::string text =
       received.rfind(kByteOrderMark, 0) == 0 ? received.substr(kByteOrderMark.size()) : received;
   boxes_.clear();
   ignored_.clear();
-  auto error = [&](const std::string& message) {
-    Answer(id, "{\"error\":" + JsonString(message) + ",\"line\":" + std::to_string(line) +
-                   Extras() + "}");
-  };
+  auto error = [&](const std::string& message) { Error(id, line, message); };
   if (text.find('\r') != std::string::npos) return error("a line may not hold a carriage return");
   std::vector<std::string> words;
   if (SplitScriptLine(text, &words) && !words.empty()) {
     if (words[0] == "tick") {
       return error("tick: the window's own timer runs; wait-for waits for a condition");
     }
-    if (words[0] == "wait-for") {
-      const std::string usage = "wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT";
-      if (words.size() < 5) return error(usage);
-      const std::optional<double> seconds = ParseSeconds(words.back(), kMaxWaitSeconds);
-      if (!seconds) {
-        return error("wait-for: bad time-out \"" + words.back() + "\" (seconds, 0 … " +
-                     std::to_string(static_cast<int>(kMaxWaitSeconds)) + ")");
-      }
-      Wait wait;
-      wait.line = line;
-      wait.condition.assign(words.begin() + 1, words.end() - 1);
-      wait.deadline = now + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(*seconds));
-      wait.timeout = words.back();
-      wait.last = CheckWaitCondition(form_, stack_, wait.condition);
-      if (wait.last.result == WaitCheck::Result::Bad) return error(wait.last.message);
-      c.wait = std::move(wait);
-      if (c.wait->last.result == WaitCheck::Result::Holds || now >= c.wait->deadline)
-        Finished(id, c, c.wait->last);
-      return;
-    }
+    if (words[0] == "wait-for") return StartWait(id, c, line, words, now);
   }
 
   out_.str("");

@@ -101,6 +101,12 @@ class ControlServer {
 
   // A message box raised by the line that runs (answered at once by the caller).
   void MsgBox(const std::string& text) { boxes_.push_back(text); }
+  // What "record" lines start and stop: the window's recording (the
+  // server's own runner sees no tick, so a recording of its own would get
+  // no sample). See ScriptRunner::recordWith.
+  void RecordWith(std::function<std::string(const std::string& fileOrStop)> record) {
+    runner_.recordWith = std::move(record);
+  }
 
  private:
   struct Wait {
@@ -142,6 +148,10 @@ class ControlServer {
   void Answer(int id, const std::string& json);
   void Refuse(int id, Client& c, const std::string& message, int line);
   void Run(int id, Client& c, int line, const std::string& text, Clock::time_point now);
+  // A wait-for line: answered at once when it is malformed or holds.
+  void StartWait(int id, Client& c, int line, const std::vector<std::string>& words,
+                 Clock::time_point now);
+  void Error(int id, int line, const std::string& message);
   void Finished(int id, Client& c, const WaitCheck& check);
   void CloseWhenDone(int id);
   std::string Extras() const;

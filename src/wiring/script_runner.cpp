@@ -535,7 +535,10 @@ int Record(ScriptStep& s) {
   if (s.pos >= s.w.size()) throw ScriptError{"record: file or \"stop\" missing"};
   const std::string& file = s.w[s.pos++];
   s.noMore();
-  if (file == "stop") {
+  if (s.runner.recordWith) {
+    const std::string refused = s.runner.recordWith(file);
+    if (!refused.empty()) s.runner.MsgBox(refused);
+  } else if (file == "stop") {
     s.runner.recorder()->Stop();
   } else {
     const std::string refused = s.runner.recorder()->Start(file, s.form, s.runner.tickClock());

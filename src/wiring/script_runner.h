@@ -155,6 +155,12 @@ class ScriptRunner : public Platform {
   // Records to `path` from the end of the start-up on (--record), as a
   // first line record "PATH" would.
   void RecordFromStart(std::string path) { recordFromStart_ = std::move(path); }
+  // Carries out "record FILE" and "record stop" on another recording than
+  // the runner's own (the window's, for lines of the control socket, whose
+  // ticks the runner does not run): the file or "stop"; "" or why it
+  // cannot (said in a message box, as the window says it). Unset: the
+  // runner's recorder, fed by its own ticks.
+  std::function<std::string(const std::string& fileOrStop)> recordWith;
   // Runs once the start-up is over, before the recording of RecordFromStart
   // and the script's first line (--load-setup): "" to go on, or why the run
   // ends there (status 2; told to onCheck, the caller says it).

@@ -60,6 +60,10 @@ std::vector<std::string> Play(const Case& c) {
   std::vector<std::string> log;
   server.send = [&](int id, const std::string& a) { log.push_back(std::to_string(id) + " " + a); };
   server.close = [&](int id) { log.push_back(std::to_string(id) + " closed"); };
+  server.RecordWith([&](const std::string& file) {
+    log.push_back("recording " + file);
+    return file == "full.db" ? std::string("Cannot record to full.db: the disk is full.") : "";
+  });
   std::vector<int> hungUp;
   server.gone = [&](int id) { return std::find(hungUp.begin(), hungUp.end(), id) != hungUp.end(); };
   Clock::time_point now{};
@@ -159,6 +163,15 @@ TEST(ControlServer, EachLineGetsOneAnswerInArrivalOrder) {
         R"(1 {"error":"wait-for: unknown control or variable \"Nope\"","line":6})",
         R"(1 {"error":"wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT","line":7})",
         R"x(1 {"error":"wait-for: bad time-out \"-3\" (seconds, 0 \u2026 3600)","line":8})x"}},
+      {"record lines go to the window's recording; what the runner refuses comes as a box",
+       "",
+       {Send(1, "record \"a.db\"\nrecord stop\nrecord \"full.db\"\nrecord\n"),
+        Send(1, "load-setup \"/nonexistent/a.ini\"\n")},
+       {"recording a.db", R"(1 {"ok":true})", "recording stop", R"(1 {"ok":true})",
+        "recording full.db",
+        R"(1 {"ok":true,"msgbox":["Cannot record to full.db: the disk is full."]})",
+        R"(1 {"error":"record: file or \"stop\" missing","line":4})",
+        R"x(1 {"ok":true,"msgbox":["cannot read the setup \"/nonexistent/a.ini\": No such file or directory"]})x"}},
       {"wait-for: a client gone for good is closed at once (when its input ends or on the next "
        "check); one only done sending still gets its answer",
        "",
