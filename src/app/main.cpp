@@ -184,8 +184,8 @@ struct Bench {
 };
 
 // The script is checked and opened before any output file is created, and
-// no output may be the script itself (the trace would truncate it before it
-// is read, the screenshot replace it). Returns 0, or the status to end with.
+// no output may be the script or the setup file (the trace would truncate
+// it before it is read, the screenshot replace it). Returns 0, or the status to end with.
 int OpenScript(Bench* bench) {
   const eb::app::Options& options = bench->options;
   if (!options.script.empty()) {
@@ -198,12 +198,18 @@ int OpenScript(Bench* bench) {
     if (!bench->script) {
       return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
     }
-    const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
-                                                           {"--screenshot", options.screenshot},
-                                                           {"--junit", options.junit}};
+  }
+  // Nor may an output be the setup file of --load-setup: the trace would
+  // empty it before it is read, the others replace it.
+  const std::pair<std::string, std::string> inputs[] = {{"the script", options.script},
+                                                        {"the setup", options.loadSetup}};
+  const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
+                                                         {"--screenshot", options.screenshot},
+                                                         {"--junit", options.junit}};
+  for (const auto& [what, input] : inputs) {
     for (const auto& [option, file] : outputs) {
-      if (!file.empty() && SameFile(options.script, file)) {
-        return Fail(option + " \"" + file + "\" names the script \"" + options.script +
+      if (!input.empty() && !file.empty() && SameFile(input, file)) {
+        return Fail(option + " \"" + file + "\" names " + what + " \"" + input +
                     "\"; choose another file");
       }
     }
