@@ -203,9 +203,8 @@ int OpenScript(Bench* bench) {
   // empty it before it is read, the others replace it.
   const std::pair<std::string, std::string> inputs[] = {{"the script", options.script},
                                                         {"the setup", options.loadSetup}};
-  const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
-                                                         {"--screenshot", options.screenshot},
-                                                         {"--junit", options.junit}};
+  const std::pair<std::string, std::string> outputs[] = {
+      {"--trace", options.trace}, {"--screenshot", options.screenshot}, {"--junit", options.junit}};
   for (const auto& [what, input] : inputs) {
     for (const auto& [option, file] : outputs) {
       if (!input.empty() && !file.empty() && SameFile(input, file)) {
