@@ -185,7 +185,8 @@ struct Bench {
 
 // The script is checked and opened before any output file is created, and
 // no output may be the script or the setup file (the trace would truncate
-// it before it is read, the screenshot replace it). Returns 0, or the status to end with.
+// either before it is read, the screenshot replace it). Returns 0, or the
+// status to end with.
 int OpenScript(Bench* bench) {
   const eb::app::Options& options = bench->options;
   if (!options.script.empty()) {
@@ -199,8 +200,6 @@ int OpenScript(Bench* bench) {
       return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
     }
   }
-  // Nor may an output be the setup file of --load-setup: the trace would
-  // empty it before it is read, the others replace it.
   const std::pair<std::string, std::string> inputs[] = {{"the script", options.script},
                                                         {"the setup", options.loadSetup}};
   const std::pair<std::string, std::string> outputs[] = {
