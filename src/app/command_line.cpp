@@ -97,6 +97,12 @@ constexpr OptionRow kOptions[] = {
      "be the token in FILE (mode 0600); required for an\n"
      "address that is no loopback",
      nullptr, &Options::listenToken},
+    {"--load-setup", "FILE",
+     "set the window up from the setup file FILE after\n"
+     "start-up, as File > Load setup does (in the window or\n"
+     "with --script, before --record); a file it refuses\n"
+     "ends the run with status 2",
+     nullptr, &Options::loadSetup},
     {"--record", "FILE",
      "record every sample of the measurement cycle to the\n"
      "SQLite database FILE (appended to when it is a\n"

@@ -20,6 +20,7 @@ struct Options {
   std::string record;           // empty: no recording from the start
   std::string mqtt;             // empty: no publishing to a broker
   std::string mqttAuth;         // empty: credentials from the environment
+  std::string loadSetup;        // empty: the window's own start-up state
   std::string junit;            // empty: no JUnit report of the script's checks
   // --export REC.db [--from T] [--to T] [--boards LIST] --csv OUT | --xlsx OUT
   std::string exportFrom, from, to, boards, csv, xlsx;

@@ -49,6 +49,12 @@ ControlChannel::ControlChannel(MainWindow& window, Form1& form, QtPlatform& plat
     if (!listener_.Send(id, answer + "\n")) failed_.insert(id);
   };
   server_.close = [this](int id) { closing_.insert(id); };
+  server_.gone = [this](int id) { return listener_.PeerGone(id); };
+  server_.RecordWith([this](const std::string& file) {
+    if (file != "stop") return window_.StartRecording(file);
+    window_.StopRecording();
+    return std::string();
+  });
   pump_.setSingleShot(true);
   connect(&pump_, &QTimer::timeout, this, [this] { Pump(); });
   deadline_.setSingleShot(true);

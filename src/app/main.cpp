@@ -43,6 +43,7 @@
 #include "sheet/replacing_file.h"
 #include "window/datalog_journal.h"
 #include "window/form1.h"
+#include "window/setup.h"
 #include "wiring/connection.h"
 #include "wiring/demo.h"
 #include "wiring/identity_report.h"
@@ -183,8 +184,9 @@ struct Bench {
 };
 
 // The script is checked and opened before any output file is created, and
-// no output may be the script itself (the trace would truncate it before it
-// is read, the screenshot replace it). Returns 0, or the status to end with.
+// no output may be the script or the setup file (the trace would truncate
+// either before it is read, the screenshot replace it). Returns 0, or the
+// status to end with.
 int OpenScript(Bench* bench) {
   const eb::app::Options& options = bench->options;
   if (!options.script.empty()) {
@@ -197,12 +199,15 @@ int OpenScript(Bench* bench) {
     if (!bench->script) {
       return Fail("cannot read the script \"" + options.script + "\"" + Reason(errno));
     }
-    const std::pair<std::string, std::string> outputs[] = {{"--trace", options.trace},
-                                                           {"--screenshot", options.screenshot},
-                                                           {"--junit", options.junit}};
+  }
+  const std::pair<std::string, std::string> inputs[] = {{"the script", options.script},
+                                                        {"the setup", options.loadSetup}};
+  const std::pair<std::string, std::string> outputs[] = {
+      {"--trace", options.trace}, {"--screenshot", options.screenshot}, {"--junit", options.junit}};
+  for (const auto& [what, input] : inputs) {
     for (const auto& [option, file] : outputs) {
-      if (!file.empty() && SameFile(options.script, file)) {
-        return Fail(option + " \"" + file + "\" names the script \"" + options.script +
+      if (!input.empty() && !file.empty() && SameFile(input, file)) {
+        return Fail(option + " \"" + file + "\" names " + what + " \"" + input +
                     "\"; choose another file");
       }
     }
@@ -303,9 +308,20 @@ int RunScript(Bench& bench, int argc, char** argv) {
     runner.afterTick = [&window] { window->AfterModelTick(); };
     runner.openWindow = [&window](const std::string&) { window->OpenTrend(false); };
   }
+  // --load-setup goes through the script's own load-setup; a file refused
+  // ends the run before the script's first line.
+  std::string setupRefused;
+  if (!options.loadSetup.empty()) {
+    runner.afterStartUp = [&](eb::Form1& f) {
+      const std::string refused = eb::LoadSetupFile(f, options.loadSetup);
+      if (!refused.empty()) setupRefused = "--load-setup: " + refused;
+      return setupRefused;
+    };
+  }
   std::vector<eb::ScriptCheck> checks;
   runner.onCheck = [&checks](const eb::ScriptCheck& check) { checks.push_back(check); };
   int status = runner.Run(form, bench.script, options.script, bench.connection->control.get());
+  if (!setupRefused.empty()) Fail(setupRefused);
   if (!options.junit.empty()) {
     // Written whatever the status: a script that ended early says why in it.
     const std::string why = eb::WriteJUnitReport(options.junit, options.script, checks);
@@ -318,7 +334,8 @@ int RunScript(Bench& bench, int argc, char** argv) {
   if (eb::app::StopSignal() != 0) SaySignal();
   if (ClosedForIdentity(form))
     std::cerr << IdentityFailure(form, *bench.connection).line << std::endl;
-  if (window == nullptr || bench.TraceFailed()) return bench.Finish(status);
+  if (window == nullptr || bench.TraceFailed() || !setupRefused.empty())
+    return bench.Finish(status);
   window->view().Sync();
   if (!SavePicture(*window, options.screenshot)) return bench.Finish(1);
   return bench.Finish(status);
@@ -411,6 +428,16 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
       std::cerr << kProgram << ": the window closed during start-up" << std::endl;
     }
     return bench.Finish(1);
+  }
+  // --load-setup as File > Load setup applies it, before the window shows:
+  // a file refused ends the run with nothing changed and nothing shown.
+  if (!options.loadSetup.empty()) {
+    std::string refused;
+    window.gate().Run([&] { refused = eb::LoadSetupFile(form, options.loadSetup); });
+    if (!refused.empty()) {
+      bench.ReportRecovery();
+      return bench.Finish(Fail("--load-setup: " + refused));
+    }
   }
   window.show();
   if (!bench.recovered.empty()) platform.MsgBox(bench.recovered);

@@ -268,7 +268,13 @@ void MainWindow::PublishDialog() {
 
 std::string MainWindow::StartRecording(const std::string& path) {
   std::string refused;
-  gate_.Run([&] { refused = recorder_->Start(path, form_, trendClock_()); });
+  // Asked from inside a handler (a line of the control socket), it starts there.
+  const auto start = [&] { refused = recorder_->Start(path, form_, trendClock_()); };
+  if (gate_.busy()) {
+    start();
+  } else {
+    gate_.Run(start);
+  }
   SyncRecordActions();
   return refused;
 }

@@ -70,6 +70,7 @@ class MainWindow : public QMainWindow {
   // the connection string, stored beside the samples.
   void SetRecordingProvenance(const std::string& program, const std::string& bridge);
   // Starts recording to `path`; "" or why it cannot (for the operator).
+  // Inside a handler too (a control-socket line).
   std::string StartRecording(const std::string& path);
   void StopRecording();
   Recorder& recorder() { return *recorder_; }

@@ -54,7 +54,8 @@ std::string ConfigJson(const StackConfig& config, std::int64_t run) {
               ",\"vuv\":" + JsonNumber(b.vuv) + ",\"vov\":" + JsonNumber(b.vov) + "}";
   }
   return "{\"run\":" + std::to_string(run) + ",\"time\":" + JsonString(IsoTime(config.ms)) +
-         ",\"boards\":" + boards + "]}";
+         ",\"boards\":" + boards + "]" +
+         (config.setup.empty() ? "" : ",\"setup\":" + JsonString(config.setup)) + "}";
 }
 
 std::string StatusJson(const char* state, const std::string& program, const std::string& bridge,

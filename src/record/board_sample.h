@@ -59,8 +59,15 @@ struct BoardConfig {
 struct StackConfig {
   std::int64_t ms = 0;  // when it was taken
   std::vector<BoardConfig> boards;
-  // Same boards, same settings (the time is not compared).
-  bool SameAs(const StackConfig& o) const { return boards == o.boards; }
+  // The window's setup as a setup file holds it (window/setup.h): beyond the
+  // boards' configurations also the scope, the selected board and the
+  // broadcast choices of the start and poll commands.
+  std::string setup;
+  // Same boards, same settings, same setup (the time is not compared). The
+  // setup counts: a change of the scope or of a broadcast choice changes
+  // what the stack is told although no board's configuration changes, and
+  // a sink is to hear of it.
+  bool SameAs(const StackConfig& o) const { return boards == o.boards && setup == o.setup; }
 };
 
 // Takes the samples of the measurement cycle as they are made.

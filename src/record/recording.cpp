@@ -159,6 +159,20 @@ std::int64_t Recording::Count(const Selection& selection) const {
   return sqlite3_column_int64(q.s, 0);
 }
 
+std::vector<Recording::StoredSetup> Recording::Setups() const {
+  Statement q;
+  int rc = sqlite3_prepare_v2(db_, "SELECT ms, setup FROM stack_setup ORDER BY ms, rowid", -1, &q.s,
+                              nullptr);
+  // An older recording has no such table: it stored no setup.
+  if (rc == SQLITE_ERROR && std::strstr(sqlite3_errmsg(db_), "no such table") != nullptr) return {};
+  if (rc != SQLITE_OK) Fail(rc);
+  std::vector<StoredSetup> setups;
+  while ((rc = sqlite3_step(q.s)) == SQLITE_ROW)
+    setups.push_back({sqlite3_column_int64(q.s, 0), Text(q.s, 1)});
+  if (rc != SQLITE_DONE) Fail(rc);
+  return setups;
+}
+
 SampleCursor::SampleCursor(const Recording& recording, const Selection& selection)
     : recording_(recording) {
   std::string sql = std::string("SELECT ") + kSampleColumns + " FROM samples" + selection.Where();

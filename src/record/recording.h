@@ -103,6 +103,14 @@ class Recording {
   std::pair<double, double> Thresholds(int board) const;
   // Samples of a selection, as committed now.
   std::int64_t Count(const Selection& selection) const;
+  // The window's setups stored (the text of a setup file), oldest first:
+  // one at the start of each recording and one at each change. None in a
+  // recording written before setups were stored.
+  struct StoredSetup {
+    std::int64_t ms = 0;
+    std::string text;
+  };
+  std::vector<StoredSetup> Setups() const;
 
   sqlite3* db() const { return db_; }
   // Throws RecordingError for SQLite's result `rc` (not OK / ROW / DONE).

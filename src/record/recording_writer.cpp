@@ -21,6 +21,9 @@ CREATE TABLE IF NOT EXISTS stack_config(
   cfgr    TEXT NOT NULL,
   vuv     REAL,
   vov     REAL);
+CREATE TABLE IF NOT EXISTS stack_setup(
+  ms    INTEGER NOT NULL,
+  setup TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS samples(
   id        INTEGER PRIMARY KEY,
   ms        INTEGER NOT NULL,
@@ -44,6 +47,8 @@ constexpr const char* kInsert =
 
 constexpr const char* kInsertConfig =
     "INSERT INTO stack_config(ms, board, address, cfgr, vuv, vov) VALUES(?,?,?,?,?,?)";
+
+constexpr const char* kInsertSetup = "INSERT INTO stack_setup(ms, setup) VALUES(?,?)";
 
 // "2026-12-09T05:25:41.123Z".
 std::string IsoUtc(std::int64_t ms) {
@@ -146,7 +151,8 @@ std::unique_ptr<Recording> Recording::Open(const std::string& path, const Record
     return fail(why);
   }
   if (sqlite3_prepare_v2(r->db_, kInsert, -1, &r->insert_, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(r->db_, kInsertConfig, -1, &r->config_, nullptr) != SQLITE_OK) {
+      sqlite3_prepare_v2(r->db_, kInsertConfig, -1, &r->config_, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(r->db_, kInsertSetup, -1, &r->setup_, nullptr) != SQLITE_OK) {
     return fail(Why(r->db_, sqlite3_errcode(r->db_)));
   }
   r->failure_.clear();
@@ -157,6 +163,7 @@ Recording::~Recording() {
   Flush();
   sqlite3_finalize(insert_);
   sqlite3_finalize(config_);
+  sqlite3_finalize(setup_);
   sqlite3_close(db_);
 }
 
@@ -189,15 +196,15 @@ bool Recording::Begin() {
   return true;
 }
 
-void Recording::Commit() {
-  if (!open_) return;
+bool Recording::Commit() {
+  if (!open_) return true;
   open_ = false;
   if (!broken_) {
     const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
       written_ += pending_;
       pending_ = 0;
-      return;
+      return true;
     }
     Failed(rc);
   }
@@ -206,6 +213,7 @@ void Recording::Commit() {
   lost_ += pending_;
   pending_ = 0;
   broken_ = false;
+  return false;
 }
 
 void Recording::Sample(const BoardSample& s) {
@@ -239,8 +247,14 @@ void Recording::Sample(const BoardSample& s) {
 void Recording::ConfigChanged(const StackConfig& config) {
   Commit();  // the pass before the change is whole
   lastBoard_ = config.boards.empty() ? 10 : config.boards.back().board;
+  // Each table gets rows when its part changed (a new selected board
+  // changes only the setup), or when it has none of this recording yet.
+  const bool boards = !stored_ || stored_->boards != config.boards;
+  const bool setup = !config.setup.empty() && (!stored_ || stored_->setup != config.setup);
+  if (!boards && !setup) return;
   if (!Begin()) return;
   for (const BoardConfig& b : config.boards) {
+    if (!boards) break;
     sqlite3_stmt* st = config_;
     sqlite3_bind_int64(st, 1, config.ms);
     sqlite3_bind_int(st, 2, b.board);
@@ -252,7 +266,20 @@ void Recording::ConfigChanged(const StackConfig& config) {
     if (rc != SQLITE_DONE) Failed(rc);
     sqlite3_reset(st);
   }
-  Commit();
+  if (setup) {
+    sqlite3_bind_int64(setup_, 1, config.ms);
+    BindText(setup_, 2, config.setup);
+    const int rc = broken_ ? SQLITE_DONE : sqlite3_step(setup_);
+    if (rc != SQLITE_DONE) Failed(rc);
+    sqlite3_reset(setup_);
+  }
+  // Only what is in the file counts as stored: after a failed write the
+  // next change writes both parts again.
+  if (Commit()) {
+    stored_ = config;
+  } else {
+    stored_.reset();
+  }
 }
 
 void Recording::Flush() { Commit(); }

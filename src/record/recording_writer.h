@@ -9,7 +9,8 @@
 // stack's configuration, and the end of the recording, commit too.
 //
 // Provenance goes beside the samples: the program's version, the bridge, the
-// start time, and the stack's configuration at the start and at each change.
+// start time, and the stack's configuration and the window's setup (as a
+// setup file holds it) at the start and at each change.
 // An existing recording is appended to (its provenance kept); any other
 // existing file is refused.
 //
@@ -20,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "record/board_sample.h"
@@ -66,12 +68,15 @@ class Recording : public SampleSink {
   Recording() = default;
   bool Exec(const char* sql);
   bool Begin();
-  void Commit();
+  // False when the transaction's rows were lost.
+  bool Commit();
   void Failed(int code);
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* insert_ = nullptr;
   sqlite3_stmt* config_ = nullptr;
+  sqlite3_stmt* setup_ = nullptr;
+  std::optional<StackConfig> stored_;  // the configuration last stored
   std::string path_;
   int lastBoard_ = 10;   // the stack's last board: its sample ends a pass
   bool open_ = false;    // a transaction is open

@@ -6,6 +6,7 @@
 #include "window/cell_status.h"
 #include "window/datalog_fields.h"
 #include "window/form1.h"
+#include "window/setup.h"
 #include "window/trend_sampler.h"
 
 namespace eb {
@@ -81,6 +82,7 @@ StackConfig StackConfigOf(const Form1& form, std::int64_t ms) {
     std::tie(c.vuv, c.vov) = TrendThresholds(form, b);
     config.boards.push_back(std::move(c));
   }
+  config.setup = SetupText(form);
   return config;
 }
 

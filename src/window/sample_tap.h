@@ -37,7 +37,8 @@ class SampleTap {
 // Board `board`'s (0 … 9) sample as the window holds it now: cells and
 // temperatures as the trend takes them, NaN where it shows a gap.
 BoardSample SampleOf(const Form1& form, int board, std::int64_t ms);
-// The configuration to be written to each board of the stack.
+// The configuration to be written to each board of the stack, and the
+// window's setup (SetupText).
 StackConfig StackConfigOf(const Form1& form, std::int64_t ms);
 
 }  // namespace eb

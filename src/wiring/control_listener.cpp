@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -200,6 +202,7 @@ std::string ControlListener::OpenTcp(const ListenAddress& a, bool token) {
     return what + "cannot tell the port";
   }
   const std::string h = host;
+  tcp_ = true;
   where_ = "tcp:" + (h.find(':') != std::string::npos ? "[" + h + "]" : h) + ":" + port;
   return "";
 }
@@ -213,6 +216,16 @@ int ControlListener::Accept() {
     (void)!send(fd, refusal.data(), refusal.size(), MSG_NOSIGNAL);
     close(fd);
     return -1;
+  }
+  if (tcp_) {
+    // Probes of an idle connection: a peer that closed (or a machine that
+    // went away) shows as gone within about a minute, not only when an
+    // answer is written to it.
+    const int on = 1, idle = 10, interval = 5, count = 3;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
   }
   const int id = nextId_++;
   clients_[id].fd = fd;
@@ -263,6 +276,15 @@ bool ControlListener::Flush(int id) {
 std::size_t ControlListener::Queued(int id) const {
   auto it = clients_.find(id);
   return it == clients_.end() ? 0 : it->second.out.size();
+}
+
+bool ControlListener::PeerGone(int id) const {
+  auto it = clients_.find(id);
+  if (it == clients_.end()) return true;
+  // A hang-up is told whatever events are asked for; a peer that only shut
+  // down its sending side gives none.
+  pollfd p{it->second.fd, 0, 0};
+  return poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 void ControlListener::Close(int id) {

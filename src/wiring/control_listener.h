@@ -67,6 +67,11 @@ class ControlListener {
   // Writes what is queued; false when the connection failed.
   bool Flush(int id);
   std::size_t Queued(int id) const;
+  // Whether the peer has closed the connection for good rather than only
+  // shut down its sending side. On a socket file that is told at once; over
+  // TCP the two look alike until the peer's side is gone for the system too
+  // (a keep-alive probe finds it about a minute after it closed).
+  bool PeerGone(int id) const;
   void Close(int id);
 
  private:
@@ -78,6 +83,7 @@ class ControlListener {
   std::string OpenTcp(const ListenAddress& address, bool token);
 
   int fd_ = -1;
+  bool tcp_ = false;
   std::string where_;
   std::string socketFile_;  // the file made, removed at the end
   dev_t dev_ = 0;

@@ -11,35 +11,12 @@ namespace eb {
 
 namespace {
 
-// Each line runs as a one-line script under this name: its messages start
-// with kWhere, which the answer leaves out (it names the connection's line).
+// Each line runs as a line of a script under this name (its messages name
+// the connection's line).
 constexpr const char* kName = "socket";
-constexpr std::string_view kWhere = "socket:1: ";
 
-struct Step {
-  int status = 0;
-  std::vector<std::string> out;  // the lines the runner printed
-};
-
-Step RunStep(ScriptRunner& runner, std::ostringstream& out, Form1& form, StackControl* stack,
-             const std::string& line) {
-  out.str("");
-  out.clear();
-  std::istringstream in(line);
-  Step step;
-  step.status = runner.RunSteps(form, in, kName, stack);
-  std::istringstream printed(out.str());
-  for (std::string l; std::getline(printed, l);) step.out.push_back(l);
-  return step;
-}
-
-// The text after `prefix` and the line's place, when `line` starts with it.
-std::optional<std::string> After(const std::string& line, std::string_view prefix) {
-  if (line.rfind(prefix, 0) != 0) return std::nullopt;
-  std::string rest = line.substr(prefix.size());
-  if (rest.rfind(kWhere, 0) == 0) rest.erase(0, kWhere.size());
-  return rest;
-}
+// A byte-order mark some tools put before their text is no part of the line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string JsonList(const std::vector<std::string>& texts) {
   std::string s = "[";
@@ -130,6 +107,14 @@ WaitCheck CheckWaitCondition(Form1& form, StackControl* /*stack*/,
 ControlServer::ControlServer(Form1& form, StackControl* stack, std::string token)
     : form_(form), stack_(stack), token_(std::move(token)) {}
 
+ControlServer::Runner::Runner(ControlServer& server)
+    : ScriptRunner(server.out_, server.err_), server_(server) {}
+
+void ControlServer::Runner::MsgBox(const std::string& text) {
+  ScriptRunner::MsgBox(text);
+  server_.MsgBox(text);
+}
+
 void ControlServer::Connected(int client) {
   Client c;
   c.authorized = token_.empty();
@@ -184,7 +169,27 @@ void ControlServer::InputEnded(int id) {
   if (it == clients_.end()) return;
   it->second.ended = true;
   it->second.partial.clear();
+  DropGone();
   CloseWhenDone(id);
+}
+
+void ControlServer::DropGone() {
+  if (!gone) return;
+  for (auto& [id, c] : clients_) {
+    if (!c.wait || c.closing || !gone(id)) continue;
+    // Nobody is there to take the answer: the wait and the lines behind it go.
+    c.wait.reset();
+    DropLines(id, c);
+    c.closing = true;
+    if (close) close(id);
+  }
+}
+
+void ControlServer::DropLines(int id, Client& c) {
+  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
+                              [id](const Queued& q) { return q.client == id; }),
+               queue_.end());
+  c.queued = 0;
 }
 
 void ControlServer::Disconnected(int id) {
@@ -231,61 +236,72 @@ void ControlServer::RunNext(Clock::time_point now) {
   CloseWhenDone(line.client);
 }
 
-void ControlServer::Run(int id, Client& c, int line, const std::string& text,
+void ControlServer::Error(int id, int line, const std::string& message) {
+  Answer(id, "{\"error\":" + JsonString(message) + ",\"line\":" + std::to_string(line) + Extras() +
+                 "}");
+}
+
+void ControlServer::StartWait(int id, Client& c, int line, const std::vector<std::string>& words,
+                              Clock::time_point now) {
+  if (words.size() < 5)
+    return Error(id, line, "wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT");
+  const std::optional<double> seconds = ParseSeconds(words.back(), kMaxWaitSeconds);
+  if (!seconds) {
+    return Error(id, line,
+                 "wait-for: bad time-out \"" + words.back() + "\" (seconds, 0 … " +
+                     std::to_string(static_cast<int>(kMaxWaitSeconds)) + ")");
+  }
+  Wait wait;
+  wait.line = line;
+  wait.condition.assign(words.begin() + 1, words.end() - 1);
+  wait.deadline =
+      now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds));
+  wait.timeout = words.back();
+  wait.last = CheckWaitCondition(form_, stack_, wait.condition);
+  if (wait.last.result == WaitCheck::Result::Bad) return Error(id, line, wait.last.message);
+  c.wait = std::move(wait);
+  if (c.wait->last.result == WaitCheck::Result::Holds || now >= c.wait->deadline)
+    Finished(id, c, c.wait->last);
+}
+
+void ControlServer::Run(int id, Client& c, int line, const std::string& received,
                         Clock::time_point now) {
+  const std::string text =
+      received.rfind(kByteOrderMark, 0) == 0 ? received.substr(kByteOrderMark.size()) : received;
   boxes_.clear();
   ignored_.clear();
-  auto error = [&](const std::string& message) {
-    Answer(id, "{\"error\":" + JsonString(message) + ",\"line\":" + std::to_string(line) +
-                   Extras() + "}");
-  };
+  auto error = [&](const std::string& message) { Error(id, line, message); };
   if (text.find('\r') != std::string::npos) return error("a line may not hold a carriage return");
   std::vector<std::string> words;
   if (SplitScriptLine(text, &words) && !words.empty()) {
     if (words[0] == "tick") {
       return error("tick: the window's own timer runs; wait-for waits for a condition");
     }
-    if (words[0] == "wait-for") {
-      const std::string usage = "wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT";
-      if (words.size() < 5) return error(usage);
-      const std::optional<double> seconds = ParseSeconds(words.back(), kMaxWaitSeconds);
-      if (!seconds) {
-        return error("wait-for: bad time-out \"" + words.back() + "\" (seconds, 0 … " +
-                     std::to_string(static_cast<int>(kMaxWaitSeconds)) + ")");
-      }
-      Wait wait;
-      wait.line = line;
-      wait.condition.assign(words.begin() + 1, words.end() - 1);
-      wait.deadline = now + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(*seconds));
-      wait.timeout = words.back();
-      wait.last = CheckWaitCondition(form_, stack_, wait.condition);
-      if (wait.last.result == WaitCheck::Result::Bad) return error(wait.last.message);
-      c.wait = std::move(wait);
-      if (c.wait->last.result == WaitCheck::Result::Holds || now >= c.wait->deadline)
-        Finished(id, c, c.wait->last);
-      return;
-    }
+    if (words[0] == "wait-for") return StartWait(id, c, line, words, now);
   }
 
-  const Step step = RunStep(runner_, out_, form_, stack_, text);
+  out_.str("");
+  out_.clear();
+  err_.str("");
+  err_.clear();
+  const int status = runner_.RunLine(form_, text, kName, line, stack_);
+  // What the line printed: JSON of print and state, the operator's clicks
+  // that did not reach their control.
   std::vector<std::string> printed;
-  std::string failure;
-  for (const std::string& l : step.out) {
+  std::istringstream lines(out_.str());
+  constexpr std::string_view kIgnored = "IGNORED: ";
+  for (std::string l; std::getline(lines, l);) {
     if (!l.empty() && l.front() == '{') {
       printed.push_back(l);
-    } else if (auto ignored = After(l, "IGNORED: ")) {
-      ignored_.push_back(*ignored);
-    } else if (auto failed = After(l, "EXPECT FAILED ")) {
-      failure = "expectation failed: " + *failed;
-    } else if (auto bad = After(l, "SCRIPT ERROR ")) {
-      failure = *bad;
-    } else if (auto internal = After(l, "INTERNAL ERROR ")) {
-      failure = "internal error: " + *internal;
+    } else if (l.rfind(kIgnored, 0) == 0) {
+      ignored_.push_back(l.substr(kIgnored.size()));
     }
   }
-  if (step.status == 3) return error("the window closed");
-  if (step.status != 0) return error(failure.empty() ? "the line failed" : failure);
+  if (status == 3) return error("the window closed");
+  if (status != 0) {
+    const std::string& failure = runner_.lineFailure();
+    return error(failure.empty() ? "the line failed" : failure);
+  }
   if (printed.size() == 1 && Extras().empty()) return Answer(id, printed.front());
   if (printed.size() > 1) {
     std::string list = "[";
@@ -296,6 +312,7 @@ void ControlServer::Run(int id, Client& c, int line, const std::string& text,
 }
 
 void ControlServer::CheckWaits(Clock::time_point now) {
+  DropGone();
   for (auto& [id, c] : clients_) {
     if (!c.wait) continue;
     c.wait->last = CheckWaitCondition(form_, stack_, c.wait->condition);
@@ -306,6 +323,7 @@ void ControlServer::CheckWaits(Clock::time_point now) {
 }
 
 void ControlServer::ExpireWaits(Clock::time_point now) {
+  DropGone();
   for (auto& [id, c] : clients_) {
     if (c.wait && now >= c.wait->deadline) Finished(id, c, c.wait->last);
   }
@@ -351,10 +369,7 @@ void ControlServer::Refuse(int id, Client& c, const std::string& message, int li
   c.closing = true;
   c.partial.clear();
   c.wait.reset();
-  queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                              [id](const Queued& q) { return q.client == id; }),
-               queue_.end());
-  c.queued = 0;
+  DropLines(id, c);
   if (close) close(id);
 }
 

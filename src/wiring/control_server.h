@@ -69,6 +69,12 @@ class ControlServer {
   // server (a failed write is told later, through Disconnected).
   std::function<void(int client, const std::string& answer)> send;
   std::function<void(int client)> close;
+  // Whether the client's peer has closed the connection for good, not only
+  // shut down its sending side (which still waits for its answers). A
+  // client found gone while its wait-for is pending is closed at once,
+  // without the lines behind the wait. Unset: a client gone is known only
+  // once a write to it fails.
+  std::function<bool(int client)> gone;
 
   void Connected(int client);
   void Received(int client, std::string_view bytes);
@@ -95,6 +101,12 @@ class ControlServer {
 
   // A message box raised by the line that runs (answered at once by the caller).
   void MsgBox(const std::string& text) { boxes_.push_back(text); }
+  // What "record" lines start and stop: the window's recording (the
+  // server's own runner sees no tick, so a recording of its own would get
+  // no sample). See ScriptRunner::recordWith.
+  void RecordWith(std::function<std::string(const std::string& fileOrStop)> record) {
+    runner_.recordWith = std::move(record);
+  }
 
  private:
   struct Wait {
@@ -119,10 +131,27 @@ class ControlServer {
     std::string text;
   };
 
+  // The server's runner: the message boxes it raises itself (a setup,
+  // datalog or recording refused) go into the answer as the window's do.
+  class Runner : public ScriptRunner {
+   public:
+    explicit Runner(ControlServer& server);
+    void MsgBox(const std::string& text) override;
+
+   private:
+    ControlServer& server_;
+  };
+
   void Line(int id, Client& c, std::string text);
+  void DropGone();
+  void DropLines(int id, Client& c);
   void Answer(int id, const std::string& json);
   void Refuse(int id, Client& c, const std::string& message, int line);
   void Run(int id, Client& c, int line, const std::string& text, Clock::time_point now);
+  // A wait-for line: answered at once when it is malformed or holds.
+  void StartWait(int id, Client& c, int line, const std::vector<std::string>& words,
+                 Clock::time_point now);
+  void Error(int id, int line, const std::string& message);
   void Finished(int id, Client& c, const WaitCheck& check);
   void CloseWhenDone(int id);
   std::string Extras() const;
@@ -131,7 +160,7 @@ class ControlServer {
   StackControl* stack_;
   std::string token_;
   std::ostringstream out_, err_;
-  ScriptRunner runner_{out_, err_};
+  Runner runner_{*this};
   std::map<int, Client> clients_;
   std::deque<Queued> queue_;
   std::vector<std::string> boxes_;

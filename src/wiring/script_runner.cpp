@@ -304,6 +304,7 @@ struct ScriptStep : ScriptWords {
                       held ? "" : where + failure, took.count()});
     }
     if (held) return 0;
+    runner.lineFailure_ = "expectation failed: " + failure;
     out() << "EXPECT FAILED " << where << failure << "\n";
     runner.err_ << where << "expectation failed: " << what << "\n";
     return 1;
@@ -535,7 +536,10 @@ int Record(ScriptStep& s) {
   if (s.pos >= s.w.size()) throw ScriptError{"record: file or \"stop\" missing"};
   const std::string& file = s.w[s.pos++];
   s.noMore();
-  if (file == "stop") {
+  if (s.runner.recordWith) {
+    const std::string refused = s.runner.recordWith(file);
+    if (!refused.empty()) s.runner.MsgBox(refused);
+  } else if (file == "stop") {
     s.runner.recorder()->Stop();
   } else {
     const std::string refused = s.runner.recorder()->Start(file, s.form, s.runner.tickClock());
@@ -781,6 +785,13 @@ int ScriptRunner::RunLines(Form1& form, std::istream& script, const std::string&
     ReportEnd(0, "", name + ": the window closed during start-up");
     return 3;
   }
+  if (afterStartUp) {
+    const std::string refused = afterStartUp(form);
+    if (!refused.empty()) {
+      ReportEnd(0, "", refused);
+      return 2;
+    }
+  }
   if (!recordFromStart_.empty()) {
     const std::string refused = recorder_->Start(recordFromStart_, form, tickClock_);
     if (!refused.empty()) MsgBox(refused);
@@ -815,6 +826,7 @@ int ScriptRunner::RunSteps(Form1& form, std::istream& script, const std::string&
 int ScriptRunner::RunLine(Form1& form, const std::string& line, const std::string& name, int lineNo,
                           StackControl* stack) {
   const std::string where = name + ":" + std::to_string(lineNo) + ": ";
+  lineFailure_.clear();
   try {
     std::vector<std::string> words;
     if (!SplitScriptLine(line, &words)) throw ScriptError{"unterminated quoted text"};
@@ -824,17 +836,20 @@ int ScriptRunner::RunLine(Form1& form, const std::string& line, const std::strin
     ScriptStep step(*this, form, stack, words, where, lineNo, line);
     if (const int status = command->run(step)) return status;
   } catch (const ScriptError& e) {
+    lineFailure_ = e.message;
     err_ << where << e.message << "\n";
     out_ << "SCRIPT ERROR " << where << e.message << "\n";
     ReportEnd(lineNo, line, where + e.message);
     return 2;
   } catch (const std::exception& e) {
+    lineFailure_ = std::string("internal error: ") + e.what();
     err_ << where << "internal error: " << e.what() << "\n";
     out_ << "INTERNAL ERROR " << where << e.what() << "\n";
     ReportEnd(lineNo, line, where + "internal error: " + e.what());
     return 4;
   }
   if (Stopped()) {
+    lineFailure_ = "the run was stopped";
     ReportEnd(lineNo, line, where + "the run was stopped");
     return 2;
   }

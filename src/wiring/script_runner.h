@@ -118,6 +118,11 @@ class ScriptRunner : public Platform {
   // checks look at the boxes since the previous check of any line.
   int RunLine(Form1& form, const std::string& line, const std::string& name, int lineNo,
               StackControl* stack);
+  // Why the line RunLine ran last did not end with 0, without its
+  // "NAME:LINE_NO: ": the malformed line's reason, "expectation failed: "
+  // and what was seen, "internal error: " and what went wrong, or "the run
+  // was stopped" ("" when it ended with 0 or the window closed).
+  const std::string& lineFailure() const { return lineFailure_; }
 
   // A condition from outside that ends the run (e.g. the trace cannot be
   // written), checked after start-up, after every line and between timer
@@ -158,6 +163,16 @@ class ScriptRunner : public Platform {
     publishAuth_ = std::move(authFile);
   }
   Publishing* publishing() { return publishing_.get(); }
+  // Carries out "record FILE" and "record stop" on another recording than
+  // the runner's own (the window's, for lines of the control socket, whose
+  // ticks the runner does not run): the file or "stop"; "" or why it
+  // cannot (said in a message box, as the window says it). Unset: the
+  // runner's recorder, fed by its own ticks.
+  std::function<std::string(const std::string& fileOrStop)> recordWith;
+  // Runs once the start-up is over, before the recording of RecordFromStart
+  // and the script's first line (--load-setup): "" to go on, or why the run
+  // ends there (status 2; told to onCheck, the caller says it).
+  std::function<std::string(Form1& form)> afterStartUp;
   // The script's clock: the start of the run, then 100 ms (the timer's
   // interval) later at every tick.
   std::chrono::system_clock::time_point tickClock() const { return tickClock_; }
@@ -186,6 +201,7 @@ class ScriptRunner : public Platform {
   std::string recordFromStart_;
   std::unique_ptr<Publishing> publishing_;
   std::string publishUrl_, publishAuth_;
+  std::string lineFailure_;
 };
 
 // Splits a script line into words; double-quoted words keep their spaces and

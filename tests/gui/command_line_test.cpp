@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "wiring/connection.h"
@@ -41,9 +42,11 @@ TEST(CommandLine, ValuesTakeBothForms) {
   EXPECT_EQ(o.bridge, "tty:/dev/ttyUSB0");
   EXPECT_EQ(o.trace, "t.txt");
   EXPECT_EQ(o.screenshot, "s.png");
-  ASSERT_TRUE(Parse({"--bridge=fault:pec=0.1/sim", "--script=a.script"}, &o, &error));
+  ASSERT_TRUE(
+      Parse({"--bridge=fault:pec=0.1/sim", "--script=a.script", "--load-setup=s.ini"}, &o, &error));
   EXPECT_EQ(o.bridge, "fault:pec=0.1/sim");
   EXPECT_EQ(o.script, "a.script");
+  EXPECT_EQ(o.loadSetup, "s.ini");
 }
 
 TEST(CommandLine, RejectsWhatItDoesNotUnderstand) {
@@ -98,6 +101,11 @@ TEST(CommandLine, Help) {
   ASSERT_TRUE(Parse({"--help"}, &o, &error));
   EXPECT_TRUE(o.help);
   EXPECT_NE(UsageText().find("--simulate[=SETTINGS]"), std::string::npos);
+  // The README shows the synopsis as --help prints it.
+  const std::string synopsis = UsageText().substr(0, UsageText().find("\n\n") + 1);
+  std::stringstream readme;
+  readme << std::ifstream(EB_SOURCE_DIR "/README.md").rdbuf();
+  EXPECT_NE(readme.str().find("```\n" + synopsis + "```\n"), std::string::npos) << synopsis;
   for (const OptionRow& row : OptionRows()) {
     const std::string name(row.name);
     if (!row.help.empty()) {
@@ -153,6 +161,8 @@ TEST(CommandLine, RepeatedOptionsAndScreenshotNames) {
       {{"--script=a", "--script", "b"}, "option --script given twice; give it once"},
       {{"--datalog-dir", "a", "--datalog-dir", "a"},
        "option --datalog-dir given twice; give it once"},
+      {{"--load-setup", "a.ini", "--load-setup=b.ini"},
+       "option --load-setup given twice; give it once"},
       {{"--screenshot", "a.png", "--screenshot", "b.png"},
        "option --screenshot given twice; give it once"},
       {{"--screenshot", "x.gif"},

@@ -215,7 +215,8 @@ pinned = {p["cells"][6] for p in samples if p["board"] == 5 and p["reads"]["cell
 check(3.987 in pinned, f"the pinned cell: {sorted(pinned)[:5]}")
 seq_check(samples, "scripted run")
 configs = reader.of("lab/s1/config")
-check(configs and len(configs[-1][1]["boards"]) == 10, "the configuration of ten boards")
+check(configs and len(configs[-1][1]["boards"]) == 10 and "\n" in configs[-1][1].get("setup", ""),
+      "the configuration of ten boards, with the setup")
 check(validate_all(reader.of("lab/s1/sample") + configs + reader.of("lab/s1/status")) == 0,
       "every payload validates against its schema")
 

@@ -119,10 +119,11 @@ TEST(Payload, SampleConfigAndStatusAsTheSchemasSay) {
             "\"GD\",\"GD\",\"GD\"],\"cfgr\":\"E1, 00, 00, 00, 00, 00\",\"flgr\":\"00, 00, 00\","
             "\"vuv\":\" 2.112\",\"vov\":\" 4.200\",\"reads\":{\"cfgr\":\"match\",\"flgr\":"
             "\"unread\",\"cells\":\"mismatch\",\"temps\":\"none\"}}");
-  StackConfig config{1796812262123, {{1, 0, "E1, 00, 00, 00, 00, 00", 2.112, NAN}}};
+  StackConfig config{1796812262123, {{1, 0, "E1, 00, 00, 00, 00, 00", 2.112, NAN}}, "[stack]\n"};
   EXPECT_EQ(ConfigJson(config, 5),
             "{\"run\":5,\"time\":\"2026-12-09T10:31:02.123Z\",\"boards\":[{\"board\":1,"
-            "\"address\":0,\"cfgr\":\"E1, 00, 00, 00, 00, 00\",\"vuv\":2.112,\"vov\":null}]}");
+            "\"address\":0,\"cfgr\":\"E1, 00, 00, 00, 00, 00\",\"vuv\":2.112,\"vov\":null}],"
+            "\"setup\":\"[stack]\\n\"}");
   EXPECT_EQ(StatusJson("offline", "eb2250-gui 25.0 (\"x\")", "sim", 5, 0),
             "{\"state\":\"offline\",\"program\":\"eb2250-gui 25.0 (\\\"x\\\")\",\"bridge\":"
             "\"sim\",\"run\":5,\"time\":\"1970-01-01T00:00:00.000Z\"}");

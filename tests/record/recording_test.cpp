@@ -1,5 +1,6 @@
 // Reading recordings: export of a time range, files that are no recording,
-// reading while the recording is written, and the trend's minima and maxima.
+// reading while the recording is written, the setups stored, and the
+// trend's minima and maxima.
 #include "record/recording.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "record/recording_view.h"
 #include "support/datalog_support.h"
 #include "support/recording_file.h"
+#include "support/scenario.h"
 #include "support/xlsx_reader.h"
 
 namespace eb {
@@ -252,6 +254,47 @@ TEST_F(RecordingFiles, ARecordingIsReadWhileItIsWritten) {
   EXPECT_EQ(view.samples(), 181);
   EXPECT_EQ(view.last(), 1796810999000);
   sqlite3_close(writer);
+}
+
+// The window's setup goes into the recording at its start and at each change
+// (a broadcast choice too, which no board's configuration shows), and each
+// one stored sets a fresh window up as the window it was taken from. A
+// recording made before setups were stored is read as having none.
+TEST_F(RecordingFiles, EachStoredSetupLoadsBackIntoAFreshWindowAsItWas) {
+  const std::string db = dir / "run.db";
+  const test::ScenarioResult made = test::RunScenario(
+      "sim:boards=10",
+      "set Combo1 3\nclick Command0 1\ntype Text2 1 \"4.2\\r\"\ntype Text2 0 \"3.4\\r\"\n"
+      "click Check1 2\nclick Check0 4\nsave-setup \"" +
+          dir / "start.ini" + "\"\nrecord \"" + db + "\"\ntick 2\nclick Check5 2\ntick 2\n" +
+          "save-setup \"" + dir / "changed.ini" + "\"\nrecord stop\nexpect-no-msgbox\n");
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  record::Recording recording(db);
+  const std::vector<record::Recording::StoredSetup> setups = recording.Setups();
+  ASSERT_EQ(setups.size(), 2u);
+  EXPECT_LT(setups[0].ms, setups[1].ms);
+  // The broadcast box changed the setup only: no second configuration.
+  sqlite3_stmt* q = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(recording.db(), "SELECT count(DISTINCT ms) FROM stack_config", -1,
+                               &q, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(q, 0), 1);
+  sqlite3_finalize(q);
+  const std::pair<std::size_t, const char*> expected[] = {{0, "start.ini"}, {1, "changed.ini"}};
+  for (const auto& [at, file] : expected) {
+    SCOPED_TRACE(file);
+    const std::string original = test::FileBytes(dir / file);
+    EXPECT_EQ(setups[at].text, original);
+    std::ofstream(dir / "stored.ini") << setups[at].text;
+    const test::ScenarioResult loaded = test::RunScenario(
+        "sim:boards=10", "load-setup \"" + dir / "stored.ini" +
+                             "\"\nexpect-no-msgbox\nsave-setup \"" + dir / "loaded.ini" + "\"\n");
+    ASSERT_EQ(loaded.status, 0) << loaded.out << loaded.err;
+    EXPECT_EQ(test::FileBytes(dir / "loaded.ini"), original);
+  }
+  test::WriteRecording(dir / "older.db", SyntheticRecording{.passes = 1});
+  EXPECT_TRUE(record::Recording(dir / "older.db").Setups().empty());
 }
 
 TEST(RecordingArguments, TimesAndBoards) {

@@ -285,8 +285,8 @@ struct CollectedSamples : SampleSink {
 };
 
 // The tap hands on one sample per board per completed pass, with the cells
-// the trend draws (NaN where it shows a gap), and the configuration when
-// attached and when it changes.
+// the trend draws (NaN where it shows a gap), and the configuration (with
+// the window's setup) when attached and when it changes.
 TEST(SampleTap, OneSamplePerBoardPerPassAsTheTrendSeesIt) {
   struct Case {
     bool datalog;
@@ -328,11 +328,16 @@ TEST(SampleTap, OneSamplePerBoardPerPassAsTheTrendSeesIt) {
       EXPECT_EQ(sink.samples[0].cfgr, w.form->DataCell(1, 1, 0));
       EXPECT_EQ(sink.samples[0].StatusText(), w.form->DataCell(1, 17, 0));
     }
-    EXPECT_EQ(sink.configs.size(), 1u);  // nothing changed
-    w.form->Command2_Click(1);           // a threshold of board 1 stepped
-    w.Ticks(1);
+    // Reading ticks the broadcast boxes of the cell and temperature starts
+    // as it starts: the setup changed, the boards' configurations did not.
     ASSERT_EQ(sink.configs.size(), 2u);
-    EXPECT_NEAR(sink.configs[1].boards[0].vuv, 0.024, 1e-9);
+    EXPECT_EQ(sink.configs[1].boards, sink.configs[0].boards);
+    EXPECT_NE(sink.configs[1].setup.find("broadcast-temp-start = yes"), std::string::npos);
+    EXPECT_NE(sink.configs[0].setup.find("broadcast-temp-start = no"), std::string::npos);
+    w.form->Command2_Click(1);  // a threshold of board 1 stepped
+    w.Ticks(1);
+    ASSERT_EQ(sink.configs.size(), 3u);
+    EXPECT_NEAR(sink.configs[2].boards[0].vuv, 0.024, 1e-9);
     w.tap.Detach(sink);
     w.Ticks(3 * c.ticksPerPass);
     EXPECT_EQ(sink.samples.size(), 6u);

@@ -1,15 +1,19 @@
 // The control socket's line protocol on a started window over the scripted
 // fake stack: what each client's bytes are answered with, in which order,
-// and what closes a connection.
+// and what closes a connection; the listener telling a peer gone.
 #include "wiring/control_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "support/fake_stack.h"
 #include "window/form1.h"
+#include "wiring/control_listener.h"
 
 namespace eb {
 namespace {
@@ -24,7 +28,7 @@ class BoxPlatform : public test::FakePlatform {
 };
 
 struct Step {
-  enum Kind { Bytes, End, Gone, Later, Busy } kind;
+  enum Kind { Bytes, End, Gone, Hangup, Later, Busy } kind;
   int client = 1;
   std::string bytes;   // Bytes
   double seconds = 0;  // Later: the clock moves on and the waits are checked; Busy: only expired
@@ -34,6 +38,8 @@ Step Later(double s) { return {Step::Later, 0, "", s}; }
 Step Busy(double s) { return {Step::Busy, 0, "", s}; }
 Step End(int client) { return {Step::End, client, "", 0}; }
 Step Gone(int client) { return {Step::Gone, client, "", 0}; }
+// The peer closes for good (its input ends apart, as the listener reads it).
+Step Hangup(int client) { return {Step::Hangup, client, "", 0}; }
 
 struct Case {
   const char* row;
@@ -54,6 +60,12 @@ std::vector<std::string> Play(const Case& c) {
   std::vector<std::string> log;
   server.send = [&](int id, const std::string& a) { log.push_back(std::to_string(id) + " " + a); };
   server.close = [&](int id) { log.push_back(std::to_string(id) + " closed"); };
+  server.RecordWith([&](const std::string& file) {
+    log.push_back("recording " + file);
+    return file == "full.db" ? std::string("Cannot record to full.db: the disk is full.") : "";
+  });
+  std::vector<int> hungUp;
+  server.gone = [&](int id) { return std::find(hungUp.begin(), hungUp.end(), id) != hungUp.end(); };
   Clock::time_point now{};
   std::vector<int> connected;
   for (const Step& s : c.steps) {
@@ -66,6 +78,7 @@ std::vector<std::string> Play(const Case& c) {
       case Step::Bytes: server.Received(s.client, s.bytes); break;
       case Step::End: server.InputEnded(s.client); break;
       case Step::Gone: server.Disconnected(s.client); break;
+      case Step::Hangup: hungUp.push_back(s.client); break;
       case Step::Later:
         now += std::chrono::milliseconds(static_cast<int>(s.seconds * 1000));
         server.CheckWaits(now);
@@ -150,6 +163,23 @@ TEST(ControlServer, EachLineGetsOneAnswerInArrivalOrder) {
         R"(1 {"error":"wait-for: unknown control or variable \"Nope\"","line":6})",
         R"(1 {"error":"wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT","line":7})",
         R"x(1 {"error":"wait-for: bad time-out \"-3\" (seconds, 0 \u2026 3600)","line":8})x"}},
+      {"record lines go to the window's recording; what the runner refuses comes as a box",
+       "",
+       {Send(1, "record \"a.db\"\nrecord stop\nrecord \"full.db\"\nrecord\n"),
+        Send(1, "load-setup \"/nonexistent/a.ini\"\n")},
+       {"recording a.db", R"(1 {"ok":true})", "recording stop", R"(1 {"ok":true})",
+        "recording full.db",
+        R"(1 {"ok":true,"msgbox":["Cannot record to full.db: the disk is full."]})",
+        R"(1 {"error":"record: file or \"stop\" missing","line":4})",
+        R"x(1 {"ok":true,"msgbox":["cannot read the setup \"/nonexistent/a.ini\": No such file or directory"]})x"}},
+      {"wait-for: a client gone for good is closed at once (when its input ends or on the next "
+       "check); one only done sending still gets its answer",
+       "",
+       {Send(1, "wait-for OnOff value 1 3600\nstate BRDaddress 0\n"), Hangup(1), End(1),
+        Send(2, "wait-for Check5 2 value 1 3600\n"), End(2),
+        Send(3, "wait-for OnOff value 1 3600\n"), End(3), Hangup(3), Later(0.1),
+        Send(4, "set Check5 2 1\n")},
+       {"1 closed", "3 closed", R"(4 {"ok":true})", R"(2 {"ok":true})", "2 closed"}},
   };
   for (const Case& c : cases) {
     const std::vector<std::string> log = Play(c);
@@ -163,6 +193,36 @@ TEST(ControlServer, EachLineGetsOneAnswerInArrivalOrder) {
       }
     }
   }
+}
+
+// On a socket file a peer that closed is told from one that only shut down
+// its sending side (which still waits for its answers).
+TEST(ControlListener, APeerGoneForGoodIsToldFromOneOnlyDoneSending) {
+  const std::string path = ::testing::TempDir() + "peer_gone.sock";
+  ControlListener listener;
+  ListenAddress where;
+  where.path = path;
+  ASSERT_EQ(listener.Open(where, false), "");
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  int peers[2];
+  int ids[2];
+  for (int i = 0; i < 2; ++i) {
+    peers[i] = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(peers[i], reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ids[i] = listener.Accept();
+    ASSERT_GE(ids[i], 0);
+    EXPECT_FALSE(listener.PeerGone(ids[i]));
+  }
+  shutdown(peers[0], SHUT_WR);
+  close(peers[1]);
+  std::string bytes;
+  for (int id : ids) EXPECT_EQ(listener.Receive(id, &bytes), ControlListener::Read::Ended);
+  EXPECT_FALSE(listener.PeerGone(ids[0]));
+  EXPECT_TRUE(listener.PeerGone(ids[1]));
+  close(peers[0]);
+  EXPECT_TRUE(listener.PeerGone(ids[0]));
 }
 
 TEST(ControlServer, AnswersAreAscii) {
