@@ -148,7 +148,8 @@ constexpr OptionRow kOptions[] = {
      Synopsis::kNone},
     {"--trend", "REC.db",
      "open the trend window of a recording file alone, from\n"
-     "30 s to the whole recording",
+     "30 s to the whole recording; with --screenshot FILE:\n"
+     "save it, the whole recording in view, and exit",
      nullptr, &Options::trend, Synopsis::kAlone},
     {"--version", "", "print the program's version and exit", Set<&Options::version>},
     {"--help", "", "show this text", Set<&Options::help>, nullptr, Synopsis::kNone},

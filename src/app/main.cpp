@@ -489,15 +489,20 @@ int RunExport(const eb::app::Options& o) {
   return 0;
 }
 
-// --trend REC.db: the trend window of a recording file alone.
+// --trend REC.db: the trend window of a recording file alone; with
+// --screenshot FILE only its picture, which needs no screen.
 int RunTrend(const eb::app::Options& o) {
+  if (!o.screenshot.empty() && !HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   if (!HaveDisplay()) return Fail("no display to open the trend window on (DISPLAY is not set)");
   int argc = 1;
   char name[] = "eb2250-gui";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
   eb::app::ConfigureApplication(app);
-  return eb::app::RunRecordingTrend(QString::fromStdString(o.trend), kProgram);
+  if (o.screenshot.empty())
+    return eb::app::RunRecordingTrend(QString::fromStdString(o.trend), kProgram);
+  return eb::app::RunRecordingTrend(QString::fromStdString(o.trend), kProgram,
+                                    [&o](QWidget& w) { return SaveWidget(w, o.screenshot); });
 }
 
 int RunInteractive(Bench& bench, int argc, char** argv) {

@@ -164,7 +164,8 @@ void OpenRecordingTrend(QWidget* parent, const QString& path) {
   window->Refresh();
 }
 
-int RunRecordingTrend(const QString& path, const char* program) {
+int RunRecordingTrend(const QString& path, const char* program,
+                      const std::function<bool(QWidget&)>& picture) {
   QString error;
   std::unique_ptr<RecordingTrendWindow> window(RecordingTrendWindow::Open(path, nullptr, &error));
   if (!window) {
@@ -175,6 +176,10 @@ int RunRecordingTrend(const QString& path, const char* program) {
   window->setAttribute(Qt::WA_DeleteOnClose, false);
   window->show();
   window->Refresh();
+  if (picture) {
+    QCoreApplication::processEvents();  // the charts' layouts
+    return picture(*window) ? 0 : 1;
+  }
   return QApplication::exec() == 0 ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "record/export.h"
 
@@ -30,6 +31,10 @@ void OpenRecordingTrend(QWidget* parent, const QString& path);
 // The run mode of `--trend REC.db`: the trend window of the recording alone,
 // until it is closed. Returns the exit status: 0, or 2 when the file cannot
 // be read (one line on stderr, `program: ...`).
-int RunRecordingTrend(const QString& path, const char* program);
+// With `picture` set, the window is not shown to the operator: it is drawn
+// once, whole recording in view, handed to `picture` (false: status 1), and
+// the run ends.
+int RunRecordingTrend(const QString& path, const char* program,
+                      const std::function<bool(QWidget&)>& picture = nullptr);
 
 }  // namespace eb::app
