@@ -3,6 +3,7 @@
 #include <mosquitto.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -71,7 +72,6 @@ bool Publisher::Setup(std::string* error) {
   mosquitto_publish_callback_set(mosq_, &Publisher::OnPublish);
   mosquitto_log_callback_set(mosq_, &Publisher::OnLog);
   mosquitto_max_inflight_messages_set(mosq_, static_cast<unsigned>(kInFlight));
-  mosquitto_reconnect_delay_set(mosq_, 1, 4, true);
   const Credentials& c = settings_.credentials;
   if (!c.user.empty()) {
     mosquitto_username_pw_set(mosq_, c.user.c_str(),
@@ -94,21 +94,58 @@ bool Publisher::Setup(std::string* error) {
       return false;
     }
   }
-  // A broker that does not answer yet is no failure: the network thread
-  // keeps trying, and the samples wait.
-  const int rc = mosquitto_connect_async(mosq_, b.host.c_str(), b.port, kKeepAliveSeconds);
-  if (rc != MOSQ_ERR_SUCCESS) {
-    Notice("the MQTT broker at " + BrokerUrl(b) + " cannot be reached (" +
-           (rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc)) +
-           "); samples wait until it answers, and reading goes on");
-  }
-  const int loop = mosquitto_loop_start(mosq_);
-  if (loop != MOSQ_ERR_SUCCESS) {
-    *error =
-        std::string("cannot start the MQTT client's network thread: ") + mosquitto_strerror(loop);
-    return false;
-  }
+  // The network thread is this publisher's own, not libmosquitto's: that
+  // one ends for good after a failed name lookup or TLS handshake, where
+  // this one keeps trying (a broker's name that resolves again, a
+  // certificate put right), and the samples wait meanwhile.
+  mosquitto_threaded_set(mosq_, true);
+  network_ = std::thread([this] { NetworkLoop(); });
   return true;
+}
+
+// Connects, runs libmosquitto's loop while the connection holds, and
+// connects again 1, 2, 4, 4, … s after it is lost or refused, until Close.
+void Publisher::NetworkLoop() {
+  const BrokerAddress& b = settings_.broker;
+  bool first = true, up = false, told = false;
+  int delay = 1;
+  while (!stop_) {
+    if (!up) {
+      if (closing_) break;
+      const int rc = first
+                         ? mosquitto_connect_async(mosq_, b.host.c_str(), b.port, kKeepAliveSeconds)
+                         : mosquitto_reconnect_async(mosq_);
+      first = false;
+      if (rc != MOSQ_ERR_SUCCESS) {
+        if (!told) {
+          Notice(
+              "the MQTT broker at " + BrokerUrl(b) + " cannot be reached (" +
+              (rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc)) +
+              "); samples wait until it answers, and reading goes on");
+          told = true;
+        }
+        Pause(delay);
+        delay = std::min(delay * 2, 4);
+        continue;
+      }
+      up = true;
+    }
+    const int rc = mosquitto_loop(mosq_, 100, 1);
+    if (rc == MOSQ_ERR_SUCCESS) {
+      if (connected_) delay = 1;
+      continue;
+    }
+    up = false;
+    connected_ = false;
+    if (!closing_) Pause(delay);
+    delay = std::min(delay * 2, 4);
+  }
+}
+
+// Waits `seconds`, or less when the publisher closes.
+void Publisher::Pause(int seconds) {
+  std::unique_lock lock(wakeMutex_);
+  wake_.wait_for(lock, std::chrono::seconds(seconds), [this] { return closing_ || stop_; });
 }
 
 Publisher::~Publisher() {
@@ -342,8 +379,25 @@ std::size_t Publisher::Close(std::chrono::milliseconds wait) {
       }
     }
   }
+  {
+    std::lock_guard lock(wakeMutex_);
+    closing_ = true;  // the network thread sends the disconnect and ends
+  }
+  wake_.notify_all();
   mosquitto_disconnect(mosq_);
-  mosquitto_loop_stop(mosq_, false);
+  if (network_.joinable()) {
+    // A broker that takes no disconnect does not hold the close up.
+    const auto last = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (connected_ && std::chrono::steady_clock::now() < last) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    {
+      std::lock_guard lock(wakeMutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    network_.join();
+  }
   std::lock_guard lock(mutex_);
   return queuedSamples_ + (spill_.on ? spill_.count - spill_.reread : 0);
 }

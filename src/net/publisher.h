@@ -4,20 +4,23 @@
 //   PREFIX/STATION/config  retained, at the start and at every change
 //   PREFIX/STATION/status  retained: "online" at each connect, "offline" as
 //                          the last will and at a clean close
-// libmosquitto's network thread does the talking; the caller's thread only
-// hands messages over and never waits on the network (Close excepted).
+// The publisher's own network thread does the talking (and reconnects after
+// any failure); the caller's thread only hands messages over and never
+// waits on the network (Close excepted).
 // Messages wait in a bounded queue while the broker is away and go out in
 // order once it is back; a full queue is said once.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/broker.h"
@@ -92,6 +95,8 @@ class Publisher : public SampleSink {
   void Enqueue(Message message);
   void Pump();
   void Refill();
+  void NetworkLoop();
+  void Pause(int seconds);
   // The retained status, "online" or "offline"; false when it cannot go.
   bool PublishStatus(const char* state);
   void Notice(const std::string& text);
@@ -125,6 +130,10 @@ class Publisher : public SampleSink {
   std::vector<std::string> notices_;
   std::set<std::string> said_;
 
+  std::thread network_;
+  std::mutex wakeMutex_;
+  std::condition_variable wake_;
+  std::atomic<bool> closing_{false}, stop_{false};
   std::atomic<bool> connected_{false};
   std::atomic<bool> announce_{false};  // connected: "online" goes first
   std::atomic<std::uint64_t> handed_{0}, acknowledged_{0};
