@@ -136,6 +136,38 @@ std::string BrokerUrl(const BrokerAddress& broker) {
   return url;
 }
 
+namespace {
+
+// The "user = NAME" and "password = SECRET" lines of a file only its owner
+// may read.
+bool ReadCredentialsFile(const std::string& file, Credentials* c, std::string* error) {
+  struct stat st {};
+  if (stat(file.c_str(), &st) != 0) {
+    return Fail(error, "cannot read \"" + file + "\": " + std::strerror(errno));
+  }
+  if ((st.st_mode & 077) != 0) {
+    return Fail(error,
+                "\"" + file + "\" holds a password and other users may read it (chmod 600 it)");
+  }
+  std::ifstream in(file);
+  if (!in) return Fail(error, "cannot read \"" + file + "\": " + std::strerror(errno));
+  std::string line;
+  for (int n = 1; std::getline(in, line); ++n) {
+    const std::string text = Trim(line.substr(0, line.find('#')));
+    if (text.empty()) continue;
+    const auto eq = text.find('=');
+    const std::string key = eq == std::string::npos ? text : Trim(text.substr(0, eq));
+    if (eq == std::string::npos || (key != "user" && key != "password")) {
+      return Fail(error, "\"" + file + "\" line " + std::to_string(n) +
+                             ": expected \"user = NAME\" or \"password = SECRET\"");
+    }
+    (key == "user" ? c->user : c->password) = Trim(text.substr(eq + 1));
+  }
+  return true;
+}
+
+}  // namespace
+
 std::optional<Credentials> ReadCredentials(const std::string& file, std::string* error) {
   Credentials c;
   if (file.empty()) {
@@ -143,38 +175,8 @@ std::optional<Credentials> ReadCredentials(const std::string& file, std::string*
     const char* password = std::getenv(kPasswordVariable);
     c.user = user != nullptr ? user : "";
     c.password = password != nullptr ? password : "";
-  } else {
-    struct stat st {};
-    if (stat(file.c_str(), &st) != 0) {
-      Fail(error, "cannot read \"" + file + "\": " + std::strerror(errno));
-      return std::nullopt;
-    }
-    if ((st.st_mode & 077) != 0) {
-      Fail(error, "\"" + file + "\" holds a password and other users may read it (chmod 600 it)");
-      return std::nullopt;
-    }
-    std::ifstream in(file);
-    if (!in) {
-      Fail(error, "cannot read \"" + file + "\": " + std::strerror(errno));
-      return std::nullopt;
-    }
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n) {
-      const std::string text = Trim(line.substr(0, line.find('#')));
-      if (text.empty()) continue;
-      const auto eq = text.find('=');
-      const std::string key = eq == std::string::npos ? text : Trim(text.substr(0, eq));
-      const std::string value = eq == std::string::npos ? "" : Trim(text.substr(eq + 1));
-      if (key == "user" && eq != std::string::npos) {
-        c.user = value;
-      } else if (key == "password" && eq != std::string::npos) {
-        c.password = value;
-      } else {
-        Fail(error, "\"" + file + "\" line " + std::to_string(n) +
-                        ": expected \"user = NAME\" or \"password = SECRET\"");
-        return std::nullopt;
-      }
-    }
+  } else if (!ReadCredentialsFile(file, &c, error)) {
+    return std::nullopt;
   }
   if (c.user.empty() && !c.password.empty()) {
     Fail(error, "a password without a user name");

@@ -32,8 +32,8 @@ int FreePort() {
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), len);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), len), 0);
+  EXPECT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&a), &len), 0);
   close(s);
   return ntohs(a.sin_port);
 }
