@@ -73,6 +73,29 @@ void AppendEscape(std::string& out, std::uint32_t unit) {
   out += buf;
 }
 
+// The code point of the multi-byte UTF-8 sequence at s[i] (its lead byte
+// is 0x80 or more) and in *len the sequence's length; nothing for a
+// malformed, overlong or surrogate sequence or one cut short.
+std::optional<std::uint32_t> Utf8At(std::string_view s, std::size_t i, std::size_t* len) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+  std::uint32_t cp = n == 2 ? c & 0x1FU : n == 3 ? c & 0x0FU : c & 0x07U;
+  bool good = n != 0 && i + n <= s.size();
+  for (std::size_t k = 1; good && k < n; ++k) {
+    const auto d = static_cast<unsigned char>(s[i + k]);
+    good = (d & 0xC0U) == 0x80U;
+    cp = (cp << 6) | (d & 0x3FU);
+  }
+  if (good && n == 3) good = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
+  if (good && n == 4) good = cp >= 0x10000 && cp <= 0x10FFFF;
+  *len = n;
+  if (!good) return std::nullopt;
+  return cp;
+}
+
 }  // namespace
 
 std::string AsciiJson(std::string_view s) {
@@ -85,24 +108,14 @@ std::string AsciiJson(std::string_view s) {
       ++i;
       continue;
     }
-    const std::size_t len = c >= 0xC2 && c <= 0xDF   ? 2
-                            : c >= 0xE0 && c <= 0xEF ? 3
-                            : c >= 0xF0 && c <= 0xF4 ? 4
-                                                     : 0;
-    std::uint32_t cp = len == 2 ? c & 0x1FU : len == 3 ? c & 0x0FU : c & 0x07U;
-    bool good = len != 0 && i + len <= s.size();
-    for (std::size_t k = 1; good && k < len; ++k) {
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      good = (d & 0xC0U) == 0x80U;
-      cp = (cp << 6) | (d & 0x3FU);
-    }
-    if (good && len == 3) good = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
-    if (good && len == 4) good = cp >= 0x10000 && cp <= 0x10FFFF;
-    if (!good) {
+    std::size_t len = 0;
+    const std::optional<std::uint32_t> decoded = Utf8At(s, i, &len);
+    if (!decoded) {
       AppendEscape(out, 0xFFFD);
       ++i;
       continue;
     }
+    std::uint32_t cp = *decoded;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       AppendEscape(out, 0xD800 + (cp >> 10));
@@ -235,37 +248,14 @@ void ControlServer::Run(int id, Client& c, int line, const std::string& text,
                         Clock::time_point now) {
   boxes_.clear();
   ignored_.clear();
-  auto error = [&](const std::string& message) {
-    Answer(id, "{\"error\":" + JsonString(message) + ",\"line\":" + std::to_string(line) +
-                   Extras() + "}");
-  };
+  auto error = [&](const std::string& message) { AnswerError(id, line, message); };
   if (text.find('\r') != std::string::npos) return error("a line may not hold a carriage return");
   std::vector<std::string> words;
   if (SplitScriptLine(text, &words) && !words.empty()) {
     if (words[0] == "tick") {
       return error("tick: the window's own timer runs; wait-for waits for a condition");
     }
-    if (words[0] == "wait-for") {
-      const std::string usage = "wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT";
-      if (words.size() < 5) return error(usage);
-      const std::optional<double> seconds = ParseSeconds(words.back(), kMaxWaitSeconds);
-      if (!seconds) {
-        return error("wait-for: bad time-out \"" + words.back() + "\" (seconds, 0 … " +
-                     std::to_string(static_cast<int>(kMaxWaitSeconds)) + ")");
-      }
-      Wait wait;
-      wait.line = line;
-      wait.condition.assign(words.begin() + 1, words.end() - 1);
-      wait.deadline = now + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(*seconds));
-      wait.timeout = words.back();
-      wait.last = CheckWaitCondition(form_, stack_, wait.condition);
-      if (wait.last.result == WaitCheck::Result::Bad) return error(wait.last.message);
-      c.wait = std::move(wait);
-      if (c.wait->last.result == WaitCheck::Result::Holds || now >= c.wait->deadline)
-        Finished(id, c, c.wait->last);
-      return;
-    }
+    if (words[0] == "wait-for") return StartWait(id, c, line, words, now);
   }
 
   const Step step = RunStep(runner_, out_, form_, stack_, text);
@@ -293,6 +283,36 @@ void ControlServer::Run(int id, Client& c, int line, const std::string& text,
     return Answer(id, list + "]");
   }
   Answer(id, "{\"ok\":true" + Extras() + "}");
+}
+
+void ControlServer::AnswerError(int id, int line, const std::string& message) {
+  Answer(id, "{\"error\":" + JsonString(message) + ",\"line\":" + std::to_string(line) + Extras() +
+                 "}");
+}
+
+// wait-for NAME [INDEX] PROP VALUE TIMEOUT: answered when the condition
+// holds or the time-out has passed, at once if it already does.
+void ControlServer::StartWait(int id, Client& c, int line, const std::vector<std::string>& words,
+                              Clock::time_point now) {
+  const std::string usage = "wait-for: use wait-for NAME [INDEX] PROP VALUE TIMEOUT";
+  if (words.size() < 5) return AnswerError(id, line, usage);
+  const std::optional<double> seconds = ParseSeconds(words.back(), kMaxWaitSeconds);
+  if (!seconds) {
+    return AnswerError(id, line,
+                       "wait-for: bad time-out \"" + words.back() + "\" (seconds, 0 … " +
+                           std::to_string(static_cast<int>(kMaxWaitSeconds)) + ")");
+  }
+  Wait wait;
+  wait.line = line;
+  wait.condition.assign(words.begin() + 1, words.end() - 1);
+  wait.deadline =
+      now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds));
+  wait.timeout = words.back();
+  wait.last = CheckWaitCondition(form_, stack_, wait.condition);
+  if (wait.last.result == WaitCheck::Result::Bad) return AnswerError(id, line, wait.last.message);
+  c.wait = std::move(wait);
+  if (c.wait->last.result == WaitCheck::Result::Holds || now >= c.wait->deadline)
+    Finished(id, c, c.wait->last);
 }
 
 void ControlServer::CheckWaits(Clock::time_point now) {

@@ -123,6 +123,9 @@ class ControlServer {
   void Answer(int id, const std::string& json);
   void Refuse(int id, Client& c, const std::string& message, int line);
   void Run(int id, Client& c, int line, const std::string& text, Clock::time_point now);
+  void AnswerError(int id, int line, const std::string& message);
+  void StartWait(int id, Client& c, int line, const std::vector<std::string>& words,
+                 Clock::time_point now);
   void Finished(int id, Client& c, const WaitCheck& check);
   void CloseWhenDone(int id);
   std::string Extras() const;
