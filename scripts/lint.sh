@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The gates beside the compiler's warnings, run by ./scripts/test.sh after the
-# default build:
+# The gates beside the compiler's warnings, both run by ./scripts/test.sh
+# (no argument) after the default build:
 #  - clang-format: every C++ file of src/, tests/, bench/ and fuzz/ is as
 #    .clang-format writes it;
 #  - clang-tidy: the checks of .clang-tidy (likely bugs, function size and
 #    cognitive complexity) on the translation units of the default build
 #    (build/default/compile_commands.json) and the fuzz target.
 #
-#   ./scripts/lint.sh              clang-tidy on every file
+#   ./scripts/lint.sh              clang-format, then clang-tidy on every file
+#                                  (some 10 CPU-minutes)
 #   ./scripts/lint.sh --base REV   clang-tidy on the files changed since REV
 #                                  (a changed header brings its .cpp along)
 #   ./scripts/lint.sh --format     the clang-format check alone

@@ -279,6 +279,28 @@ const char* ScreenshotFormat(const std::string& path) {
 
 std::string ScreenshotFormats() { return "the name must end in .png, .jpg, .jpeg, .bmp or .ppm"; }
 
+namespace {
+
+// The value of option name at args[*i]: given after "=" (hasValue), or the
+// next argument, which is then skipped. Never empty.
+bool OptionValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
+                 bool hasValue, std::string* value, std::string* error) {
+  if (!hasValue) {
+    if (*i + 1 >= args.size()) {
+      *error = "option " + name + " needs a value";
+      return false;
+    }
+    *value = args[++*i];
+  }
+  if (value->empty()) {
+    *error = "option " + name + " needs a non-empty value";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ParseCommandLine(const std::vector<std::string>& args, Options* options, std::string* error) {
   Options out;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -303,17 +325,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options* options, st
         *error = "option " + name + " given twice; give it once";
         return false;
       }
-      if (!hasValue) {
-        if (i + 1 >= args.size()) {
-          *error = "option " + name + " needs a value";
-          return false;
-        }
-        value = args[++i];
-      }
-      if (value.empty()) {
-        *error = "option " + name + " needs a non-empty value";
-        return false;
-      }
+      if (!OptionValue(args, &i, name, hasValue, &value, error)) return false;
     }
     if (row->once != nullptr) out.*row->once = value;
     if (row->handle != nullptr && !row->handle(row->name, value, &out, error)) return false;

@@ -45,6 +45,14 @@ bool Take(T& shown, const T& now) {
   return true;
 }
 
+// Whether any of the given Take results is true. Each Take is an argument, so
+// every one of them has run (and recorded its value) before this is called;
+// || inside the condition would skip the ones after the first change.
+template <typename... Taken>
+bool AnyTaken(Taken... taken) {
+  return (taken || ...);
+}
+
 bool Lightweight(Kind kind) {
   switch (kind) {
     case Kind::Label:
@@ -260,24 +268,24 @@ unsigned FormView::Diff(Binding& b) {
   const Control& c = *b.control;
   Shown& s = b.shown;
   unsigned ch = 0;
-  if (Take(s.left, c.left) | Take(s.top, c.top) | Take(s.width, c.width) |
-      Take(s.height, c.height)) {
+  if (AnyTaken(Take(s.left, c.left), Take(s.top, c.top), Take(s.width, c.width),
+               Take(s.height, c.height))) {
     ch |= kGeometry;
   }
   if (Take(s.caption, c.caption)) ch |= kCaption;
-  if (Take(s.text, c.text) | Take(s.caret, c.caret)) ch |= kText;
+  if (AnyTaken(Take(s.text, c.text), Take(s.caret, c.caret))) ch |= kText;
   if (Take(s.tooltip, c.tooltip)) ch |= kTooltip;
-  if (Take(s.back, c.back) | Take(s.fore, c.fore)) ch |= kColors;
-  if (Take(s.fill, c.fill) | Take(s.fillShown, c.fillShown) | Take(s.border, c.border) |
-      Take(s.borderWidth, c.borderWidth) | Take(s.shape, c.shape)) {
+  if (AnyTaken(Take(s.back, c.back), Take(s.fore, c.fore))) ch |= kColors;
+  if (AnyTaken(Take(s.fill, c.fill), Take(s.fillShown, c.fillShown), Take(s.border, c.border),
+               Take(s.borderWidth, c.borderWidth), Take(s.shape, c.shape))) {
     ch |= kLook;
   }
   if (Take(s.visible, c.visible)) ch |= kVisible;
   if (Take(s.enabled, c.enabled)) ch |= kEnabled;
   if (Take(s.locked, c.locked)) ch |= kLocked;
   if (Take(s.multiLine, c.multiLine)) ch |= kMultiLine;
-  if (Take(s.font.name, c.font.name) | Take(s.font.size, c.font.size) |
-      Take(s.font.bold, c.font.bold)) {
+  if (AnyTaken(Take(s.font.name, c.font.name), Take(s.font.size, c.font.size),
+               Take(s.font.bold, c.font.bold))) {
     ch |= kFont;
   }
   if (Take(s.align, c.align)) ch |= kAlign;
@@ -292,6 +300,148 @@ unsigned FormView::Diff(Binding& b) {
   return ch;
 }
 
+namespace {
+
+// What Apply changes on each kind of widget, given the changed parts.
+
+void ApplyFrame(const Control& c, QWidget* w, unsigned ch, Rgb windowBack) {
+  if (ch & kCaption) static_cast<FrameBox*>(w)->setCaption(CaptionText(c.caption));
+  if (ch & kColors) {
+    static_cast<FrameBox*>(w)->setColors(ToQColor(c.back.value_or(windowBack)), ToColor(c.fore));
+  }
+}
+
+void ApplyButton(const Control& c, QWidget* w, unsigned ch) {
+  auto* button = static_cast<ButtonView*>(w);
+  if (ch & kCaption) button->setCaption(CaptionText(c.caption));
+  if (ch & kPicture) button->setPicture(c.picture);
+  if (ch & kMultiLine) button->setMultiLine(c.multiLine);
+  if (ch & kColors) button->setColors(ToColor(c.back), ToColor(c.fore));
+}
+
+void ApplyCheckBox(const Control& c, QWidget* w, unsigned ch) {
+  auto* box = static_cast<CheckView*>(w);
+  if (ch & kCaption) box->setCaption(CaptionText(c.caption));
+  if (ch & kMultiLine) box->setMultiLine(c.multiLine);
+  if (ch & kColors) box->setColors(ToColor(c.back), ToColor(c.fore));
+  if (ch & kValue) {
+    const QSignalBlocker quiet(box);
+    box->setTristate(c.value() == 2);
+    box->setCheckState(c.value() == 1   ? Qt::Checked
+                       : c.value() == 2 ? Qt::PartiallyChecked
+                                        : Qt::Unchecked);
+  }
+}
+
+void ApplyOption(const Control& c, QWidget* w, unsigned ch) {
+  auto* option = static_cast<OptionView*>(w);
+  if (ch & kCaption) option->setCaption(CaptionText(c.caption));
+  if (ch & kMultiLine) option->setMultiLine(c.multiLine);
+  if (ch & kColors) option->setColors(ToColor(c.back), ToColor(c.fore));
+  if (ch & kValue) {
+    const QSignalBlocker quiet(option);
+    option->setChecked(c.value() != 0);
+  }
+}
+
+void ApplyTextArea(const Control& c, TextAreaView* area, unsigned ch) {
+  if (ch & kColors) {
+    area->setColors(ToQColor(c.back.value_or(colors::WindowBackground)),
+                    ToQColor(c.fore.value_or(colors::Black)));
+  }
+  if (ch & kLocked) area->setLocked(c.locked);
+  if (ch & kAlign) area->setAlign(c.align);
+  if (ch & kText) {
+    area->setText(ToQString(DisplayText(c.text, true)));
+    area->setCaret(DisplayCaret(c.text, c.caret, true));
+  }
+}
+
+void ApplyTextLine(const Control& c, TextLineView* line, unsigned ch) {
+  const QSignalBlocker quiet(line);
+  if (ch & kColors) SetTextColors(line, c);
+  if (ch & kLocked) line->setReadOnly(c.locked);
+  if (ch & kAlign) line->setAlignment(HAlign(c.align) | Qt::AlignVCenter);
+  if (ch & kText) {
+    const QString shown = ToQString(DisplayText(c.text, false));
+    if (line->text() != shown) line->setText(shown);
+    line->setCaret(DisplayCaret(c.text, c.caret, false));
+  }
+}
+
+void ApplyTextBox(const Control& c, QWidget* w, unsigned ch) {
+  if (dynamic_cast<TextAreaView*>(w) != nullptr) {
+    ApplyTextArea(c, static_cast<TextAreaView*>(w), ch);
+  } else {
+    ApplyTextLine(c, static_cast<TextLineView*>(w), ch);
+  }
+}
+
+// The entry a combo box shows: the chosen one if it holds the box's text,
+// else the first that does, else none (-1).
+int ShownComboIndex(const Control& c) {
+  const int li = c.listIndex();
+  if (li >= 0 && li < static_cast<int>(c.list.size()) &&
+      c.list[static_cast<size_t>(li)] == c.text) {
+    return li;
+  }
+  auto it = std::find(c.list.begin(), c.list.end(), c.text);
+  if (it != c.list.end()) return static_cast<int>(it - c.list.begin());
+  return -1;
+}
+
+void ApplyComboBox(const Control& c, QWidget* w, unsigned ch) {
+  auto* combo = static_cast<QComboBox*>(w);
+  const QSignalBlocker quiet(combo);
+  if (ch & kColors) SetTextColors(w, c);
+  if (ch & kList) {
+    combo->clear();
+    for (const auto& item : c.list) combo->addItem(ToQString(item));
+  }
+  if (ch & (kList | kListIndex | kText)) {
+    // The box shows its text: the chosen entry, or whatever code put there.
+    const int shownIndex = ShownComboIndex(c);
+    combo->setCurrentIndex(shownIndex);
+    combo->setPlaceholderText(shownIndex < 0 ? ToQString(c.text) : QString());
+  }
+}
+
+void ApplyLabel(const Control& c, QWidget* w, unsigned ch) {
+  auto* label = static_cast<LabelView*>(w);
+  if (ch & kCaption) label->setText(CaptionText(c.caption));
+  if (ch & kAlign) label->setAlign(c.align);
+  if (ch & kMultiLine) label->setMultiLine(c.multiLine);
+  if (ch & kColors) label->setColors(ToColor(c.back), ToColor(c.fore));
+}
+
+void ApplyShape(const Control& c, QWidget* w, unsigned ch) {
+  if (ch & kLook) {
+    static_cast<ShapeView*>(w)->setLook(c.shape, ToQColor(c.fill), c.fillShown, ToQColor(c.border),
+                                        c.borderWidth);
+  }
+}
+
+void ApplyLine(const Control& c, QWidget* w, unsigned ch) {
+  if (ch & (kGeometry | kLook)) {
+    const QPoint from(c.left, c.top);
+    const QPoint to(c.left + c.width, c.top + c.height);
+    const int pad = std::max(1, c.borderWidth);
+    const QRect box(QPoint(std::min(from.x(), to.x()) - pad, std::min(from.y(), to.y()) - pad),
+                    QPoint(std::max(from.x(), to.x()) + pad, std::max(from.y(), to.y()) + pad));
+    w->setGeometry(box);
+    static_cast<LineView*>(w)->setLine(from - box.topLeft(), to - box.topLeft(), ToQColor(c.border),
+                                       c.borderWidth);
+  }
+}
+
+void ApplyPicture(const Control& c, QWidget* w, unsigned ch) {
+  auto* picture = static_cast<PictureView*>(w);
+  if (ch & kPicture) picture->setPicture(c.picture);
+  if (ch & kColors) picture->setBack(ToColor(c.back));
+}
+
+}  // namespace
+
 void FormView::Apply(Binding& b, unsigned ch) {
   const Control& c = *b.control;
   QWidget* w = b.widget;
@@ -302,130 +452,17 @@ void FormView::Apply(Binding& b, unsigned ch) {
     w->setGeometry(c.left, c.top, std::max(0, c.width), std::max(0, c.height));
   }
   switch (c.kind) {
-    case Kind::Frame:
-      if (ch & kCaption) static_cast<FrameBox*>(w)->setCaption(CaptionText(c.caption));
-      if (ch & kColors) {
-        static_cast<FrameBox*>(w)->setColors(ToQColor(c.back.value_or(model_.back)),
-                                             ToColor(c.fore));
-      }
-      break;
-    case Kind::CommandButton: {
-      auto* button = static_cast<ButtonView*>(w);
-      if (ch & kCaption) button->setCaption(CaptionText(c.caption));
-      if (ch & kPicture) button->setPicture(c.picture);
-      if (ch & kMultiLine) button->setMultiLine(c.multiLine);
-      if (ch & kColors) button->setColors(ToColor(c.back), ToColor(c.fore));
-      break;
-    }
-    case Kind::CheckBox: {
-      auto* box = static_cast<CheckView*>(w);
-      if (ch & kCaption) box->setCaption(CaptionText(c.caption));
-      if (ch & kMultiLine) box->setMultiLine(c.multiLine);
-      if (ch & kColors) box->setColors(ToColor(c.back), ToColor(c.fore));
-      if (ch & kValue) {
-        const QSignalBlocker quiet(box);
-        box->setTristate(c.value() == 2);
-        box->setCheckState(c.value() == 1   ? Qt::Checked
-                           : c.value() == 2 ? Qt::PartiallyChecked
-                                            : Qt::Unchecked);
-      }
-      break;
-    }
-    case Kind::OptionButton: {
-      auto* option = static_cast<OptionView*>(w);
-      if (ch & kCaption) option->setCaption(CaptionText(c.caption));
-      if (ch & kMultiLine) option->setMultiLine(c.multiLine);
-      if (ch & kColors) option->setColors(ToColor(c.back), ToColor(c.fore));
-      if (ch & kValue) {
-        const QSignalBlocker quiet(option);
-        option->setChecked(c.value() != 0);
-      }
-      break;
-    }
-    case Kind::TextBox: {
-      if (dynamic_cast<TextAreaView*>(w) != nullptr) {
-        auto* area = static_cast<TextAreaView*>(w);
-        if (ch & kColors) {
-          area->setColors(ToQColor(c.back.value_or(colors::WindowBackground)),
-                          ToQColor(c.fore.value_or(colors::Black)));
-        }
-        if (ch & kLocked) area->setLocked(c.locked);
-        if (ch & kAlign) area->setAlign(c.align);
-        if (ch & kText) {
-          area->setText(ToQString(DisplayText(c.text, true)));
-          area->setCaret(DisplayCaret(c.text, c.caret, true));
-        }
-      } else {
-        auto* line = static_cast<TextLineView*>(w);
-        const QSignalBlocker quiet(line);
-        if (ch & kColors) SetTextColors(w, c);
-        if (ch & kLocked) line->setReadOnly(c.locked);
-        if (ch & kAlign) line->setAlignment(HAlign(c.align) | Qt::AlignVCenter);
-        if (ch & kText) {
-          const QString shown = ToQString(DisplayText(c.text, false));
-          if (line->text() != shown) line->setText(shown);
-          line->setCaret(DisplayCaret(c.text, c.caret, false));
-        }
-      }
-      break;
-    }
-    case Kind::ComboBox: {
-      auto* combo = static_cast<QComboBox*>(w);
-      const QSignalBlocker quiet(combo);
-      if (ch & kColors) SetTextColors(w, c);
-      if (ch & kList) {
-        combo->clear();
-        for (const auto& item : c.list) combo->addItem(ToQString(item));
-      }
-      if (ch & (kList | kListIndex | kText)) {
-        // The box shows its text: the chosen entry, or whatever code put there.
-        int shownIndex = -1;
-        const int li = c.listIndex();
-        if (li >= 0 && li < static_cast<int>(c.list.size()) &&
-            c.list[static_cast<size_t>(li)] == c.text) {
-          shownIndex = li;
-        } else {
-          auto it = std::find(c.list.begin(), c.list.end(), c.text);
-          if (it != c.list.end()) shownIndex = static_cast<int>(it - c.list.begin());
-        }
-        combo->setCurrentIndex(shownIndex);
-        combo->setPlaceholderText(shownIndex < 0 ? ToQString(c.text) : QString());
-      }
-      break;
-    }
-    case Kind::Label: {
-      auto* label = static_cast<LabelView*>(w);
-      if (ch & kCaption) label->setText(CaptionText(c.caption));
-      if (ch & kAlign) label->setAlign(c.align);
-      if (ch & kMultiLine) label->setMultiLine(c.multiLine);
-      if (ch & kColors) label->setColors(ToColor(c.back), ToColor(c.fore));
-      break;
-    }
-    case Kind::Shape:
-      if (ch & kLook) {
-        static_cast<ShapeView*>(w)->setLook(c.shape, ToQColor(c.fill), c.fillShown,
-                                            ToQColor(c.border), c.borderWidth);
-      }
-      break;
-    case Kind::Line:
-      if (ch & (kGeometry | kLook)) {
-        const QPoint from(c.left, c.top);
-        const QPoint to(c.left + c.width, c.top + c.height);
-        const int pad = std::max(1, c.borderWidth);
-        const QRect box(QPoint(std::min(from.x(), to.x()) - pad, std::min(from.y(), to.y()) - pad),
-                        QPoint(std::max(from.x(), to.x()) + pad, std::max(from.y(), to.y()) + pad));
-        w->setGeometry(box);
-        static_cast<LineView*>(w)->setLine(from - box.topLeft(), to - box.topLeft(),
-                                           ToQColor(c.border), c.borderWidth);
-      }
-      break;
+    case Kind::Frame: ApplyFrame(c, w, ch, model_.back); break;
+    case Kind::CommandButton: ApplyButton(c, w, ch); break;
+    case Kind::CheckBox: ApplyCheckBox(c, w, ch); break;
+    case Kind::OptionButton: ApplyOption(c, w, ch); break;
+    case Kind::TextBox: ApplyTextBox(c, w, ch); break;
+    case Kind::ComboBox: ApplyComboBox(c, w, ch); break;
+    case Kind::Label: ApplyLabel(c, w, ch); break;
+    case Kind::Shape: ApplyShape(c, w, ch); break;
+    case Kind::Line: ApplyLine(c, w, ch); break;
     case Kind::Picture:
-    case Kind::Image: {
-      auto* picture = static_cast<PictureView*>(w);
-      if (ch & kPicture) picture->setPicture(c.picture);
-      if (ch & kColors) picture->setBack(ToColor(c.back));
-      break;
-    }
+    case Kind::Image: ApplyPicture(c, w, ch); break;
     case Kind::Timer: break;
   }
   if (ch & kVisible) w->setVisible(c.visible);
@@ -591,50 +628,8 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
 // Text boxes: Qt never edits them. Keys go to the model's key handling,
 // a click puts the model's caret where it landed, Tab moves the focus.
 bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
-  Control& c = *b.control;
   switch (event->type()) {
-    case QEvent::KeyPress: {
-      auto* key = static_cast<QKeyEvent*>(event);
-      const auto mods = key->modifiers();
-      if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
-          !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
-        return false;  // Qt moves the focus; the focus-in reaches the model
-      }
-      const int caret = std::clamp(c.caret, 0, static_cast<int>(c.text.size()));
-      switch (key->key()) {
-        case Qt::Key_Backspace: OperatorKey(b, 8); return true;
-        case Qt::Key_Return:
-        case Qt::Key_Enter: OperatorKey(b, 13); return true;
-        case Qt::Key_Left: {
-          int to = caret - 1;
-          if (to > 0 && c.text[static_cast<size_t>(to)] == '\n' &&
-              c.text[static_cast<size_t>(to - 1)] == '\r')
-            --to;
-          OperatorCaret(b, to);
-          return true;
-        }
-        case Qt::Key_Right: {
-          int to = caret + 1;
-          if (caret < static_cast<int>(c.text.size()) &&
-              c.text[static_cast<size_t>(caret)] == '\r' && to < static_cast<int>(c.text.size()) &&
-              c.text[static_cast<size_t>(to)] == '\n') {
-            ++to;
-          }
-          OperatorCaret(b, to);
-          return true;
-        }
-        case Qt::Key_Home: OperatorCaret(b, 0); return true;
-        case Qt::Key_End: OperatorCaret(b, static_cast<int>(c.text.size())); return true;
-        default: break;
-      }
-      if (mods & (Qt::ControlModifier | Qt::MetaModifier)) return true;
-      const QString text = key->text();
-      if (text.size() == 1) {
-        const char16_t code = text.at(0).unicode();
-        if (code >= 32 && code <= 255 && code != 127) OperatorKey(b, static_cast<int>(code));
-      }
-      return true;
-    }
+    case QEvent::KeyPress: return TextBoxKey(b, static_cast<QKeyEvent*>(event));
     case QEvent::MouseButtonPress: {
       auto* mouse = static_cast<QMouseEvent*>(event);
       if (mouse->button() != Qt::LeftButton) return true;
@@ -645,12 +640,60 @@ bool FormView::TextBoxEvent(Binding& b, QEvent* event) {
       } else {
         shownPos = static_cast<QLineEdit*>(b.widget)->cursorPositionAt(at);
       }
-      OperatorCaret(b,
-                    ModelCaret(c.text, shownPos, dynamic_cast<TextAreaView*>(b.widget) != nullptr));
+      OperatorCaret(b, ModelCaret(b.control->text, shownPos,
+                                  dynamic_cast<TextAreaView*>(b.widget) != nullptr));
       return true;
     }
     default: return true;  // no selecting, dragging, pasting or scrolling
   }
+}
+
+namespace {
+
+// The caret one character left or right of caret; a "\r\n" counts as one.
+int CaretLeft(const std::string& text, int caret) {
+  int to = caret - 1;
+  if (to > 0 && text[static_cast<size_t>(to)] == '\n' && text[static_cast<size_t>(to - 1)] == '\r')
+    --to;
+  return to;
+}
+
+int CaretRight(const std::string& text, int caret) {
+  int to = caret + 1;
+  if (caret < static_cast<int>(text.size()) && text[static_cast<size_t>(caret)] == '\r' &&
+      to < static_cast<int>(text.size()) && text[static_cast<size_t>(to)] == '\n') {
+    ++to;
+  }
+  return to;
+}
+
+}  // namespace
+
+bool FormView::TextBoxKey(Binding& b, QKeyEvent* key) {
+  Control& c = *b.control;
+  const auto mods = key->modifiers();
+  if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+      !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+    return false;  // Qt moves the focus; the focus-in reaches the model
+  }
+  const int caret = std::clamp(c.caret, 0, static_cast<int>(c.text.size()));
+  switch (key->key()) {
+    case Qt::Key_Backspace: OperatorKey(b, 8); return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: OperatorKey(b, 13); return true;
+    case Qt::Key_Left: OperatorCaret(b, CaretLeft(c.text, caret)); return true;
+    case Qt::Key_Right: OperatorCaret(b, CaretRight(c.text, caret)); return true;
+    case Qt::Key_Home: OperatorCaret(b, 0); return true;
+    case Qt::Key_End: OperatorCaret(b, static_cast<int>(c.text.size())); return true;
+    default: break;
+  }
+  if (mods & (Qt::ControlModifier | Qt::MetaModifier)) return true;
+  const QString text = key->text();
+  if (text.size() == 1) {
+    const char16_t code = text.at(0).unicode();
+    if (code >= 32 && code <= 255 && code != 127) OperatorKey(b, static_cast<int>(code));
+  }
+  return true;
 }
 
 }  // namespace eb::app

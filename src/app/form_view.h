@@ -77,6 +77,7 @@ class FormView : public QWidget {
   void OperatorCaret(Binding& b, int caret);
   void OperatorFocus(Binding& b);
   bool TextBoxEvent(Binding& b, QEvent* event);
+  bool TextBoxKey(Binding& b, QKeyEvent* key);
 
   ControlModel& model_;
   ModelGate& gate_;

@@ -370,6 +370,15 @@ class StopSignalWatch {
   QTimer closeAgain_;
 };
 
+// The demo's steps run in the window as an operator's would; what a step
+// has to say about itself goes to stderr.
+void RunDemo(eb::app::MainWindow& window, eb::Form1& form, Bench& bench) {
+  std::ostringstream steps;
+  std::istringstream demo(eb::kDemoScript);
+  eb::ScriptRunner runner(steps, std::cerr);
+  window.gate().Run([&] { runner.RunSteps(form, demo, "demo", bench.connection->control.get()); });
+}
+
 // The window, interactive or (with --screenshot) pictured after a short run
 // with every message box answered at once.
 int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
@@ -449,15 +458,7 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
     const std::string refused = window.StartPublishing(options.mqtt, options.mqttAuth);
     if (!refused.empty()) platform.MsgBox(refused);
   }
-  if (options.demo) {
-    // The demo's steps run in the window as an operator's would; what a
-    // step has to say about itself goes to stderr.
-    std::ostringstream steps;
-    std::istringstream demo(eb::kDemoScript);
-    eb::ScriptRunner runner(steps, std::cerr);
-    window.gate().Run(
-        [&] { runner.RunSteps(form, demo, "demo", bench.connection->control.get()); });
-  }
+  if (options.demo) RunDemo(window, form, bench);
   StopSignalWatch stopSignals(window, platform);
 
   int screenshotStatus = 0;

@@ -59,6 +59,56 @@ QString ExportWithProgress(QWidget* parent, const record::Recording& recording,
   return QString();
 }
 
+namespace {
+
+// A recording chosen (typed or browsed): its whole time span, and an
+// export file beside it.
+void OfferRecordingSpan(QLineEdit* file, QLineEdit* from, QLineEdit* to, QLineEdit* out,
+                        QComboBox* format) {
+  if (!QFileInfo(file->text()).isFile()) return;
+  try {
+    const record::Recording recording(file->text().toStdString());
+    const auto span = recording.Span();
+    if (span.samples > 0 && from->text().isEmpty() && to->text().isEmpty()) {
+      from->setText(QString::fromStdString(record::UtcStamp(span.first)));
+      to->setText(QString::fromStdString(record::UtcStamp(span.last)));
+    }
+  } catch (const record::RecordingError&) {
+    // Said when the export is asked for.
+  }
+  if (out->text().isEmpty()) {
+    const QFileInfo info(file->text());
+    out->setText(info.dir().filePath(info.completeBaseName() +
+                                     (format->currentIndex() == 0 ? ".csv" : ".xlsx")));
+  }
+}
+
+// The export the dialog's fields ask for; returns what is wrong with them,
+// empty when nothing is.
+QString ReadExportRequest(QLineEdit* from, QLineEdit* to, QLineEdit* boards, QLineEdit* out,
+                          QComboBox* format, record::ExportRequest* request) {
+  QString problem;
+  auto time = [&problem](QLineEdit* edit, std::int64_t* ms, const QString& what) {
+    const std::string text = edit->text().trimmed().toStdString();
+    if (!text.empty() && !record::ParseTime(text, ms))
+      problem =
+          QObject::tr("%1 is no time: %2 (e.g. 2026-12-09T10:00:00.000Z)").arg(what, edit->text());
+  };
+  time(from, &request->selection.from, QObject::tr("From"));
+  time(to, &request->selection.to, QObject::tr("To"));
+  const std::string boardText = boards->text().trimmed().toStdString();
+  if (!boardText.empty() && !record::ParseBoards(boardText, &request->selection.boards))
+    problem =
+        QObject::tr("Boards are numbers 1 … 10 separated by commas, not %1").arg(boards->text());
+  if (out->text().isEmpty()) problem = QObject::tr("Choose the file to export to.");
+  request->format =
+      format->currentIndex() == 0 ? record::ExportFormat::Csv : record::ExportFormat::Xlsx;
+  request->output = out->text().toStdString();
+  return problem;
+}
+
+}  // namespace
+
 void ExportRecordingDialog(QWidget* parent, const QString& folder) {
   QDialog dialog(parent);
   dialog.setWindowTitle(QObject::tr("Export of a recording"));
@@ -95,26 +145,8 @@ void ExportRecordingDialog(QWidget* parent, const QString& folder) {
                                                          ? QObject::tr("CSV (*.csv)")
                                                          : QObject::tr("Workbook (*.xlsx)"));
                }));
-  // A recording chosen (typed or browsed): its whole time span, and an
-  // export file beside it.
-  QObject::connect(file, &QLineEdit::textChanged, &dialog, [=] {
-    if (!QFileInfo(file->text()).isFile()) return;
-    try {
-      const record::Recording recording(file->text().toStdString());
-      const auto span = recording.Span();
-      if (span.samples > 0 && from->text().isEmpty() && to->text().isEmpty()) {
-        from->setText(QString::fromStdString(record::UtcStamp(span.first)));
-        to->setText(QString::fromStdString(record::UtcStamp(span.last)));
-      }
-    } catch (const record::RecordingError&) {
-      // Said when the export is asked for.
-    }
-    if (out->text().isEmpty()) {
-      const QFileInfo info(file->text());
-      out->setText(info.dir().filePath(info.completeBaseName() +
-                                       (format->currentIndex() == 0 ? ".csv" : ".xlsx")));
-    }
-  });
+  QObject::connect(file, &QLineEdit::textChanged, &dialog,
+                   [=] { OfferRecordingSpan(file, from, to, out, format); });
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   form->addRow(buttons);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -122,23 +154,7 @@ void ExportRecordingDialog(QWidget* parent, const QString& folder) {
 
   while (dialog.exec() == QDialog::Accepted) {
     record::ExportRequest request;
-    QString problem;
-    auto time = [&problem](QLineEdit* edit, std::int64_t* ms, const QString& what) {
-      const std::string text = edit->text().trimmed().toStdString();
-      if (!text.empty() && !record::ParseTime(text, ms))
-        problem = QObject::tr("%1 is no time: %2 (e.g. 2026-12-09T10:00:00.000Z)")
-                      .arg(what, edit->text());
-    };
-    time(from, &request.selection.from, QObject::tr("From"));
-    time(to, &request.selection.to, QObject::tr("To"));
-    const std::string boardText = boards->text().trimmed().toStdString();
-    if (!boardText.empty() && !record::ParseBoards(boardText, &request.selection.boards))
-      problem =
-          QObject::tr("Boards are numbers 1 … 10 separated by commas, not %1").arg(boards->text());
-    if (out->text().isEmpty()) problem = QObject::tr("Choose the file to export to.");
-    request.format =
-        format->currentIndex() == 0 ? record::ExportFormat::Csv : record::ExportFormat::Xlsx;
-    request.output = out->text().toStdString();
+    QString problem = ReadExportRequest(from, to, boards, out, format, &request);
     if (problem.isEmpty()) {
       try {
         const record::Recording recording(file->text().toStdString());

@@ -32,7 +32,7 @@ constexpr int kChartMargin = 140;
 constexpr int kChartTitleAndAxis = 70;
 
 QString SpanText(double ms) {
-  const auto s = static_cast<long long>(ms / 1000 + 0.5);
+  const long long s = std::llround(ms / 1000);
   if (s < 60) return QStringLiteral("%1 s").arg(s);
   if (s < 3600) return QStringLiteral("%1:%2 min").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
   if (s < 86400)

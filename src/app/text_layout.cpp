@@ -25,6 +25,36 @@ const QRawFont& RawFontOf(const QFont& font) {
   return it->second;
 }
 
+// The end of the line starting at lineStart (before end): the line grows
+// word by word while it fits in width. A first word alone too wide is cut
+// where it stops fitting (breakLongWords) or taken whole.
+int FitLine(const QString& text, int lineStart, int end, const QFontMetrics& fm, int width,
+            bool breakLongWords) {
+  int fitEnd = -1;  // end of the last word that fits
+  int i = lineStart;
+  while (i < end) {
+    // Skip spaces, then take one word.
+    int wordEnd = i;
+    while (wordEnd < end && text.at(wordEnd) == QLatin1Char(' ')) ++wordEnd;
+    while (wordEnd < end && text.at(wordEnd) != QLatin1Char(' ')) ++wordEnd;
+    if (Advance(fm, text, lineStart, wordEnd - lineStart) > width && fitEnd >= 0) break;
+    if (Advance(fm, text, lineStart, wordEnd - lineStart) > width) {
+      // The first word alone is too wide.
+      if (breakLongWords) {
+        int n = 1;
+        while (lineStart + n < wordEnd && Advance(fm, text, lineStart, n + 1) <= width) ++n;
+        fitEnd = lineStart + n;
+      } else {
+        fitEnd = wordEnd;
+      }
+      break;
+    }
+    fitEnd = wordEnd;
+    i = wordEnd;
+  }
+  return fitEnd;
+}
+
 // Breaks one paragraph [begin, end) of the text.
 void BreakParagraph(const QString& text, int begin, int end, const QFontMetrics& fm, int width,
                     bool wrap, bool breakLongWords, std::vector<TextLine>* out) {
@@ -43,29 +73,7 @@ void BreakParagraph(const QString& text, int begin, int end, const QFontMetrics&
       if (out->empty() || lineStart == begin) out->push_back({lineStart, 0});
       return;
     }
-    // Grow the line word by word while it fits.
-    int fitEnd = -1;  // end of the last word that fits
-    int i = lineStart;
-    while (i < end) {
-      // Skip spaces, then take one word.
-      int wordEnd = i;
-      while (wordEnd < end && text.at(wordEnd) == QLatin1Char(' ')) ++wordEnd;
-      while (wordEnd < end && text.at(wordEnd) != QLatin1Char(' ')) ++wordEnd;
-      if (Advance(fm, text, lineStart, wordEnd - lineStart) > width && fitEnd >= 0) break;
-      if (Advance(fm, text, lineStart, wordEnd - lineStart) > width) {
-        // The first word alone is too wide.
-        if (breakLongWords) {
-          int n = 1;
-          while (lineStart + n < wordEnd && Advance(fm, text, lineStart, n + 1) <= width) ++n;
-          fitEnd = lineStart + n;
-        } else {
-          fitEnd = wordEnd;
-        }
-        break;
-      }
-      fitEnd = wordEnd;
-      i = wordEnd;
-    }
+    int fitEnd = FitLine(text, lineStart, end, fm, width, breakLongWords);
     if (fitEnd < 0) fitEnd = end;
     out->push_back({lineStart, trimmedLength(lineStart, fitEnd)});
     // The spaces at the break vanish.

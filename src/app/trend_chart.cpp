@@ -247,39 +247,49 @@ void TrendChart::SyncLine(Line& line, const trend::Trace& trace, bool scrolls) {
       const std::uint64_t begin = std::max(first, c * stride);
       const std::uint64_t end = std::min(last, c * stride + stride);
       if (j == line.pieces.size() || line.pieces[j].run != run.id || line.pieces[j].chunk != c) {
-        QLineSeries* series = nullptr;
-        if (line.idle.empty()) {
-          series = NewSeries(line.pen);
-        } else {
-          series = line.idle.back();
-          line.idle.pop_back();
-        }
         // An impossible range, so that the points are handed over below.
         line.pieces.insert(line.pieces.begin() + static_cast<std::ptrdiff_t>(j),
-                           Piece{run.id, c, 1, 0, series});
+                           Piece{run.id, c, 1, 0, IdleOrNewSeries(line)});
       }
       Piece& piece = line.pieces[j++];
       if (piece.begin == begin && piece.end == end) continue;
-      QList<QPointF> points;
-      points.reserve(static_cast<qsizetype>(end - begin + 1));
-      for (std::uint64_t i = begin; i <= end; ++i) {
-        const trend::Point& p = run.points[static_cast<std::size_t>(i - first)];
-        points.append(QPointF(p.t, p.v));
-      }
-      // One replacement is one redraw of the piece (appending point by
-      // point would redraw it for every point), none when the chart scrolls
-      // and redraws it anyway. (A scroll does not redraw an emptied series,
-      // so only series with points keep quiet.)
-      const bool quiet = scrolls && !points.isEmpty();
-      if (quiet) piece.series->blockSignals(true);
-      piece.series->replace(points);
-      if (quiet) piece.series->blockSignals(false);
-      piece.begin = begin;
-      piece.end = end;
+      ShowPoints(piece, run, begin, end, scrolls);
     }
   }
   while (j < line.pieces.size()) release(j);
 
+  SyncDots(line, dots);
+}
+
+QLineSeries* TrendChart::IdleOrNewSeries(Line& line) {
+  if (line.idle.empty()) return NewSeries(line.pen);
+  QLineSeries* series = line.idle.back();
+  line.idle.pop_back();
+  return series;
+}
+
+void TrendChart::ShowPoints(Piece& piece, const trend::Trace::Run& run, std::uint64_t begin,
+                            std::uint64_t end, bool scrolls) {
+  const std::uint64_t first = run.first;
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(end - begin + 1));
+  for (std::uint64_t i = begin; i <= end; ++i) {
+    const trend::Point& p = run.points[static_cast<std::size_t>(i - first)];
+    points.append(QPointF(p.t, p.v));
+  }
+  // One replacement is one redraw of the piece (appending point by
+  // point would redraw it for every point), none when the chart scrolls
+  // and redraws it anyway. (A scroll does not redraw an emptied series,
+  // so only series with points keep quiet.)
+  const bool quiet = scrolls && !points.isEmpty();
+  if (quiet) piece.series->blockSignals(true);
+  piece.series->replace(points);
+  if (quiet) piece.series->blockSignals(false);
+  piece.begin = begin;
+  piece.end = end;
+}
+
+void TrendChart::SyncDots(Line& line, const QList<QPointF>& dots) {
   if (!dots.isEmpty() && line.dots == nullptr) {
     line.dots = new QScatterSeries;
     line.dots->setMarkerSize(4);

@@ -100,6 +100,12 @@ class TrendChart : public QChartView {
   void AddLine(const QString& name, const QPen& pen);
   QLineSeries* NewSeries(const QPen& pen);
   void SyncLine(Line& line, const trend::Trace& trace, bool scrolls);
+  // SyncLine's steps: a series for a new piece (an idle one if there is
+  // one), the points [begin, end] of run on a piece, the single-point runs.
+  QLineSeries* IdleOrNewSeries(Line& line);
+  void ShowPoints(Piece& piece, const trend::Trace::Run& run, std::uint64_t begin,
+                  std::uint64_t end, bool scrolls);
+  void SyncDots(Line& line, const QList<QPointF>& dots);
   void SyncAxes(const trend::ChartLines& view);
   void SyncThreshold(int k, double volts, double from, double to);
   void SetLegendShown(QLineSeries* series, bool shown);

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "app/trend_chart.h"
 #include "window/form1.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr int kCellsTab = 0;
 
 QString SpanText(double ms) {
-  const auto seconds = static_cast<int>(ms / 1000 + 0.5);
+  const auto seconds = static_cast<int>(std::lround(ms / 1000));
   if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
   return QStringLiteral("%1:%2 min").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }

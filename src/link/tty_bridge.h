@@ -29,7 +29,7 @@ std::optional<TtySettings> ParseTtySettings(std::string_view text, std::string* 
 
 class TtyBridge : public Bridge {
  public:
-  static constexpr int kDefaultBaud = TtySettings{}.baud;
+  static constexpr int kDefaultBaud = kBridgeBaud;  // as TtySettings{}.baud
 
   explicit TtyBridge(std::string path, int baud = kDefaultBaud);
   ~TtyBridge() override;

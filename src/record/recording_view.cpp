@@ -193,138 +193,39 @@ void RecordingView::ZoomAt(double t, double factor) {
 
 void RecordingView::ShowAll() { Show(static_cast<double>(first_), static_cast<double>(last_)); }
 
-void RecordingView::Update() {
-  const int w = columns_;
-  const double width = (to_ - from_) / w;
-  auto column = [&](double t) { return static_cast<int>(std::floor((t - from_) / width)); };
-  // cols[(board * kChannels + channel) * w + column]
-  std::vector<Column> cols(static_cast<std::size_t>(kBoards * kChannels * w));
-  auto at = [&](int board0, int channel, int col) -> Column& {
-    return cols[static_cast<std::size_t>((board0 * kChannels + channel) * w + col)];
-  };
+// The readings of every line in every pixel column of the span shown.
+struct ColumnGrid {
+  ColumnGrid(int columns, double from, double to)
+      : w(columns),
+        from_(from),
+        width((to - from) / columns),
+        cols(static_cast<std::size_t>(kBoards * RecordingView::kChannels * columns)) {}
+  int column(double t) const { return static_cast<int>(std::floor((t - from_) / width)); }
+  Column& at(int board0, int channel, int col) {
+    return cols[static_cast<std::size_t>((board0 * RecordingView::kChannels + channel) * w + col)];
+  }
+  const Column& at(int board0, int channel, int col) const {
+    return cols[static_cast<std::size_t>((board0 * RecordingView::kChannels + channel) * w + col)];
+  }
 
+  const int w;
+  const double from_, width;
+  // cols[(board * kChannels + channel) * w + column]
+  std::vector<Column> cols;
+};
+
+void RecordingView::Update() {
+  ColumnGrid grid(columns_, from_, to_);
   const double rate =
       last_ > first_ ? static_cast<double>(samples_) / static_cast<double>(last_ - first_) : 0.0;
   direct_ = rate * (to_ - from_) <= static_cast<double>(kDirectSamples);
   if (direct_) {
-    Statement q;
-    const std::string sql = std::string(kValues) + " WHERE ms >= ?1 AND ms < ?2";
-    int rc = sqlite3_prepare_v2(recording_.db(), sql.c_str(), -1, &q.s, nullptr);
-    if (rc != SQLITE_OK) recording_.Fail(rc);
-    sqlite3_bind_int64(q.s, 1, static_cast<std::int64_t>(std::floor(from_)));
-    sqlite3_bind_int64(q.s, 2, static_cast<std::int64_t>(std::ceil(to_)));
-    std::array<float, kChannels> values{};
-    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
-      int board = 0;
-      std::int64_t ms = 0;
-      if (!ReadValues(q.s, &board, &ms, &values)) continue;
-      const int col = column(static_cast<double>(ms));
-      if (col < 0 || col >= w) continue;
-      for (int c = 0; c < kChannels; ++c)
-        at(board - 1, c, col).Take(static_cast<double>(ms), values[static_cast<std::size_t>(c)]);
-    }
-    if (rc != SQLITE_DONE) recording_.Fail(rc);
+    GatherSamples(grid);
   } else {
-    // The widest level whose buckets are no wider than a column.
-    int level = 0;
-    while (level + 1 < kLevels && static_cast<double>(baseMs_ << (level + 1)) <= width) ++level;
-    const std::int64_t bucketMs = baseMs_ << level;
-    const auto bucketWidth = static_cast<double>(bucketMs);
-    const auto firstBucket = static_cast<std::int64_t>(
-        std::max(0.0, std::floor((from_ - static_cast<double>(origin_)) / bucketWidth)));
-    const auto endBucket =
-        static_cast<std::int64_t>(std::floor((to_ - static_cast<double>(origin_)) / bucketWidth)) +
-        1;
-    for (int b = 0; b < kBoards; ++b) {
-      const auto& buckets = levels_[static_cast<std::size_t>(b)][static_cast<std::size_t>(level)];
-      const auto end = std::min<std::int64_t>(endBucket, static_cast<std::int64_t>(buckets.size()));
-      for (std::int64_t i = firstBucket; i < end; ++i) {
-        const Bucket& bucket = buckets[static_cast<std::size_t>(i)];
-        if (bucket.samples == 0) continue;
-        const double t = static_cast<double>(origin_ + i * bucketMs) + bucketWidth / 2;
-        const int col = std::clamp(column(t), 0, w - 1);
-        for (int c = 0; c < kChannels; ++c) {
-          Column& into = at(b, c, col);
-          ++into.samples;
-          const auto k = static_cast<std::size_t>(c);
-          if (bucket.lo[k] == kNone) continue;
-          into.lo = std::min(into.lo, static_cast<float>(bucket.lo[k] * kStepVolts));
-          into.hi = std::max(into.hi, static_cast<float>(bucket.hi[k] * kStepVolts));
-          into.t = t;
-          ++into.readings;
-        }
-      }
-    }
+    GatherBuckets(grid);
   }
-
-  // Each column of a line: its minimum and maximum at the column's middle
-  // (its one reading where it has one); a gap where all are missing.
-  // Columns whose readings lie within `tolerance` of each other, one after
-  // another and within `tolerance` of the first of them, are one stretch
-  // drawn by its first and last point: the line is the same to the pixel.
-  // The Stack chart's minimum line draws the lowest of each column and its
-  // maximum line the highest: together they are the column's envelope.
-  enum class Keep { Both, Low, High };
-  auto fill = [&](trend::Trace& trace, int board0, int channel, double tolerance, Keep keep) {
-    trace.Clear();
-    bool flat = false, pending = false;
-    double anchor = 0;
-    trend::Point end;
-    auto flush = [&] {
-      if (pending) trace.Add(end.t, end.v);
-      pending = false;
-    };
-    for (int col = 0; col < w; ++col) {
-      Column c = at(board0, channel, col);
-      if (c.samples == 0) continue;
-      if (keep == Keep::Low) c.hi = c.lo;
-      if (keep == Keep::High) c.lo = c.hi;
-      const double middle = from_ + (col + 0.5) * width;
-      if (c.readings == 0) {
-        flush();
-        trace.Add(middle, trend::kGap);
-        flat = false;
-      } else if (c.hi - c.lo <= tolerance) {
-        const double t = c.readings == 1 ? c.t : middle;
-        const double v = c.lo == c.hi ? c.lo : (static_cast<double>(c.lo) + c.hi) / 2;
-        if (flat && std::abs(v - anchor) <= tolerance) {
-          end = {t, v};
-          pending = true;
-          continue;
-        }
-        flush();
-        trace.Add(t, v);
-        flat = true;
-        anchor = v;
-      } else {
-        flush();
-        trace.Add(middle, c.lo);
-        trace.Add(middle, c.hi);
-        flat = false;
-      }
-    }
-    flush();
-  };
-  auto fillAll = [&](const std::array<double, trend::kCharts>& tolerance) {
-    auto tol = [&](trend::Chart chart) { return tolerance[static_cast<std::size_t>(chart)]; };
-    auto& cells = lines_[static_cast<std::size_t>(trend::Chart::Cells)];
-    for (int c = 0; c < kCells; ++c)
-      fill(cells[static_cast<std::size_t>(c)], board_, c, tol(trend::Chart::Cells), Keep::Both);
-    auto& stack = lines_[static_cast<std::size_t>(trend::Chart::Stack)];
-    for (int b = 0; b < kBoards; ++b) {
-      const Keep keeps[3] = {Keep::Low, Keep::High, Keep::Both};  // kMin, kMax, kMean
-      for (int k = 0; k < 3; ++k)
-        fill(stack[static_cast<std::size_t>(3 * b + k)], b, 15 + k, tol(trend::Chart::Stack),
-             keeps[k]);
-      for (int k = 0; k < kTemps; ++k) {
-        const auto chart = static_cast<trend::Chart>(static_cast<int>(trend::Chart::Etmp1) + k);
-        fill(lines_[static_cast<std::size_t>(chart)][static_cast<std::size_t>(b)], b, kCells + k,
-             tol(chart), Keep::Both);
-      }
-    }
-  };
   // Exactly first, for the value axes; then to the pixel rows of the charts.
-  fillAll({});
+  FillLines(grid, {});
   axes_ = trend::AxesOf(lines_, uv_, ov_);
   if (rows_ > 0) {
     std::array<double, trend::kCharts> tolerance{};
@@ -332,7 +233,137 @@ void RecordingView::Update() {
       const trend::Axis& axis = axes_[static_cast<std::size_t>(c)];
       tolerance[static_cast<std::size_t>(c)] = (axis.hi - axis.lo) / rows_;
     }
-    fillAll(tolerance);
+    FillLines(grid, tolerance);
+  }
+}
+
+void RecordingView::GatherSamples(ColumnGrid& grid) const {
+  Statement q;
+  const std::string sql = std::string(kValues) + " WHERE ms >= ?1 AND ms < ?2";
+  int rc = sqlite3_prepare_v2(recording_.db(), sql.c_str(), -1, &q.s, nullptr);
+  if (rc != SQLITE_OK) recording_.Fail(rc);
+  sqlite3_bind_int64(q.s, 1, static_cast<std::int64_t>(std::floor(from_)));
+  sqlite3_bind_int64(q.s, 2, static_cast<std::int64_t>(std::ceil(to_)));
+  std::array<float, kChannels> values{};
+  while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+    int board = 0;
+    std::int64_t ms = 0;
+    if (!ReadValues(q.s, &board, &ms, &values)) continue;
+    const int col = grid.column(static_cast<double>(ms));
+    if (col < 0 || col >= grid.w) continue;
+    for (int c = 0; c < kChannels; ++c)
+      grid.at(board - 1, c, col).Take(static_cast<double>(ms), values[static_cast<std::size_t>(c)]);
+  }
+  if (rc != SQLITE_DONE) recording_.Fail(rc);
+}
+
+void RecordingView::GatherBuckets(ColumnGrid& grid) const {
+  const double width = grid.width;
+  const int w = grid.w;
+  // The widest level whose buckets are no wider than a column.
+  int level = 0;
+  while (level + 1 < kLevels && static_cast<double>(baseMs_ << (level + 1)) <= width) ++level;
+  const std::int64_t bucketMs = baseMs_ << level;
+  const auto bucketWidth = static_cast<double>(bucketMs);
+  const auto firstBucket = static_cast<std::int64_t>(
+      std::max(0.0, std::floor((from_ - static_cast<double>(origin_)) / bucketWidth)));
+  const auto endBucket =
+      static_cast<std::int64_t>(std::floor((to_ - static_cast<double>(origin_)) / bucketWidth)) + 1;
+  for (int b = 0; b < kBoards; ++b) {
+    const auto& buckets = levels_[static_cast<std::size_t>(b)][static_cast<std::size_t>(level)];
+    const auto end = std::min<std::int64_t>(endBucket, static_cast<std::int64_t>(buckets.size()));
+    for (std::int64_t i = firstBucket; i < end; ++i) {
+      const Bucket& bucket = buckets[static_cast<std::size_t>(i)];
+      if (bucket.samples == 0) continue;
+      const double t = static_cast<double>(origin_ + i * bucketMs) + bucketWidth / 2;
+      const int col = std::clamp(grid.column(t), 0, w - 1);
+      for (int c = 0; c < kChannels; ++c) {
+        Column& into = grid.at(b, c, col);
+        ++into.samples;
+        const auto k = static_cast<std::size_t>(c);
+        if (bucket.lo[k] == kNone) continue;
+        into.lo = std::min(into.lo, static_cast<float>(bucket.lo[k] * kStepVolts));
+        into.hi = std::max(into.hi, static_cast<float>(bucket.hi[k] * kStepVolts));
+        into.t = t;
+        ++into.readings;
+      }
+    }
+  }
+}
+
+namespace {
+
+// Each column of a line: its minimum and maximum at the column's middle
+// (its one reading where it has one); a gap where all are missing.
+// Columns whose readings lie within `tolerance` of each other, one after
+// another and within `tolerance` of the first of them, are one stretch
+// drawn by its first and last point: the line is the same to the pixel.
+// The Stack chart's minimum line draws the lowest of each column and its
+// maximum line the highest: together they are the column's envelope.
+enum class Keep { Both, Low, High };
+
+void FillTrace(trend::Trace& trace, const ColumnGrid& grid, int board0, int channel,
+               double tolerance, Keep keep) {
+  trace.Clear();
+  bool flat = false, pending = false;
+  double anchor = 0;
+  trend::Point end;
+  auto flush = [&] {
+    if (pending) trace.Add(end.t, end.v);
+    pending = false;
+  };
+  for (int col = 0; col < grid.w; ++col) {
+    Column c = grid.at(board0, channel, col);
+    if (c.samples == 0) continue;
+    if (keep == Keep::Low) c.hi = c.lo;
+    if (keep == Keep::High) c.lo = c.hi;
+    const double middle = grid.from_ + (col + 0.5) * grid.width;
+    if (c.readings == 0) {
+      flush();
+      trace.Add(middle, trend::kGap);
+      flat = false;
+    } else if (c.hi - c.lo <= tolerance) {
+      const double t = c.readings == 1 ? c.t : middle;
+      const double v = c.lo == c.hi ? c.lo : (static_cast<double>(c.lo) + c.hi) / 2;
+      if (flat && std::abs(v - anchor) <= tolerance) {
+        end = {t, v};
+        pending = true;
+        continue;
+      }
+      flush();
+      trace.Add(t, v);
+      flat = true;
+      anchor = v;
+    } else {
+      flush();
+      trace.Add(middle, c.lo);
+      trace.Add(middle, c.hi);
+      flat = false;
+    }
+  }
+  flush();
+}
+
+}  // namespace
+
+void RecordingView::FillLines(const ColumnGrid& grid,
+                              const std::array<double, trend::kCharts>& tolerance) {
+  auto tol = [&](trend::Chart chart) { return tolerance[static_cast<std::size_t>(chart)]; };
+  auto& cells = lines_[static_cast<std::size_t>(trend::Chart::Cells)];
+  for (int c = 0; c < kCells; ++c)
+    FillTrace(cells[static_cast<std::size_t>(c)], grid, board_, c, tol(trend::Chart::Cells),
+              Keep::Both);
+  auto& stack = lines_[static_cast<std::size_t>(trend::Chart::Stack)];
+  for (int b = 0; b < kBoards; ++b) {
+    const Keep keeps[3] = {Keep::Low, Keep::High, Keep::Both};  // kMin, kMax, kMean
+    for (int k = 0; k < 3; ++k)
+      FillTrace(stack[static_cast<std::size_t>(3 * b + k)], grid, b, 15 + k,
+                tol(trend::Chart::Stack), keeps[k]);
+    for (int k = 0; k < kTemps; ++k) {
+      const auto chart = static_cast<trend::Chart>(static_cast<int>(trend::Chart::Etmp1) + k);
+      FillTrace(lines_[static_cast<std::size_t>(chart)][static_cast<std::size_t>(b)], grid, b,
+                kCells + k, tol(chart), Keep::Both);
+    }
   }
 }
 

@@ -31,6 +31,8 @@
 
 namespace eb::record {
 
+struct ColumnGrid;
+
 class RecordingView : public trend::ChartLines {
  public:
   static constexpr std::int64_t kBaseBucketMs = 4000;
@@ -85,6 +87,11 @@ class RecordingView : public trend::ChartLines {
     std::uint16_t samples = 0;                    // saturating
   };
   void Add(int board, std::int64_t ms, const std::array<float, kChannels>& values);
+  // Update's steps: the columns from the samples themselves (few in the
+  // span) or from the buckets of one level, then every line from them.
+  void GatherSamples(ColumnGrid& grid) const;
+  void GatherBuckets(ColumnGrid& grid) const;
+  void FillLines(const ColumnGrid& grid, const std::array<double, trend::kCharts>& tolerance);
   void Clamp();
 
   const Recording& recording_;

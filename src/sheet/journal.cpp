@@ -126,6 +126,35 @@ bool ParseJournalLine(const std::string& line, char* kind, std::vector<std::stri
   return SplitJournalRecord(body, kind, fields, line.size());
 }
 
+namespace {
+
+// Why the journal at path could not be opened (errno e, not a vanished
+// file): not a regular file, somebody's journal (in use, or left by a
+// datalog that did not end) when creating, or the system's reason.
+JournalLock::Result OpenRefused(const std::string& folder, const std::string& path, int e,
+                                std::string* error) {
+  if (e == ELOOP || e == EEXIST) {
+    struct stat there {};
+    if (lstat(path.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) {
+      *error = NotRegular(there.st_mode);
+      return JournalLock::Result::kRefused;
+    }
+    if (e == EEXIST) {
+      JournalLock other;
+      if (other.Take(folder, false) == JournalLock::Result::kInUse) {
+        *error = other.error();
+        return JournalLock::Result::kInUse;
+      }
+      *error = "the journal of an earlier datalog that did not end, " + path + ", is still there";
+      return JournalLock::Result::kRefused;
+    }
+  }
+  *error = std::strerror(e);
+  return JournalLock::Result::kRefused;
+}
+
+}  // namespace
+
 JournalLock::Result JournalLock::Take(const std::string& folder, bool create) {
   Release();
   path_ = folder + "/" + kJournalName;
@@ -152,26 +181,7 @@ JournalLock::Result JournalLock::Take(const std::string& folder, bool create) {
     if (fd < 0) {
       const int e = errno;
       if (!create && e == ENOENT) continue;  // removed since: look again
-      if (e == ELOOP || e == EEXIST) {
-        struct stat there {};
-        if (lstat(path_.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) {
-          error_ = NotRegular(there.st_mode);
-          return Result::kRefused;
-        }
-        if (e == EEXIST) {
-          // Somebody's journal: in use, or left by a datalog that did not end.
-          JournalLock other;
-          if (other.Take(folder, false) == Result::kInUse) {
-            error_ = other.error();
-            return Result::kInUse;
-          }
-          error_ =
-              "the journal of an earlier datalog that did not end, " + path_ + ", is still there";
-          return Result::kRefused;
-        }
-      }
-      error_ = std::strerror(e);
-      return Result::kRefused;
+      return OpenRefused(folder, path_, e, &error_);
     }
     struct stat opened {};
     if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {

@@ -89,89 +89,75 @@ void SimStack::Execute(std::string_view command, std::string* reply) {
   counters_.charactersWritten += command.size();
   now_ += static_cast<double>(command.size()) * kCharacterSeconds;
 
-  const std::size_t n = command.size();
   std::size_t i = 0;
-  while (i < n) {
-    const char c = command[i];
-    const char next = i + 1 < n ? command[i + 1] : '\0';
-    switch (c) {
-      case 'I':
-        if (next == 'Z') {
-          ++counters_.identifies;
-          reply->append(kIdentity);
-          i += 2;
-        } else {
-          ++counters_.badCharacters;
-          ++i;
-        }
-        break;
-      case 'M':
-        if (next == 'S') {
-          parked_ = false;
-          i += 2;
-        } else if (next == 'I') {
-          EndFrame();
-          parked_ = true;
-          i += 2;
-        } else {
-          ++counters_.badCharacters;
-          ++i;
-        }
-        break;
-      case 'x':
-        if (parked_) {
-          ++counters_.ignoredWhileParked;
-        } else {
-          EndFrame();
-          StartFrame();
-        }
-        ++i;
-        break;
-      case 'X':
-        if (parked_) {
-          ++counters_.ignoredWhileParked;
-        } else {
-          EndFrame();
-        }
-        ++i;
-        break;
-      case 'S':
-      case 'T': {
-        const bool complete = i + 2 < n;
-        const int h = complete ? HexValue(next) : -1;
-        const int l = complete ? HexValue(command[i + 2]) : -1;
-        if (h < 0 || l < 0) {
-          ++counters_.badCharacters;
-          ++i;
-          break;
-        }
-        std::uint8_t miso = 0xFF;
-        if (parked_) {
-          ++counters_.ignoredWhileParked;
-        } else {
-          miso = Clock(static_cast<std::uint8_t>(h * 16 + l));
-        }
-        if (c == 'T') AppendHex(reply, miso);
-        i += 3;
-        break;
+  while (i < command.size()) i += Interpret(command.substr(i), reply);
+}
+
+std::size_t SimStack::Interpret(std::string_view rest, std::string* reply) {
+  const char c = rest[0];
+  const char next = rest.size() > 1 ? rest[1] : '\0';
+  switch (c) {
+    case 'I':
+      if (next == 'Z') {
+        ++counters_.identifies;
+        reply->append(kIdentity);
+        return 2;
       }
-      case 'R': {
-        std::uint8_t miso = 0xFF;
-        if (parked_) {
-          ++counters_.ignoredWhileParked;
-        } else {
-          miso = Clock(0xFF);
-        }
-        AppendHex(reply, miso);
-        ++i;
-        break;
+      break;
+    case 'M':
+      if (next == 'S') {
+        parked_ = false;
+        return 2;
       }
-      default:
-        ++counters_.badCharacters;
-        ++i;
-        break;
-    }
+      if (next == 'I') {
+        EndFrame();
+        parked_ = true;
+        return 2;
+      }
+      break;
+    case 'x':
+      if (parked_) {
+        ++counters_.ignoredWhileParked;
+      } else {
+        EndFrame();
+        StartFrame();
+      }
+      return 1;
+    case 'X':
+      if (parked_) {
+        ++counters_.ignoredWhileParked;
+      } else {
+        EndFrame();
+      }
+      return 1;
+    case 'S':
+    case 'T': return InterpretByte(rest, reply);
+    case 'R': AppendHex(reply, ClockUnlessParked(0xFF)); return 1;
+    default: break;
   }
+  ++counters_.badCharacters;
+  return 1;
+}
+
+std::size_t SimStack::InterpretByte(std::string_view rest, std::string* reply) {
+  const bool complete = rest.size() > 2;
+  const int h = complete ? HexValue(rest[1]) : -1;
+  const int l = complete ? HexValue(rest[2]) : -1;
+  if (h < 0 || l < 0) {
+    ++counters_.badCharacters;
+    return 1;
+  }
+  const std::uint8_t miso = ClockUnlessParked(static_cast<std::uint8_t>(h * 16 + l));
+  if (rest[0] == 'T') AppendHex(reply, miso);
+  return 3;
+}
+
+std::uint8_t SimStack::ClockUnlessParked(std::uint8_t mosi) {
+  if (parked_) {
+    ++counters_.ignoredWhileParked;
+    return 0xFF;
+  }
+  return Clock(mosi);
 }
 
 void SimStack::StartFrame() {

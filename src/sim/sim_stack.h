@@ -114,6 +114,12 @@ class SimStack {
   std::string Describe() const { return DescribeSimSettings(settings_); }
 
  private:
+  // One command at the front of rest (S/T hh: InterpretByte); returns the
+  // characters it took.
+  std::size_t Interpret(std::string_view rest, std::string* reply);
+  std::size_t InterpretByte(std::string_view rest, std::string* reply);
+  // The byte clocked out for mosi, or 0xFF (counted) while parked.
+  std::uint8_t ClockUnlessParked(std::uint8_t mosi);
   std::uint8_t Clock(std::uint8_t mosi);
   void StartFrame();
   void EndFrame();

@@ -11,6 +11,22 @@ namespace {
 
 const std::string kBlankVolts = " 0.000V  ";
 
+// A cell's status after a believable flag read: its flag byte's bit p says
+// under-voltage, bit p + 1 over-voltage, neither good; an unreadable byte
+// gives "no reading". Statuses other than these four stay as they are.
+I16 FlaggedStatus(I16 status, std::optional<int> byte, int p) {
+  if (status != kCellNoReading && status != kCellGood && status != kCellUnderVoltage &&
+      status != kCellOverVoltage) {
+    return status;
+  }
+  if (status == kCellUnderVoltage || status == kCellOverVoltage) status = kCellNoReading;
+  if (!byte) return kCellNoReading;
+  if ((*byte >> p) & 1) status = kCellUnderVoltage;
+  if ((*byte >> (p + 1)) & 1) status = kCellOverVoltage;
+  if (status != kCellUnderVoltage && status != kCellOverVoltage) status = kCellGood;
+  return status;
+}
+
 }  // namespace
 
 void Form1::Single_12CELL_Display() {
@@ -78,25 +94,12 @@ void Form1::SET_CELLstatus_RevC_EB2250() {
     // An unreadable flag byte gives no believable flags: its cells show
     // "no reading" instead of normal.
     std::optional<int> byte = HexTextValue((*rd[j])[i]);
-    int p = 0;
     for (int k = 0; k <= 3; ++k) {
       I16& status = CELLstatus[CellStatusIndex(b, 4 * j + k)];
-      if (believable) {
-        if (status == kCellNoReading || status == kCellGood || status == kCellUnderVoltage ||
-            status == kCellOverVoltage) {
-          if (status == kCellUnderVoltage || status == kCellOverVoltage) status = kCellNoReading;
-          if (!byte) {
-            status = kCellNoReading;
-          } else {
-            if ((*byte >> p) & 1) status = kCellUnderVoltage;
-            if ((*byte >> (p + 1)) & 1) status = kCellOverVoltage;
-            if (status != kCellUnderVoltage && status != kCellOverVoltage) status = kCellGood;
-          }
-        }
-        p += 2;
-      } else {
+      if (believable)
+        status = FlaggedStatus(status, byte, 2 * k);
+      else
         status = kCellNoReading;
-      }
     }
   }
 }

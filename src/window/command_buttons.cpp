@@ -21,6 +21,63 @@ void DisplaySetB(Form1& f) {
   f.DISPLAY_CELLstatus_EB2250();
 }
 
+// STARTCELLVOLT (2) and START OPENWIRE (3); the open-wire start's broadcast
+// box is Check5(3), as the cell start's is Check5(2).
+void StartCellButton(Form1& f, int index) {
+  if (index == 2)
+    f.STCVAD_BROADCAST_RevC();
+  else
+    f.STOWAD_BROADCAST();
+  f.CLEAR_LOCAL_CELLS();
+  if (f.Check5[index].value() == 1)
+    DisplaySetA(f);
+  else
+    DisplaySetB(f);
+  f.DISARM_DCC_PERMITTED();
+  f.SELFTESTflag = 0;
+  f.RDCVmode = 1;
+  f.SetFocus(f.Command1[7]);
+}
+
+// START TEMP (4).
+void StartTempButton(Form1& f) {
+  f.STTMPAD_BROADCAST_RevC();
+  f.SELFTESTTMPflag = 0;
+  f.CLEAR_LOCAL_TEMPS();
+  if (f.Check5[4].value() == 1)
+    f.CLEAR_PEC_DISPLAYS();
+  else
+    f.CLEAR_PEC_DISPLAYS_EB2250();
+  f.RDTMPmode = 1;
+  f.SetFocus(f.Command1[9]);
+}
+
+// WRITE CONFIG (5).
+void WriteConfigButton(Form1& f) {
+  f.SET_GLOBAL_CFGR_EB2250();
+  f.WRCFG_BROADCAST();
+  f.WRCFGBLINKflag = 0;
+  f.BLINK_WRCFG_EB2250();
+  if (f.Check5[5].value() == 1) {
+    f.CLEAR_PEC_DISPLAYS();
+    f.SET_MCI_DCC_RevC();
+    f.DISPLAY_CELLstatus();
+  } else {
+    f.CLEAR_PEC_DISPLAYS_EB2250();
+    f.SET_MCI_DCC_RevC_EB2250();
+    f.DISPLAY_CELLstatus_EB2250();
+  }
+  if (f.THSDhold == 1) {
+    f.AUTORESTARTflag = 0;
+    f.RDCFG_ADDRESSABLE_RevC();
+    f.Compare_CFGR();
+    f.Check_AUTO_Click();
+    f.CLEAR_THSDset();
+  }
+  f.RDCFGmode = 1;
+  f.SetFocus(f.Command1[6]);
+}
+
 }  // namespace
 
 void Form1::Command1_click(int index) {
@@ -42,55 +99,14 @@ void Form1::Command1_click(int index) {
       POLLflag = 1;
       break;
     case 2:  // STARTCELLVOLT
-    case 3:  // START OPENWIRE (its broadcast box is Check5(3), as the cell start's is Check5(2))
-      if (index == 2)
-        STCVAD_BROADCAST_RevC();
-      else
-        STOWAD_BROADCAST();
-      CLEAR_LOCAL_CELLS();
-      if (Check5[index].value() == 1)
-        DisplaySetA(*this);
-      else
-        DisplaySetB(*this);
-      DISARM_DCC_PERMITTED();
-      SELFTESTflag = 0;
-      RDCVmode = 1;
-      SetFocus(Command1[7]);
+    case 3:  // START OPENWIRE
+      StartCellButton(*this, index);
       break;
     case 4:  // START TEMP
-      STTMPAD_BROADCAST_RevC();
-      SELFTESTTMPflag = 0;
-      CLEAR_LOCAL_TEMPS();
-      if (Check5[4].value() == 1)
-        CLEAR_PEC_DISPLAYS();
-      else
-        CLEAR_PEC_DISPLAYS_EB2250();
-      RDTMPmode = 1;
-      SetFocus(Command1[9]);
+      StartTempButton(*this);
       break;
     case 5:  // WRITE CONFIG
-      SET_GLOBAL_CFGR_EB2250();
-      WRCFG_BROADCAST();
-      WRCFGBLINKflag = 0;
-      BLINK_WRCFG_EB2250();
-      if (Check5[5].value() == 1) {
-        CLEAR_PEC_DISPLAYS();
-        SET_MCI_DCC_RevC();
-        DISPLAY_CELLstatus();
-      } else {
-        CLEAR_PEC_DISPLAYS_EB2250();
-        SET_MCI_DCC_RevC_EB2250();
-        DISPLAY_CELLstatus_EB2250();
-      }
-      if (THSDhold == 1) {
-        AUTORESTARTflag = 0;
-        RDCFG_ADDRESSABLE_RevC();
-        Compare_CFGR();
-        Check_AUTO_Click();
-        CLEAR_THSDset();
-      }
-      RDCFGmode = 1;
-      SetFocus(Command1[6]);
+      WriteConfigButton(*this);
       break;
     case 6:  // READ CONFIG
       AUTORESTARTflag = 0;

@@ -94,6 +94,47 @@ std::string MoveAside(const std::string& path, std::chrono::system_clock::time_p
   return "";
 }
 
+// Writes the recovered datalog of the samples the ring held (none empty)
+// into folder; the journal is removed once that is written and stays for
+// the next start if it cannot be.
+void ExportRecovered(const JournalSetup& setup, const std::vector<JournalSample>& samples,
+                     const std::string& folder, Recovery& r) {
+  // The samples the ring held, in recording order in slots 1 … n.
+  const JournalSample& last = samples.back();
+  const DatalogView view{
+      .cardstack = last.lastBoard,
+      .setpoint = setup.slots,
+      .cycle = 0,
+      .counterStop = static_cast<int>(samples.size()) + 1,
+      .setupStamp = setup.setupStamp,
+      .currentStamp = last.currentStamp,
+      .sampleTime = setup.sampleTime,
+      .viewTime = last.viewTime,
+      .samplePoints = setup.samplePoints,
+      .viewPoints = last.viewPoints,
+      .cell = [&samples](int slot, int field, int board) -> const std::string& {
+        return samples[static_cast<size_t>(slot - 1)].Cell(field, board);
+      },
+      .time = [&samples](int slot) { return samples[static_cast<size_t>(slot - 1)].time; }};
+  r.samples = static_cast<int>(samples.size());
+
+  // The name is built from the last sample's stamp (checked to be one), or
+  // its time: never from a path found in the file.
+  const std::string stamp = last.fileStamp.empty() ? FileStamp(last.time) : last.fileStamp;
+  try {
+    NewDatalogFiles files;
+    ExportNewDatalog(view, folder, stamp + "_RECOVERED_DATALOG", setup.csv, &files);
+    r.workbook = files.workbook;
+    r.csv = files.csv;
+  } catch (const ExportError& e) {
+    r.error = e.reason;
+    r.workbook.clear();
+    r.csv.clear();
+    return;  // the journal stays for the next start
+  }
+  unlink(r.journal.c_str());
+}
+
 }  // namespace
 
 Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::time_point now) {
@@ -141,41 +182,7 @@ Recovery RecoverJournal(const std::string& folder, std::chrono::system_clock::ti
     return r;
   }
 
-  // The samples the ring held, in recording order in slots 1 … n.
-  const JournalSetup& setup = *ring.setup();
-  const JournalSample& last = samples.back();
-  const DatalogView view{
-      .cardstack = last.lastBoard,
-      .setpoint = setup.slots,
-      .cycle = 0,
-      .counterStop = static_cast<int>(samples.size()) + 1,
-      .setupStamp = setup.setupStamp,
-      .currentStamp = last.currentStamp,
-      .sampleTime = setup.sampleTime,
-      .viewTime = last.viewTime,
-      .samplePoints = setup.samplePoints,
-      .viewPoints = last.viewPoints,
-      .cell = [&samples](int slot, int field, int board) -> const std::string& {
-        return samples[static_cast<size_t>(slot - 1)].Cell(field, board);
-      },
-      .time = [&samples](int slot) { return samples[static_cast<size_t>(slot - 1)].time; }};
-  r.samples = static_cast<int>(samples.size());
-
-  // The name is built from the last sample's stamp (checked to be one), or
-  // its time: never from a path found in the file.
-  const std::string stamp = last.fileStamp.empty() ? FileStamp(last.time) : last.fileStamp;
-  try {
-    NewDatalogFiles files;
-    ExportNewDatalog(view, folder, stamp + "_RECOVERED_DATALOG", setup.csv, &files);
-    r.workbook = files.workbook;
-    r.csv = files.csv;
-  } catch (const ExportError& e) {
-    r.error = e.reason;
-    r.workbook.clear();
-    r.csv.clear();
-    return r;  // the journal stays for the next start
-  }
-  unlink(r.journal.c_str());
+  ExportRecovered(*ring.setup(), samples, folder, r);
   return r;
 }
 

@@ -512,25 +512,8 @@ void BuildStackOverview(Form1& f) {
 }
 
 // ---------------------------------------------------------- command column
-void BuildCommandColumn(Form1& f) {
-  // Highlight frames: WRITE CONFIG starts out highlighted (the configuration
-  // on screen has not been written); the read-button frames appear when a
-  // read is due. Each encloses its button's narrowed form (796, 81 wide).
-  auto highlight = [](Control& shape, int buttonTop, bool visible) {
-    MakeShape(shape, nullptr, ShapeType::Rectangle, LightYellow, LightYellow, 788, buttonTop - 1,
-              97, 19);
-    shape.visible = visible;
-  };
-  highlight(f.Shape14, 168, true);
-  highlight(f.Shape16[0], 200, false);
-  highlight(f.Shape16[1], 264, false);
-  highlight(f.Shape16[2], 328, false);
-
-  // Continuous-read lamp and discharge-permitted lamp.
-  MakeShape(f.Shape3, nullptr, ShapeType::Rectangle, Red, Black, 764, 460, 121, 33);
-  f.Shape3.borderWidth = 3;
-  MakeShape(f.Shape13, nullptr, ShapeType::Circle, White, Black, 760, 375, 17, 17);
-
+// The Command1 and Command3 buttons.
+void BuildCommandButtons(Form1& f) {
   struct Button {
     int index;
     const char* caption;
@@ -572,7 +555,10 @@ void BuildCommandColumn(Form1& f) {
 
   MakeButton(f.Command3[0], nullptr, "STARTCELL hold DCC", "0x60 STCVDC", 764, 408, 121, 17);
   MakeButton(f.Command3[1], nullptr, "STARTOPEN hold DCC", "0x70 STOWDC", 764, 440, 121, 17);
+}
 
+// The broadcast boxes above the command buttons, with their board labels.
+void BuildBroadcastBoxes(Form1& f) {
   // Board label right of a broadcast box; shown only while that command is
   // addressed, so hidden while its box is ticked.
   auto boardLabel = [](Control& label, int top, bool visible) {
@@ -601,6 +587,29 @@ void BuildCommandColumn(Form1& f) {
     MakeLabel(label, nullptr, "BOARD# 1 ONLY", 788, f.Command1[readButtons[k]].top - 14, 97, 14);
     label.align = Align::Center;
   }
+}
+
+void BuildCommandColumn(Form1& f) {
+  // Highlight frames: WRITE CONFIG starts out highlighted (the configuration
+  // on screen has not been written); the read-button frames appear when a
+  // read is due. Each encloses its button's narrowed form (796, 81 wide).
+  auto highlight = [](Control& shape, int buttonTop, bool visible) {
+    MakeShape(shape, nullptr, ShapeType::Rectangle, LightYellow, LightYellow, 788, buttonTop - 1,
+              97, 19);
+    shape.visible = visible;
+  };
+  highlight(f.Shape14, 168, true);
+  highlight(f.Shape16[0], 200, false);
+  highlight(f.Shape16[1], 264, false);
+  highlight(f.Shape16[2], 328, false);
+
+  // Continuous-read lamp and discharge-permitted lamp.
+  MakeShape(f.Shape3, nullptr, ShapeType::Rectangle, Red, Black, 764, 460, 121, 33);
+  f.Shape3.borderWidth = 3;
+  MakeShape(f.Shape13, nullptr, ShapeType::Circle, White, Black, 760, 375, 17, 17);
+
+  BuildCommandButtons(f);
+  BuildBroadcastBoxes(f);
 
   // Heading of the hold-discharge buttons, right of its lamp.
   MakeLabel(f.Label20[0], nullptr, "DCC PERMITTED CMD", 779, 378, 113, 14);

@@ -221,6 +221,31 @@ bool SectionOf(std::string_view name, int* section) {
   return true;
 }
 
+// What one line s (trimmed, no comment) says: a section header (which
+// sets *section) or a key and value, or what is malformed in it.
+void ReadLine(std::string_view s, int* section, Line* line) {
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 0x20 && ch != '\t') || c >= 0x7F) line->malformed = "unprintable byte in the line";
+  }
+  if (line->malformed.empty() && s.front() == '[') {
+    if (s.back() != ']' || !SectionOf(Trim(s.substr(1, s.size() - 2)), section)) {
+      line->malformed =
+          "unknown section " + Excerpt(s) + " (known: [setup], [board 1] … [board 10])";
+    }
+    line->header = true;
+  } else if (line->malformed.empty()) {
+    const std::size_t eq = s.find('=');
+    if (eq == std::string_view::npos) {
+      line->malformed = "expected KEY = VALUE, a [section] or a # comment: " + Excerpt(s);
+    } else {
+      line->key = Trim(s.substr(0, eq));
+      line->value = Trim(s.substr(eq + 1));
+      if (*section == -2) line->malformed = "key before the first section (start with [setup])";
+    }
+  }
+}
+
 std::vector<Line> SplitLines(std::string_view text) {
   std::vector<Line> lines;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -234,26 +259,7 @@ std::vector<Line> SplitLines(std::string_view text) {
     line.number = ++number;
     const std::string_view s = Trim(raw);
     if (s.empty() || s[0] == '#' || s[0] == ';') continue;
-    for (char ch : s) {
-      const auto c = static_cast<unsigned char>(ch);
-      if ((c < 0x20 && ch != '\t') || c >= 0x7F) line.malformed = "unprintable byte in the line";
-    }
-    if (line.malformed.empty() && s.front() == '[') {
-      if (s.back() != ']' || !SectionOf(Trim(s.substr(1, s.size() - 2)), &section)) {
-        line.malformed =
-            "unknown section " + Excerpt(s) + " (known: [setup], [board 1] … [board 10])";
-      }
-      line.header = true;
-    } else if (line.malformed.empty()) {
-      const std::size_t eq = s.find('=');
-      if (eq == std::string_view::npos) {
-        line.malformed = "expected KEY = VALUE, a [section] or a # comment: " + Excerpt(s);
-      } else {
-        line.key = Trim(s.substr(0, eq));
-        line.value = Trim(s.substr(eq + 1));
-        if (section == -2) line.malformed = "key before the first section (start with [setup])";
-      }
-    }
+    ReadLine(s, &section, &line);
     line.section = section;
     lines.push_back(line);
   }
@@ -265,10 +271,16 @@ struct Refusal {
   std::string why;
 };
 
-// The checks of a whole text, in file order; throws the first refusal.
-Setup ReadLines(const std::vector<Line>& lines) {
-  // A newer program's file is refused as such before anything else is
-  // looked at: its other keys and sections may well be unknown here.
+// Where each section header and key was given: the line of [setup] (0)
+// and [board N] (N), and of every key in them; 0 for none.
+struct Given {
+  std::array<int, 11> headerLine{};
+  std::array<std::array<int, 16>, 11> keyLine{};
+};
+
+// A newer program's file is refused as such before anything else is
+// looked at: its other keys and sections may well be unknown here.
+void CheckVersion(const std::vector<Line>& lines) {
   for (const Line& l : lines) {
     if (l.section != -1 || l.header || !l.malformed.empty() || l.key != "version") continue;
     int version = 0;
@@ -280,9 +292,12 @@ Setup ReadLines(const std::vector<Line>& lines) {
                                   std::to_string(kSetupVersion) + "); use a newer program"};
     }
   }
-  Setup s;
-  std::array<int, 11> headerLine{};  // line of [setup] (0) and [board N] (N)
-  std::array<std::array<int, 16>, 11> keyLine{};
+}
+
+// Every line in turn: its section or key taken into s, in file order.
+void TakeLines(const std::vector<Line>& lines, Setup& s, Given& given) {
+  auto& headerLine = given.headerLine;
+  auto& keyLine = given.keyLine;
   for (const Line& l : lines) {
     if (!l.malformed.empty()) throw Refusal{l.number, l.malformed};
     const auto slot = static_cast<std::size_t>(l.section + 1);
@@ -319,8 +334,12 @@ Setup ReadLines(const std::vector<Line>& lines) {
     keyLine[slot][k] = l.number;
     if (!why.empty()) throw Refusal{l.number, std::string(l.key) + ": " + why};
   }
+}
 
-  // The whole: every section there, with every key, and nothing beyond the stack.
+// The whole: every section there, with every key, and nothing beyond the stack.
+void CheckWhole(const Setup& s, const Given& given) {
+  const auto& headerLine = given.headerLine;
+  const auto& keyLine = given.keyLine;
   if (headerLine[0] == 0) throw Refusal{0, "no [setup] section"};
   for (std::size_t k = 0; k < kSetupKeyCount; ++k) {
     if (keyLine[0][k] == 0)
@@ -370,6 +389,15 @@ Setup ReadLines(const std::vector<Line>& lines) {
       }
     }
   }
+}
+
+// The checks of a whole text, in file order; throws the first refusal.
+Setup ReadLines(const std::vector<Line>& lines) {
+  CheckVersion(lines);
+  Setup s;
+  Given given;
+  TakeLines(lines, s, given);
+  CheckWhole(s, given);
   return s;
 }
 
@@ -509,6 +537,50 @@ std::optional<Setup> ParseSetup(std::string_view text, const std::string& name,
   }
 }
 
+// Thresholds of 0.000 V / 0.000 V (a board's start-up state) cannot be
+// typed once an over-voltage threshold is set: why s cannot be applied for
+// that, or "".
+std::string ZeroThresholdsRefused(const Form1& f, const Setup& s) {
+  for (int b = 0; b < s.boards; ++b) {
+    const BoardSetup& d = s.board[static_cast<std::size_t>(b)];
+    const auto now = static_cast<std::size_t>(s.global ? f.BRDnumber : b);
+    if (d.underVoltage == 0 && d.overVoltage == 0 && f.VOVreg[now] != 0) {
+      return "board " + std::to_string(b + 1) +
+             ": thresholds of 0.000 V cannot be entered once an over-voltage threshold is set "
+             "(\"VUV must be less than VOV\"); load this setup on a window started afresh";
+    }
+  }
+  return "";
+}
+
+// One board's configuration boxes and thresholds, on the board shown.
+void ConfigureBoard(Form1& f, Operator& op, const BoardSetup& d) {
+  op.Set(f.Check0[3], 0);
+  for (int c = 1; c <= 12; ++c) {
+    op.Set(DischargeBox(f, c), static_cast<int>(d.discharge >> (c - 1) & 1U));
+    op.Set(MaskBox(f, c), static_cast<int>(d.mask >> (c - 1) & 1U));
+  }
+  op.Set(f.Check0[7], d.watchdog ? 1 : 0);
+  op.Set(f.Check0[6], d.gpio2HiZ ? 1 : 0);
+  op.Set(f.Check0[5], d.gpio1HiZ ? 1 : 0);
+  op.Set(f.Check0[4], d.levelPolling ? 1 : 0);
+  op.Set(f.Check0[3], d.tenCells ? 1 : 0);
+  TypeThresholds(f, op, d);
+}
+
+// Where the setup the window took (got) differs from the one asked for
+// (want): the first line that does, or "" when none does.
+std::string Difference(const std::string& want, const std::string& got) {
+  if (want != got) {
+    std::istringstream a(want), b(got);
+    std::string la, lb;
+    while (std::getline(a, la) && std::getline(b, lb) && la == lb) {
+    }
+    return "the window took \"" + lb + "\" for \"" + la + "\"";
+  }
+  return "";
+}
+
 // The order matters because of what the controls do to one another: the
 // scope first, the board count, then every address (an address change
 // re-runs the board count's cascade, and with a global scope that copies
@@ -528,15 +600,7 @@ std::string ApplySetup(Form1& f, const Setup& s) {
   // thresholds stand when they are typed is known before anything
   // changes: a global scope gives every board those of the selected one,
   // a per-board scope leaves each board its own.
-  for (int b = 0; b < s.boards; ++b) {
-    const BoardSetup& d = s.board[static_cast<std::size_t>(b)];
-    const auto now = static_cast<std::size_t>(s.global ? f.BRDnumber : b);
-    if (d.underVoltage == 0 && d.overVoltage == 0 && f.VOVreg[now] != 0) {
-      return "board " + std::to_string(b + 1) +
-             ": thresholds of 0.000 V cannot be entered once an over-voltage threshold is set "
-             "(\"VUV must be less than VOV\"); load this setup on a window started afresh";
-    }
-  }
+  if (std::string why = ZeroThresholdsRefused(f, s); !why.empty()) return why;
   Operator op(f);
   op.Set(f.Option3[s.global ? 1 : 0], 1);
   op.Pick(f.Combo1, s.boards - 1);
@@ -544,30 +608,17 @@ std::string ApplySetup(Form1& f, const Setup& s) {
     op.Click(f.Command4[b]);
     op.Pick(f.Combo2, s.board[static_cast<std::size_t>(b)].address);
   }
-  auto configure = [&](const BoardSetup& d) {
-    op.Set(f.Check0[3], 0);
-    for (int c = 1; c <= 12; ++c) {
-      op.Set(DischargeBox(f, c), static_cast<int>(d.discharge >> (c - 1) & 1U));
-      op.Set(MaskBox(f, c), static_cast<int>(d.mask >> (c - 1) & 1U));
-    }
-    op.Set(f.Check0[7], d.watchdog ? 1 : 0);
-    op.Set(f.Check0[6], d.gpio2HiZ ? 1 : 0);
-    op.Set(f.Check0[5], d.gpio1HiZ ? 1 : 0);
-    op.Set(f.Check0[4], d.levelPolling ? 1 : 0);
-    op.Set(f.Check0[3], d.tenCells ? 1 : 0);
-    TypeThresholds(f, op, d);
-  };
   const BoardSetup& chosen = s.board[static_cast<std::size_t>(s.selected)];
   if (s.global) {
     op.Click(f.Command4[s.selected]);
-    configure(chosen);
+    ConfigureBoard(f, op, chosen);
     if (f.CDCreg[static_cast<std::size_t>(s.selected)] == chosen.dutyCycle) op.Click(f.Command0[0]);
     StepDutyCycle(f, op, chosen.dutyCycle);
   } else {
     for (int b = 0; b < s.boards && !op.Failed(); ++b) {
       const BoardSetup& d = s.board[static_cast<std::size_t>(b)];
       op.Click(f.Command4[b]);
-      configure(d);
+      ConfigureBoard(f, op, d);
       StepDutyCycle(f, op, d.dutyCycle);
     }
     op.Click(f.Command4[s.selected]);
@@ -580,15 +631,7 @@ std::string ApplySetup(Form1& f, const Setup& s) {
   if (op.Failed()) return "the setup stopped half way: " + op.Problem();
   // What the controls made of it is what was asked for, or this says
   // where it differs rather than leaving a silently different setup.
-  const std::string want = FormatSetup(s), got = SetupText(f);
-  if (want != got) {
-    std::istringstream a(want), b(got);
-    std::string la, lb;
-    while (std::getline(a, la) && std::getline(b, lb) && la == lb) {
-    }
-    return "the window took \"" + lb + "\" for \"" + la + "\"";
-  }
-  return "";
+  return Difference(FormatSetup(s), SetupText(f));
 }
 
 std::string SaveSetupFile(const Form1& form, const std::string& path) {

@@ -112,6 +112,8 @@ Getter Buffer(ReplyBuffer Form1::*member) {
   };
 }
 
+// One table, a row per state variable: split, it would only read worse.
+// NOLINTNEXTLINE(readability-function-size)
 const std::map<std::string, Getter>& Table() {
   static const std::map<std::string, Getter> table = [] {
     std::map<std::string, Getter> t;

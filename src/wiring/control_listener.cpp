@@ -184,10 +184,8 @@ std::string ControlListener::OpenTcp(const ListenAddress& a, bool token) {
   } else {
     fd_ = socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int on = 1;
-    if (fd_ < 0) {
-      problem = what + Reason(errno);
-    } else if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-               bind(fd_, found->ai_addr, found->ai_addrlen) != 0) {
+    if (fd_ < 0 || setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        bind(fd_, found->ai_addr, found->ai_addrlen) != 0) {
       problem = what + Reason(errno);
     }
   }

@@ -691,6 +691,32 @@ std::string ScriptRunner::ControlJson(const Control& c) {
   return s + "}";
 }
 
+namespace {
+
+// The quoted word whose opening quote is at line[*i], with \r, \n, \t and
+// \<char> escapes; *i ends after the closing quote. False when there is none.
+bool QuotedWord(const std::string& line, size_t* i, std::string* word) {
+  ++*i;
+  while (*i < line.size()) {
+    char d = line[(*i)++];
+    if (d == '"') return true;
+    if (d == '\\' && *i < line.size()) {
+      char e = line[(*i)++];
+      switch (e) {
+        case 'r': *word += '\r'; break;
+        case 'n': *word += '\n'; break;
+        case 't': *word += '\t'; break;
+        default: *word += e; break;
+      }
+    } else {
+      *word += d;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 bool SplitScriptLine(const std::string& line, std::vector<std::string>* words) {
   words->clear();
   size_t i = 0;
@@ -703,27 +729,7 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* words) {
     if (c == '#') break;
     std::string word;
     if (c == '"') {
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char d = line[i++];
-        if (d == '"') {
-          closed = true;
-          break;
-        }
-        if (d == '\\' && i < line.size()) {
-          char e = line[i++];
-          switch (e) {
-            case 'r': word += '\r'; break;
-            case 'n': word += '\n'; break;
-            case 't': word += '\t'; break;
-            default: word += e; break;
-          }
-        } else {
-          word += d;
-        }
-      }
-      if (!closed) return false;
+      if (!QuotedWord(line, &i, &word)) return false;
     } else {
       while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
         word += line[i++];

@@ -74,6 +74,49 @@ std::vector<std::string> ExpectedRow(const SyntheticRecording& r, int p, int b) 
   return row;
 }
 
+// An export's CSV file holds the header and exactly the expected rows; the
+// first sample is the recording's first when the range starts before it.
+void ExpectCsvRows(const std::string& path, const std::vector<std::vector<std::string>>& expected,
+                   bool fromBeforeStart) {
+  auto rows = CsvRows(path);
+  ASSERT_EQ(rows.size(), expected.size() + 1);
+  EXPECT_EQ(rows[0], record::RecordingColumns());
+  if (!expected.empty() && fromBeforeStart) {
+    EXPECT_EQ(rows[1][1], "2026-12-09T10:00:00.001Z");
+  }
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    // The time column is the MS column as UTC.
+    std::int64_t ms = 0;
+    ASSERT_TRUE(record::ParseTime(rows[i + 1][1], &ms));
+    EXPECT_EQ(std::to_string(ms), rows[i + 1][0]);
+    rows[i + 1][1] = "";
+    ASSERT_EQ(rows[i + 1], expected[i]) << "row " << i + 2;
+  }
+}
+
+// An export's workbook: each sheet the header, then up to sheetRows
+// samples; MS and C1 as numbers.
+void ExpectSheetRows(const std::string& path, const std::vector<std::vector<std::string>>& expected,
+                     int sheetRows) {
+  std::size_t next = 0;
+  for (int sheet = 1; next < expected.size(); ++sheet) {
+    const auto cells =
+        test::WorkbookCells(path, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
+    ASSERT_FALSE(cells.empty()) << "sheet " << sheet;
+    EXPECT_EQ(cells.at({1, 9}), "C1_V");
+    int row = 2;
+    for (; next < expected.size() && row <= sheetRows + 1; ++row, ++next) {
+      EXPECT_EQ(cells.at({row, 1}), expected[next][0]);
+      if (expected[next][8].empty()) {
+        EXPECT_EQ(cells.count({row, 9}), 0u);
+      } else {
+        EXPECT_NEAR(std::stod(cells.at({row, 9})), std::stod(expected[next][8]), 1e-12);
+      }
+    }
+    EXPECT_EQ(cells.count({row, 1}), 0u) << "sheet " << sheet << " ends at row " << row - 1;
+  }
+}
+
 class RecordingFiles : public ::testing::Test {
  protected:
   test::ScratchDir dir;
@@ -130,39 +173,9 @@ TEST_F(RecordingFiles, AnExportOfARangeHoldsExactlyTheSamplesInIt) {
     ASSERT_FALSE(shares.empty());
     EXPECT_EQ(shares.back(), 1.0);
     if (c.format == ExportFormat::Csv) {
-      auto rows = CsvRows(request.output);
-      ASSERT_EQ(rows.size(), expected.size() + 1);
-      EXPECT_EQ(rows[0], record::RecordingColumns());
-      if (!expected.empty() && c.from < r.startMs) {
-        EXPECT_EQ(rows[1][1], "2026-12-09T10:00:00.001Z");
-      }
-      for (std::size_t i = 0; i < expected.size(); ++i) {
-        // The time column is the MS column as UTC.
-        std::int64_t ms = 0;
-        ASSERT_TRUE(record::ParseTime(rows[i + 1][1], &ms));
-        EXPECT_EQ(std::to_string(ms), rows[i + 1][0]);
-        rows[i + 1][1] = "";
-        ASSERT_EQ(rows[i + 1], expected[i]) << "row " << i + 2;
-      }
+      ExpectCsvRows(request.output, expected, c.from < r.startMs);
     } else {
-      // Each sheet: the header, then up to sheetRows samples; MS and C1 as numbers.
-      std::size_t next = 0;
-      for (int sheet = 1; next < expected.size(); ++sheet) {
-        const auto cells = test::WorkbookCells(
-            request.output, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
-        ASSERT_FALSE(cells.empty()) << "sheet " << sheet;
-        EXPECT_EQ(cells.at({1, 9}), "C1_V");
-        int row = 2;
-        for (; next < expected.size() && row <= c.sheetRows + 1; ++row, ++next) {
-          EXPECT_EQ(cells.at({row, 1}), expected[next][0]);
-          if (expected[next][8].empty()) {
-            EXPECT_EQ(cells.count({row, 9}), 0u);
-          } else {
-            EXPECT_NEAR(std::stod(cells.at({row, 9})), std::stod(expected[next][8]), 1e-12);
-          }
-        }
-        EXPECT_EQ(cells.count({row, 1}), 0u) << "sheet " << sheet << " ends at row " << row - 1;
-      }
+      ExpectSheetRows(request.output, expected, c.sheetRows);
     }
   }
 }
@@ -330,6 +343,38 @@ TEST(RecordingArguments, TimesAndBoards) {
   }
 }
 
+// Every point of a line of the view, and the highest of them (0 for none).
+std::vector<trend::Point> PointsOf(const record::RecordingView& view, trend::Chart chart,
+                                   int line) {
+  std::vector<trend::Point> all;
+  for (const auto& run : view.line(chart, line).runs())
+    all.insert(all.end(), run.points.begin(), run.points.end());
+  return all;
+}
+
+double HighestOf(const record::RecordingView& view, trend::Chart chart, int line) {
+  double hi = 0;
+  for (const auto& p : PointsOf(view, chart, line)) hi = std::max(hi, p.v);
+  return hi;
+}
+
+// The gap board's lines in a view showing its gap [gapFrom, gapTo].
+void ExpectGap(const record::RecordingView& view, const SyntheticRecording& r, double gapFrom,
+               double gapTo, double column) {
+  // Board 2 draws nothing inside its gap (a column away from its ends),
+  // and its line breaks there; board 1 goes on.
+  for (auto [chart, line] : {std::pair{trend::Chart::Stack, 3 * (r.gapBoard - 1) + trend::kMin},
+                             std::pair{trend::Chart::Itmp, r.gapBoard - 1}}) {
+    for (const auto& p : PointsOf(view, chart, line)) {
+      EXPECT_FALSE(p.t > gapFrom + column && p.t < gapTo - column) << p.t;
+      EXPECT_GT(p.v, 1.0);
+    }
+    if (view.from() < gapFrom && view.to() > gapTo) {
+      EXPECT_GE(view.line(chart, line).runs().size(), 2u);
+    }
+  }
+}
+
 // The trend of a recording long enough that its whole is drawn from the
 // levels and its shorter spans from the file.
 TEST_F(RecordingFiles, TheTrendKeepsTheSpikeAndTheGapsAtEveryZoom) {
@@ -357,36 +402,15 @@ TEST_F(RecordingFiles, TheTrendKeepsTheSpikeAndTheGapsAtEveryZoom) {
       view.Update();
       EXPECT_EQ(view.direct(), span <= 300'000);
       const double column = (view.to() - view.from()) / 900;
-      auto points = [&](trend::Chart chart, int line) {
-        std::vector<trend::Point> all;
-        for (const auto& run : view.line(chart, line).runs())
-          all.insert(all.end(), run.points.begin(), run.points.end());
-        return all;
-      };
-      auto highest = [&](trend::Chart chart, int line) {
-        double hi = 0;
-        for (const auto& p : points(chart, line)) hi = std::max(hi, p.v);
-        return hi;
-      };
+      auto points = [&](trend::Chart chart, int line) { return PointsOf(view, chart, line); };
+      auto highest = [&](trend::Chart chart, int line) { return HighestOf(view, chart, line); };
       if (centre == spike) {
         EXPECT_NEAR(highest(trend::Chart::Cells, r.spikeCell - 1), r.spikeVolts, 1e-4);
         EXPECT_NEAR(highest(trend::Chart::Stack, 3 * (r.spikeBoard - 1) + trend::kMax),
                     r.spikeVolts, 1e-4);
         EXPECT_LT(highest(trend::Chart::Stack, 3 * (r.spikeBoard - 1) + trend::kMean), 4);
       } else {
-        // Board 2 draws nothing inside its gap (a column away from its ends),
-        // and its line breaks there; board 1 goes on.
-        for (auto [chart, line] :
-             {std::pair{trend::Chart::Stack, 3 * (r.gapBoard - 1) + trend::kMin},
-              std::pair{trend::Chart::Itmp, r.gapBoard - 1}}) {
-          for (const auto& p : points(chart, line)) {
-            EXPECT_FALSE(p.t > gapFrom + column && p.t < gapTo - column) << p.t;
-            EXPECT_GT(p.v, 1.0);
-          }
-          if (view.from() < gapFrom && view.to() > gapTo) {
-            EXPECT_GE(view.line(chart, line).runs().size(), 2u);
-          }
-        }
+        ExpectGap(view, r, gapFrom, gapTo, column);
         EXPECT_FALSE(points(trend::Chart::Itmp, 0).empty());
       }
     }

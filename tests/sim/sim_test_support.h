@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -152,6 +153,6 @@ inline std::string WriteConfigCommand(int board, const std::array<std::uint8_t, 
 }
 
 // Nearest count of 1.5 mV.
-inline int Counts(double volts) { return static_cast<int>(volts / 0.0015 + 0.5); }
+inline int Counts(double volts) { return static_cast<int>(std::lround(volts / 0.0015)); }
 
 }  // namespace eb::simtest

@@ -178,7 +178,7 @@ class FakeFtdi : public FtdiFunctions {
     }
     const std::size_t k =
         std::min({std::size_t(size), from == &s.pending ? packet : size_t(-1), from->size()});
-    std::memcpy(data, from->data(), k);
+    std::copy_n(from->data(), k, data);  // bytes, not a string
     from->erase(0, k);
     if (!transfers.empty() && transfers.front().data.empty()) transfers.pop_front();
     return static_cast<int>(k);

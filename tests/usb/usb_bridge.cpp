@@ -123,6 +123,21 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
+// Whether a read's reply holds its rs bytes in hex after the 4 characters
+// before them, the last the PEC of the others.
+bool WholeWithPec(const eb::PecTable& table, const std::string& reply, std::size_t rs) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t k = 4; k + 1 < reply.size(); k += 2) {
+    const int v = eb::HexPairValue(reply[k], reply[k + 1]);
+    if (v < 0) break;
+    bytes.push_back(static_cast<std::uint8_t>(v));
+  }
+  if (reply.size() != 4 + 2 * rs || bytes.size() != rs) return false;
+  const std::uint8_t pec = bytes.back();
+  bytes.pop_back();
+  return eb::PecOf(table, bytes) == pec;
+}
+
 int Check(const std::string& path) {
   std::ifstream in(path);
   if (!in) {
@@ -155,16 +170,7 @@ int Check(const std::string& path) {
       ++empty;
       continue;
     }
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t k = 4; k + 1 < reply.size(); k += 2) {
-      const int v = eb::HexPairValue(reply[k], reply[k + 1]);
-      if (v < 0) break;
-      bytes.push_back(static_cast<std::uint8_t>(v));
-    }
-    if (reply.size() != 4 + 2 * rs || bytes.size() != rs) continue;
-    const std::uint8_t pec = bytes.back();
-    bytes.pop_back();
-    if (eb::PecOf(table, bytes) != pec) continue;
+    if (!WholeWithPec(table, reply, rs)) continue;
     ++good;
     if (command.substr(6, 3) == "T04") cellBoards.insert(command.substr(4, 2));
   }

@@ -39,6 +39,50 @@ class ShortReply : public test::FormFixture {
     b.flg = {0x21, 0x84, 0x10};
     b.tmp = {0x34, 0x12, 0x56, 0x78, 0x0A};
   }
+  // After a reply cut to its first `delivered` characters:
+  void CheckRegisterBytes(const ReadKind& kind, int delivered) {
+    // Register bytes: those wholly delivered are read, the others are not.
+    const std::string kindName = kind.name;
+    for (int k = 0; k < kind.registerBytes; ++k) {
+      bool arrived = 4 + 2 * k + 2 <= delivered;
+      std::string expected = arrived ? ByteHex(Bytes(kind)[static_cast<size_t>(k)]) : "??";
+      if (kindName == "RDCFG") {
+        BoardTexts* rd[] = {&form.CFGR0rd, &form.CFGR1rd, &form.CFGR2rd,
+                            &form.CFGR3rd, &form.CFGR4rd, &form.CFGR5rd};
+        EXPECT_EQ((*rd[k])[0], expected) << "CFGR" << k;
+      } else if (kindName == "RDFLG") {
+        BoardTexts* rd[] = {&form.FLGR0rd, &form.FLGR1rd, &form.FLGR2rd};
+        EXPECT_EQ((*rd[k])[0], expected) << "FLGR" << k;
+      }
+    }
+  }
+  void CheckCells(int delivered) {
+    for (int c = 1; c <= 12; ++c) {
+      // Cell c uses the bytes of its pair: 3·p … 3·p + 2, p = (c − 1) / 2.
+      int p = (c - 1) / 2;
+      int lastByte = c % 2 == 1 ? 3 * p + 1 : 3 * p + 2;
+      bool arrived = 4 + 2 * lastByte + 2 <= delivered;
+      std::string shown = form.Text1[c - 1].text;
+      if (arrived) {
+        EXPECT_EQ(shown, VoltText(static_cast<float>((2000 + 37 * c) * 0.0015)) + "V  ")
+            << "cell " << c;
+      } else {
+        EXPECT_EQ(shown, " -.---V  ") << "cell " << c;
+        EXPECT_NE(form.CELLhex[static_cast<size_t>(c)].find('?'), std::string::npos);
+      }
+    }
+  }
+  void CheckTemps(int delivered) {
+    // Every sensor needs at least byte 1 (TMPR1) or byte 4 (TMPR4); with
+    // the PEC missing at least ITMP (bytes 3, 4) is complete only in the
+    // longest delivery.
+    std::string itmp = form.Text6[0].text;
+    if (delivered < 4 + 2 * 5) {
+      EXPECT_EQ(itmp.substr(0, 6), " -.---") << itmp;
+    }
+    // A mismatched reply never sets the status bits from its TMPR4.
+    EXPECT_EQ(form.THSDbit[0], 0);
+  }
   const std::vector<int>& Bytes(const ReadKind& k) {
     FakeBoard& b = stack.boards["80"];
     std::string code = k.code;
@@ -66,47 +110,10 @@ TEST_F(ShortReply, CharactersThatNeverArrivedAreUnreadableForEveryKindOfRead) {
       EXPECT_EQ(form.Shape12[0].fill, colors::Red);
       EXPECT_TRUE(platform.messages.empty());
 
-      // Register bytes: those wholly delivered are read, the others are not.
+      CheckRegisterBytes(kind, delivered);
       const std::string kindName = kind.name;
-      for (int k = 0; k < kind.registerBytes; ++k) {
-        bool arrived = 4 + 2 * k + 2 <= delivered;
-        std::string expected = arrived ? ByteHex(Bytes(kind)[static_cast<size_t>(k)]) : "??";
-        if (kindName == "RDCFG") {
-          BoardTexts* rd[] = {&form.CFGR0rd, &form.CFGR1rd, &form.CFGR2rd,
-                              &form.CFGR3rd, &form.CFGR4rd, &form.CFGR5rd};
-          EXPECT_EQ((*rd[k])[0], expected) << "CFGR" << k;
-        } else if (kindName == "RDFLG") {
-          BoardTexts* rd[] = {&form.FLGR0rd, &form.FLGR1rd, &form.FLGR2rd};
-          EXPECT_EQ((*rd[k])[0], expected) << "FLGR" << k;
-        }
-      }
-      if (kindName == "RDCV") {
-        for (int c = 1; c <= 12; ++c) {
-          // Cell c uses the bytes of its pair: 3·p … 3·p + 2, p = (c − 1) / 2.
-          int p = (c - 1) / 2;
-          int lastByte = c % 2 == 1 ? 3 * p + 1 : 3 * p + 2;
-          bool arrived = 4 + 2 * lastByte + 2 <= delivered;
-          std::string shown = form.Text1[c - 1].text;
-          if (arrived) {
-            EXPECT_EQ(shown, VoltText(static_cast<float>((2000 + 37 * c) * 0.0015)) + "V  ")
-                << "cell " << c;
-          } else {
-            EXPECT_EQ(shown, " -.---V  ") << "cell " << c;
-            EXPECT_NE(form.CELLhex[static_cast<size_t>(c)].find('?'), std::string::npos);
-          }
-        }
-      }
-      if (kindName == "RDTMP") {
-        // Every sensor needs at least byte 1 (TMPR1) or byte 4 (TMPR4); with
-        // the PEC missing at least ITMP (bytes 3, 4) is complete only in the
-        // longest delivery.
-        std::string itmp = form.Text6[0].text;
-        if (delivered < 4 + 2 * 5) {
-          EXPECT_EQ(itmp.substr(0, 6), " -.---") << itmp;
-        }
-        // A mismatched reply never sets the status bits from its TMPR4.
-        EXPECT_EQ(form.THSDbit[0], 0);
-      }
+      if (kindName == "RDCV") CheckCells(delivered);
+      if (kindName == "RDTMP") CheckTemps(delivered);
     }
   }
 }
