@@ -379,6 +379,33 @@ void RunDemo(eb::app::MainWindow& window, eb::Form1& form, Bench& bench) {
   window.gate().Run([&] { runner.RunSteps(form, demo, "demo", bench.connection->control.get()); });
 }
 
+// --load-setup: 0, or the status that ends the run (the file refused).
+int LoadSetupAtStart(eb::app::MainWindow& window, eb::Form1& form, Bench& bench) {
+  const std::string& file = bench.options.loadSetup;
+  if (file.empty()) return 0;
+  std::string refused;
+  window.gate().Run([&] { refused = eb::LoadSetupFile(form, file); });
+  if (refused.empty()) return 0;
+  bench.ReportRecovery();
+  return bench.Finish(Fail("--load-setup: " + refused));
+}
+
+// What the command line starts once the window shows: the recording, the
+// publishing, the demo's steps; a refusal is said in a box.
+void StartChosen(eb::app::MainWindow& window, eb::app::QtPlatform& platform, eb::Form1& form,
+                 Bench& bench) {
+  const eb::app::Options& options = bench.options;
+  if (!options.record.empty()) {
+    const std::string refused = window.StartRecording(options.record);
+    if (!refused.empty()) platform.MsgBox(refused);
+  }
+  if (!options.mqtt.empty()) {
+    const std::string refused = window.StartPublishing(options.mqtt, options.mqttAuth);
+    if (!refused.empty()) platform.MsgBox(refused);
+  }
+  if (options.demo) RunDemo(window, form, bench);
+}
+
 // The window, interactive or (with --screenshot) pictured after a short run
 // with every message box answered at once.
 int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
@@ -440,25 +467,10 @@ int RunWindow(Bench& bench, int argc, char** argv, bool screenshot) {
   }
   // --load-setup as File > Load setup applies it, before the window shows:
   // a file refused ends the run with nothing changed and nothing shown.
-  if (!options.loadSetup.empty()) {
-    std::string refused;
-    window.gate().Run([&] { refused = eb::LoadSetupFile(form, options.loadSetup); });
-    if (!refused.empty()) {
-      bench.ReportRecovery();
-      return bench.Finish(Fail("--load-setup: " + refused));
-    }
-  }
+  if (const int status = LoadSetupAtStart(window, form, bench)) return status;
   window.show();
   if (!bench.recovered.empty()) platform.MsgBox(bench.recovered);
-  if (!options.record.empty()) {
-    const std::string refused = window.StartRecording(options.record);
-    if (!refused.empty()) platform.MsgBox(refused);
-  }
-  if (!options.mqtt.empty()) {
-    const std::string refused = window.StartPublishing(options.mqtt, options.mqttAuth);
-    if (!refused.empty()) platform.MsgBox(refused);
-  }
-  if (options.demo) RunDemo(window, form, bench);
+  StartChosen(window, platform, form, bench);
   StopSignalWatch stopSignals(window, platform);
 
   int screenshotStatus = 0;

@@ -50,6 +50,29 @@ void AppendEscape(std::string& out, std::uint32_t unit) {
   out += buf;
 }
 
+// The code point of the multi-byte UTF-8 sequence at s[i] (its lead byte
+// is 0x80 or more) and in *len the sequence's length; nothing for a
+// malformed, overlong or surrogate sequence or one cut short.
+std::optional<std::uint32_t> Utf8At(std::string_view s, std::size_t i, std::size_t* len) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+  std::uint32_t cp = n == 2 ? c & 0x1FU : n == 3 ? c & 0x0FU : c & 0x07U;
+  bool good = n != 0 && i + n <= s.size();
+  for (std::size_t k = 1; good && k < n; ++k) {
+    const auto d = static_cast<unsigned char>(s[i + k]);
+    good = (d & 0xC0U) == 0x80U;
+    cp = (cp << 6) | (d & 0x3FU);
+  }
+  if (good && n == 3) good = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
+  if (good && n == 4) good = cp >= 0x10000 && cp <= 0x10FFFF;
+  *len = n;
+  if (!good) return std::nullopt;
+  return cp;
+}
+
 }  // namespace
 
 std::string AsciiJson(std::string_view s) {
@@ -62,24 +85,14 @@ std::string AsciiJson(std::string_view s) {
       ++i;
       continue;
     }
-    const std::size_t len = c >= 0xC2 && c <= 0xDF   ? 2
-                            : c >= 0xE0 && c <= 0xEF ? 3
-                            : c >= 0xF0 && c <= 0xF4 ? 4
-                                                     : 0;
-    std::uint32_t cp = len == 2 ? c & 0x1FU : len == 3 ? c & 0x0FU : c & 0x07U;
-    bool good = len != 0 && i + len <= s.size();
-    for (std::size_t k = 1; good && k < len; ++k) {
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      good = (d & 0xC0U) == 0x80U;
-      cp = (cp << 6) | (d & 0x3FU);
-    }
-    if (good && len == 3) good = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
-    if (good && len == 4) good = cp >= 0x10000 && cp <= 0x10FFFF;
-    if (!good) {
+    std::size_t len = 0;
+    const std::optional<std::uint32_t> decoded = Utf8At(s, i, &len);
+    if (!decoded) {
       AppendEscape(out, 0xFFFD);
       ++i;
       continue;
     }
+    std::uint32_t cp = *decoded;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       AppendEscape(out, 0xD800 + (cp >> 10));
