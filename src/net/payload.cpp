@@ -1,8 +1,7 @@
 #include "net/payload.h"
 
-#include <ctime>
-
 #include "protocol/json.h"
+#include "record/recording.h"
 
 namespace eb::net {
 
@@ -17,25 +16,13 @@ std::string NumberList(const Array& values) {
 
 }  // namespace
 
-std::string IsoTime(std::int64_t ms) {
-  const std::int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-  const auto fraction = static_cast<int>(ms - seconds * 1000);
-  const auto t = static_cast<std::time_t>(seconds);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char text[40];
-  const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(text + n, sizeof text - n, ".%03dZ", fraction);
-  return text;
-}
-
 std::string SampleJson(const BoardSample& s, std::uint64_t seq, std::int64_t run) {
   std::string status = "[";
   for (const std::string& code : s.status)
     status += (status.size() > 1 ? "," : "") + JsonString(code);
   status += "]";
   return "{\"seq\":" + std::to_string(seq) + ",\"run\":" + std::to_string(run) +
-         ",\"time\":" + JsonString(IsoTime(s.ms)) + ",\"ms\":" + std::to_string(s.ms) +
+         ",\"time\":" + JsonString(record::UtcStamp(s.ms)) + ",\"ms\":" + std::to_string(s.ms) +
          ",\"board\":" + std::to_string(s.board) + ",\"address\":" + std::to_string(s.address) +
          ",\"cells\":" + NumberList(s.cells) + ",\"temps\":" + NumberList(s.temps) +
          ",\"status\":" + status + ",\"cfgr\":" + JsonString(s.cfgr) +
@@ -53,8 +40,8 @@ std::string ConfigJson(const StackConfig& config, std::int64_t run) {
               ",\"address\":" + std::to_string(b.address) + ",\"cfgr\":" + JsonString(b.cfgr) +
               ",\"vuv\":" + JsonNumber(b.vuv) + ",\"vov\":" + JsonNumber(b.vov) + "}";
   }
-  return "{\"run\":" + std::to_string(run) + ",\"time\":" + JsonString(IsoTime(config.ms)) +
-         ",\"boards\":" + boards + "]" +
+  return "{\"run\":" + std::to_string(run) +
+         ",\"time\":" + JsonString(record::UtcStamp(config.ms)) + ",\"boards\":" + boards + "]" +
          (config.setup.empty() ? "" : ",\"setup\":" + JsonString(config.setup)) + "}";
 }
 
@@ -62,7 +49,7 @@ std::string StatusJson(const char* state, const std::string& program, const std:
                        std::int64_t run, std::int64_t ms) {
   return std::string("{\"state\":\"") + state + "\",\"program\":" + JsonString(program) +
          ",\"bridge\":" + JsonString(bridge) + ",\"run\":" + std::to_string(run) +
-         ",\"time\":" + JsonString(IsoTime(ms)) + "}";
+         ",\"time\":" + JsonString(record::UtcStamp(ms)) + "}";
 }
 
 }  // namespace eb::net

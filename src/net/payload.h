@@ -10,8 +10,7 @@
 
 namespace eb::net {
 
-// "2026-12-09T10:31:02.123Z" for `ms` since the epoch.
-std::string IsoTime(std::int64_t ms);
+// Times are written as record::UtcStamp writes them, "2026-12-09T10:31:02.123Z".
 
 // PREFIX/STATION/sample. `seq` counts the samples of this run of the
 // program from 1 and `run` is the run's start (ms since the epoch): a

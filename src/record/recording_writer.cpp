@@ -4,7 +4,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <ctime>
+
+#include "record/recording.h"
 
 namespace eb {
 
@@ -49,18 +50,6 @@ constexpr const char* kInsertConfig =
     "INSERT INTO stack_config(ms, board, address, cfgr, vuv, vov) VALUES(?,?,?,?,?,?)";
 
 constexpr const char* kInsertSetup = "INSERT INTO stack_setup(ms, setup) VALUES(?,?)";
-
-// "2026-12-09T05:25:41.123Z".
-std::string IsoUtc(std::int64_t ms) {
-  const std::time_t secs = static_cast<std::time_t>(ms / 1000);
-  std::tm tm{};
-  gmtime_r(&secs, &tm);
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                static_cast<int>(ms % 1000));
-  return buf;
-}
 
 void BindText(sqlite3_stmt* st, int i, const std::string& text) {
   sqlite3_bind_text(st, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -129,7 +118,7 @@ std::unique_ptr<Recording> Recording::Open(const std::string& path, const Record
       {"program", start.program},
       {"bridge", start.bridge},
       {"started_ms", std::to_string(start.startedMs)},
-      {"started", IsoUtc(start.startedMs)},
+      {"started", record::UtcStamp(start.startedMs)},
   };
   sqlite3_stmt* put = nullptr;
   if (sqlite3_prepare_v2(r->db_, "INSERT OR IGNORE INTO recording(key, value) VALUES(?, ?)", -1,

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "net/payload.h"
+#include "record/recording.h"
 
 namespace eb::net {
 namespace {
@@ -127,7 +128,7 @@ TEST(Payload, SampleConfigAndStatusAsTheSchemasSay) {
   EXPECT_EQ(StatusJson("offline", "eb2250-gui 25.0 (\"x\")", "sim", 5, 0),
             "{\"state\":\"offline\",\"program\":\"eb2250-gui 25.0 (\\\"x\\\")\",\"bridge\":"
             "\"sim\",\"run\":5,\"time\":\"1970-01-01T00:00:00.000Z\"}");
-  EXPECT_EQ(IsoTime(-1), "1969-12-31T23:59:59.999Z");
+  EXPECT_EQ(record::UtcStamp(-1), "1969-12-31T23:59:59.999Z");
 }
 
 }  // namespace
