@@ -155,55 +155,47 @@ Publisher::~Publisher() {
 
 void Publisher::Notice(const std::string& text) {
   std::lock_guard lock(mutex_);
-  if (said_.insert(text).second) notices_.push_back(text);
+  NoticeLocked(text);
 }
 
 void Publisher::Enqueue(Message message) {
   {
     std::lock_guard lock(mutex_);
-    if (message.sample) {
-      ++counts_.samples;
-      if (queuedSamples_ >= settings_.broker.queue) {
-        ++counts_.dropped;
-        const std::string full =
-            "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
-            " samples wait for the broker at " + BrokerUrl(settings_.broker) +
-            "; newer samples are not published until it takes them";
-        if (said_.insert(full).second) notices_.push_back(full);
-        return;
-      }
-      ++queuedSamples_;
-    }
+    if (message.sample) ++queuedSamples_;
     queue_.push_back(std::move(message));
   }
   Pump();
 }
 
+void Publisher::NoticeLocked(const std::string& text) {
+  if (said_.insert(text).second) notices_.push_back(text);
+}
+
+// A sample joins the queue, or, with the queue full, waits in the
+// recording (read back in turn by Refill) or, without one, is dropped.
 void Publisher::Sample(const BoardSample& sample) {
   if (closed_) return;
   ++seq_;
-  if (spill_.on) {
-    // Behind samples that wait in the recording: read back in turn.
-    std::lock_guard lock(mutex_);
-    ++counts_.samples;
-    ++spill_.count;
-    return;
-  }
-  bool full = false;
   {
     std::lock_guard lock(mutex_);
-    full = queuedSamples_ >= settings_.broker.queue;
-  }
-  if (full && !backlogPath_.empty()) {
-    spill_ = Spill{true, backlogPath_, seq_, 1, 0, sample.ms, -1, sample.board, {}};
-    std::lock_guard lock(mutex_);
     ++counts_.samples;
-    const std::string said = "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
-                             " samples wait for the broker at " + BrokerUrl(settings_.broker) +
-                             "; the later ones are sent from the recording \"" + backlogPath_ +
-                             "\" once it takes them";
-    if (said_.insert(said).second) notices_.push_back(said);
-    return;
+    if (spill_.on) {
+      ++spill_.count;
+      return;
+    }
+    if (queuedSamples_ >= settings_.broker.queue) {
+      const std::string full = "the MQTT queue is full: " + std::to_string(settings_.broker.queue) +
+                               " samples wait for the broker at " + BrokerUrl(settings_.broker);
+      if (backlogPath_.empty()) {
+        ++counts_.dropped;
+        NoticeLocked(full + "; newer samples are not published until it takes them");
+      } else {
+        spill_ = Spill{true, backlogPath_, seq_, 1, 0, sample.ms, -1, sample.board, {}};
+        NoticeLocked(full + "; the later ones are sent from the recording \"" + backlogPath_ +
+                     "\" once it takes them");
+      }
+      return;
+    }
   }
   Enqueue({Topic("sample"), SampleJson(sample, seq_, settings_.runMs), settings_.broker.qos, false,
            true});
@@ -287,10 +279,9 @@ void Publisher::Refill() {
   if (!failed.empty()) {
     std::lock_guard lock(mutex_);
     counts_.dropped += spill_.count - spill_.reread;
-    const std::string said =
-        "cannot read the samples beyond the full queue back from \"" + spill_.path + "\" (" +
-        failed + "): " + std::to_string(spill_.count - spill_.reread) + " are not published";
-    if (said_.insert(said).second) notices_.push_back(said);
+    NoticeLocked("cannot read the samples beyond the full queue back from \"" + spill_.path +
+                 "\" (" + failed + "): " + std::to_string(spill_.count - spill_.reread) +
+                 " are not published");
     spill_.on = false;
   } else if (spill_.reread == spill_.count) {
     spill_.on = false;  // caught up: samples go to the queue again

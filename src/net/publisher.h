@@ -100,6 +100,7 @@ class Publisher : public SampleSink {
   // The retained status, "online" or "offline"; false when it cannot go.
   bool PublishStatus(const char* state);
   void Notice(const std::string& text);
+  void NoticeLocked(const std::string& text);  // with mutex_ held
   static void OnConnect(mosquitto* mosq, void* self, int rc);
   static void OnDisconnect(mosquitto* mosq, void* self, int rc);
   static void OnPublish(mosquitto* mosq, void* self, int mid);
