@@ -18,6 +18,20 @@ void QtPlatform::Attach(MainWindow* window) {
   if (window_ != nullptr && unloadPending_) window_->RequestClose();
 }
 
+namespace {
+
+// A box stands over the window when it shows, titled as it is.
+QWidget* BoxParent(MainWindow* window) {
+  return window != nullptr && window->isVisible() ? window : nullptr;
+}
+
+QString BoxTitle(const MainWindow* window) {
+  return window != nullptr && !window->windowTitle().isEmpty() ? window->windowTitle()
+                                                               : QStringLiteral("EB2250");
+}
+
+}  // namespace
+
 void QtPlatform::MsgBox(const std::string& text) {
   ++boxCount_;
   if (divert_) {
@@ -29,15 +43,10 @@ void QtPlatform::MsgBox(const std::string& text) {
     log_ << "eb2250-gui: message box: " << text << std::endl;
     return;
   }
-  QWidget* parent = nullptr;
-  QString title = QStringLiteral("EB2250");
-  if (window_ != nullptr) {
-    // The window shows the state the handler has reached behind the box.
-    window_->Sync();
-    if (window_->isVisible()) parent = window_;
-    if (!window_->windowTitle().isEmpty()) title = window_->windowTitle();
-  }
-  QMessageBox box(QMessageBox::NoIcon, title, ToQString(text), QMessageBox::Ok, parent);
+  // The window shows the state the handler has reached behind the box.
+  if (window_ != nullptr) window_->Sync();
+  QMessageBox box(QMessageBox::NoIcon, BoxTitle(window_), ToQString(text), QMessageBox::Ok,
+                  BoxParent(window_));
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
 }
@@ -45,11 +54,8 @@ void QtPlatform::MsgBox(const std::string& text) {
 void QtPlatform::Notice(const std::string& text) {
   log_ << "eb2250-gui: " << text << std::endl;
   if (mode_ == Boxes::AnswerAtOnce || divert_) return;
-  const QString title = window_ != nullptr && !window_->windowTitle().isEmpty()
-                            ? window_->windowTitle()
-                            : QStringLiteral("EB2250");
-  auto* box = new QMessageBox(QMessageBox::Information, title, ToQString(text), QMessageBox::Ok,
-                              window_ != nullptr && window_->isVisible() ? window_ : nullptr);
+  auto* box = new QMessageBox(QMessageBox::Information, BoxTitle(window_), ToQString(text),
+                              QMessageBox::Ok, BoxParent(window_));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);
   box->show();
