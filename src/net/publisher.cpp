@@ -390,7 +390,12 @@ std::size_t Publisher::Close(std::chrono::milliseconds wait) {
     network_.join();
   }
   std::lock_guard lock(mutex_);
-  return queuedSamples_ + (spill_.on ? spill_.count - spill_.reread : 0);
+  const std::size_t left = queuedSamples_ + (spill_.on ? spill_.count - spill_.reread : 0);
+  if (left > 0) {
+    NoticeLocked(std::to_string(left) + " samples were not published: the broker at " + Describe() +
+                 " did not take them before publishing ended");
+  }
+  return left;
 }
 
 Publisher::Counts Publisher::counts() const {

@@ -64,8 +64,8 @@ class Publisher : public SampleSink {
   void SetBacklog(const std::string& recordingPath) { backlogPath_ = recordingPath; }
 
   // Sends what waits for up to `wait`, then "offline", and disconnects.
-  // Returns how many samples could not be sent. The destructor closes with
-  // two seconds.
+  // Returns how many samples could not be sent (also said by the next Poll). The destructor closes
+  // with two seconds.
   std::size_t Close(std::chrono::milliseconds wait);
 
   struct Counts {

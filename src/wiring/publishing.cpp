@@ -3,6 +3,7 @@
 #include "window/form1.h"
 #include "window/platform.h"
 #include "window/sample_tap.h"
+#include "wiring/recorder.h"
 
 namespace eb {
 
@@ -47,7 +48,7 @@ std::string Publishing::Start(const std::string& url, const std::string& authFil
   settings.broker = *t.broker;
   settings.credentials = *t.credentials;
   settings.program = program_;
-  settings.bridge = form.IDreply.empty() ? bridge_ : bridge_ + " " + form.IDreply;
+  settings.bridge = BridgeText(bridge_, form);
   settings.runMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   std::string error;
@@ -64,13 +65,8 @@ std::string Publishing::Start(const std::string& url, const std::string& authFil
 void Publishing::Stop() {
   if (!publisher_) return;
   tap_.Detach(*publisher_);
-  const std::size_t left = publisher_->Close(std::chrono::seconds(2));
-  std::string said = publisher_->Poll();
-  if (left > 0) {
-    said += std::string(said.empty() ? "MQTT: " : "\n") + std::to_string(left) +
-            " samples were not published: the broker at " + publisher_->Describe() +
-            " did not take them before publishing ended";
-  }
+  publisher_->Close(std::chrono::seconds(2));
+  const std::string said = publisher_->Poll();  // with what could not be sent
   if (!said.empty()) platform_.Notice(said);
   publisher_.reset();
 }

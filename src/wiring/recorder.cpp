@@ -6,6 +6,10 @@
 
 namespace eb {
 
+std::string BridgeText(const std::string& bridge, const Form1& form) {
+  return form.IDreply.empty() ? bridge : bridge + " " + form.IDreply;
+}
+
 Recorder::Recorder(SampleTap& tap, Platform& platform, std::string program, std::string bridge)
     : tap_(tap), platform_(platform), program_(std::move(program)), bridge_(std::move(bridge)) {}
 
@@ -17,8 +21,7 @@ std::string Recorder::Start(const std::string& path, const Form1& form,
   if (path.empty()) return "Enter the file to record to.";
   RecordingStart start;
   start.program = program_;
-  // The connection string, and what the bridge said it is.
-  start.bridge = form.IDreply.empty() ? bridge_ : bridge_ + " " + form.IDreply;
+  start.bridge = BridgeText(bridge_, form);
   start.startedMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   std::string error;

@@ -16,6 +16,10 @@ class Form1;
 class Platform;
 class SampleTap;
 
+// The connection string and what the bridge said it is, as a recording's
+// provenance and the published status give it.
+std::string BridgeText(const std::string& bridge, const Form1& form);
+
 class Recorder {
  public:
   // `program`: the --version line; `bridge`: the connection string.
